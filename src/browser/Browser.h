@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+class QWidget;
+
+// What the program needs of a browser engine. Every call is synchronous: an
+// implementation that has to wait for the engine does so in a bounded local
+// event loop. A call that fails (no document, script error, time-out) throws
+// std::runtime_error with a message fit for the user.
+class Browser : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~Browser() override = default;
+
+    // The widget that shows the page; the main window lays it out.
+    virtual QWidget *widget() = 0;
+
+    // Starts loading and returns at once.
+    virtual void Navigate(const QString &address) = 0;
+    // 4 once the top-level document is complete.
+    virtual int ReadyState() const = 0;
+    virtual bool Busy() const = 0;
+    virtual void Stop() = 0;
+    virtual void GoHome() = 0;
+    virtual void GoSearch() = 0;
+    // Full reload, bypassing caches.
+    virtual void Refresh() = 0;
+    // A local file's full path; otherwise the page title, or the address when
+    // the page has none.
+    virtual QString LocationName() const = 0;
+    virtual QString LocationURL() const = 0;
+
+    virtual bool Silent() const = 0;
+    virtual void setSilent(bool silent) = 0;
+
+    // True as soon as a navigation has been requested.
+    virtual bool HasDocument() const = 0;
+
+    // "On" or "Off".
+    virtual void setDesignMode(const QString &mode) = 0;
+    virtual QString designMode() const = 0;
+    // The document's command names ("BackColor", "Bold", "Italic", "Underline",
+    // "Removeformat", "MultipleSelection", "FontName", "FontSize", ...). A
+    // "BackColor" value is an integer colour with red in the low byte.
+    virtual void execCommand(const QString &name, const QVariant &value = {}) = 0;
+
+    virtual QString selectionText() const = 0;
+    // Doctype plus the root element's outerHTML: the current state, marks included.
+    virtual QString documentHtml() const = 0;
+    virtual QString bodyOuterHtml() const = 0;
+    // Collapses a range to the end of the body and inserts html there.
+    virtual void insertHtmlAtBodyEnd(const QString &html) = 0;
+    // Pastes the clipboard's content at the end of the body.
+    virtual void pasteAtBodyEnd() = 0;
+
+    // Highlights the next match; false when there is none.
+    virtual bool findText(const QString &text, bool backward, bool caseSensitive) = 0;
+    // Print with the print dialog, or straight to the default printer.
+    virtual void print(bool withDialog) = 0;
+    // The engine's own save of the page, to path.
+    virtual void saveAs(const QString &path) = 0;
+
+Q_SIGNALS:
+    void BeforeNavigate2(const QString &url);
+    void NavigateComplete2(const QString &url);
+    // topLevel is false for frames.
+    void DocumentComplete(const QString &url, bool topLevel);
+    void ProgressChange(int progress, int progressMax);
+    // The page's own click and mouse-over, with the source element's tag
+    // (upper case) and its href attribute (empty when it has none).
+    void DocumentClick(const QString &tagName, const QString &href);
+    void DocumentMouseOver(const QString &tagName, const QString &href);
+};
