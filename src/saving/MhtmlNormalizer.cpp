@@ -1,0 +1,163 @@
+#include "MhtmlNormalizer.h"
+
+#include "MhtmlArchive.h"
+#include "MhtmlReader.h"
+#include "MhtmlWriter.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+
+namespace {
+
+bool hasBareLineFeed(const QByteArray &raw)
+{
+    const char *d = raw.constData();
+    const qsizetype n = raw.size();
+    qsizetype pos = 0;
+    while (pos < n) {
+        const void *hit = std::memchr(d + pos, '\n', size_t(n - pos));
+        if (!hit)
+            return false;
+        const qsizetype nl = static_cast<const char *>(hit) - d;
+        if (nl == 0 || d[nl - 1] != '\r')
+            return true;
+        pos = nl + 1;
+    }
+    return false;
+}
+
+bool hasFileLocation(const QByteArray &raw)
+{
+    for (const char *name : {"Content-Location:", "content-location:", "CONTENT-LOCATION:"}) {
+        const QByteArray key(name);
+        qsizetype pos = 0;
+        while ((pos = raw.indexOf(key, pos)) >= 0) {
+            pos += key.size();
+            qsizetype v = pos;
+            while (v < raw.size() && (raw[v] == ' ' || raw[v] == '\t'))
+                ++v;
+            if (raw.mid(v, 5).compare("file:", Qt::CaseInsensitive) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+bool isUrlChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
+           c == '.';
+}
+
+// Replaces every "file:" URL start in text with the mapped prefix.
+bool mapFileReferences(QByteArray &text)
+{
+    const QByteArray lower = text.toLower();
+    const QByteArray prefix = MhtmlNormalizer::mappedPrefix().toLatin1();
+    QByteArray out;
+    qsizetype copied = 0;
+    qsizetype pos = 0;
+    while ((pos = lower.indexOf("file:", pos)) >= 0) {
+        qsizetype after = pos + 5;
+        const bool urlStart = (pos == 0 || !isUrlChar(lower[pos - 1])) && after < lower.size() &&
+                              (lower[after] == '/' || lower[after] == '\\');
+        if (!urlStart) {
+            pos = after;
+            continue;
+        }
+        while (after < lower.size() && (lower[after] == '/' || lower[after] == '\\'))
+            ++after;
+        if (out.isEmpty())
+            out.reserve(text.size() + 1024);
+        out.append(text.constData() + copied, pos - copied);
+        out.append(prefix);
+        copied = after;
+        pos = after;
+    }
+    if (copied == 0)
+        return false;
+    out.append(text.constData() + copied, text.size() - copied);
+    text = std::move(out);
+    return true;
+}
+
+} // namespace
+
+QString MhtmlNormalizer::mappedPrefix()
+{
+    // A host that can never resolve: the engine serves these from the archive only.
+    return QStringLiteral("https://local-file.invalid/");
+}
+
+QString MhtmlNormalizer::mapFileUrl(const QString &url)
+{
+    if (!url.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        return url;
+    qsizetype i = 5;
+    while (i < url.size() && (url[i] == u'/' || url[i] == u'\\'))
+        ++i;
+    return mappedPrefix() + url.mid(i);
+}
+
+bool MhtmlNormalizer::needsNormalizing(const QByteArray &raw)
+{
+    return hasBareLineFeed(raw) || hasFileLocation(raw);
+}
+
+bool MhtmlNormalizer::mapFileLocations(MhtmlArchive &archive)
+{
+    bool anyFile = archive.snapshotLocation.startsWith(QLatin1String("file:"), Qt::CaseInsensitive);
+    for (const MhtmlPart &part : std::as_const(archive.parts))
+        anyFile = anyFile || part.contentLocation.startsWith(QLatin1String("file:"), Qt::CaseInsensitive);
+    if (!anyFile)
+        return false;
+    archive.snapshotLocation = mapFileUrl(archive.snapshotLocation);
+    for (MhtmlPart &part : archive.parts) {
+        part.contentLocation = mapFileUrl(part.contentLocation);
+        if (part.isText())
+            mapFileReferences(part.data);
+    }
+    return true;
+}
+
+QString MhtmlNormalizer::engineReadyPath(const QString &archivePath, const QString &cacheFolder, QString *error)
+{
+    const auto fail = [&](const QString &message) {
+        if (error)
+            *error = message;
+        return archivePath;
+    };
+    if (error)
+        error->clear();
+    QFile file(archivePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Cannot open %1: %2").arg(archivePath, file.errorString()));
+    if (file.size() > MhtmlReader::DefaultMaxSize)
+        return archivePath; // too large to copy; the engine gets the original
+    const QByteArray raw = file.readAll();
+    file.close();
+    if (!needsNormalizing(raw))
+        return archivePath;
+
+    MhtmlReadResult read = MhtmlReader().read(raw);
+    if (!read.ok())
+        return fail(QStringLiteral("%1 is not a readable web archive: %2").arg(archivePath, read.error));
+    mapFileLocations(read.archive);
+
+    if (!QDir().mkpath(cacheFolder))
+        return fail(QStringLiteral("Cannot create the folder %1").arg(cacheFolder));
+    // One copy per original, named after its path, so the cache does not grow with every open.
+    const QByteArray key =
+        QCryptographicHash::hash(QFileInfo(archivePath).absoluteFilePath().toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(20);
+    const QString copyPath = QDir(cacheFolder).filePath(QString::fromLatin1(key) + QStringLiteral(".mht"));
+    const MhtmlWriteResult written = MhtmlWriter().writeFile(read.archive, copyPath);
+    if (!written.ok())
+        return fail(written.error);
+    return copyPath;
+}

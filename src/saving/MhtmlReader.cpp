@@ -1,0 +1,396 @@
+#include "MhtmlReader.h"
+
+#include <QByteArrayMatcher>
+#include <QFile>
+#include <QMap>
+#include <QRegularExpression>
+
+#include <cstring>
+
+namespace {
+
+// Deeper nesting than this is no real archive, and recursion must stay bounded.
+constexpr int MaxDepth = 8;
+
+using HeaderList = QList<QPair<QByteArray, QByteArray>>;
+
+struct ContentType
+{
+    QByteArray type;
+    QMap<QByteArray, QByteArray> params;
+};
+
+struct Span
+{
+    qsizetype begin = 0;
+    qsizetype end = 0;
+};
+
+ContentType parseContentType(const QByteArray &value)
+{
+    ContentType ct;
+    qsizetype i = 0;
+    const qsizetype n = value.size();
+    qsizetype semi = value.indexOf(';');
+    if (semi < 0)
+        semi = n;
+    ct.type = value.left(semi).trimmed().toLower();
+    i = semi + 1;
+    while (i < n) {
+        while (i < n && (value[i] == ' ' || value[i] == '\t' || value[i] == ';'))
+            ++i;
+        const qsizetype eq = value.indexOf('=', i);
+        if (eq < 0)
+            break;
+        const QByteArray name = value.mid(i, eq - i).trimmed().toLower();
+        i = eq + 1;
+        while (i < n && (value[i] == ' ' || value[i] == '\t'))
+            ++i;
+        QByteArray param;
+        if (i < n && value[i] == '"') {
+            ++i;
+            while (i < n && value[i] != '"') {
+                if (value[i] == '\\' && i + 1 < n)
+                    ++i;
+                param += value[i++];
+            }
+            ++i;
+            const qsizetype next = value.indexOf(';', i);
+            i = next < 0 ? n : next;
+        } else {
+            const qsizetype next = value.indexOf(';', i);
+            const qsizetype stop = next < 0 ? n : next;
+            param = value.mid(i, stop - i).trimmed();
+            i = stop;
+        }
+        if (!name.isEmpty())
+            ct.params.insert(name, param);
+    }
+    return ct;
+}
+
+QByteArray headerValue(const HeaderList &headers, const char *name)
+{
+    for (const auto &h : headers) {
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    }
+    return {};
+}
+
+// Reads header lines from pos; returns where the body begins, or -1 when the
+// text does not start with a header at all.
+qsizetype parseHeaders(const QByteArray &data, qsizetype pos, qsizetype end, HeaderList &headers)
+{
+    const char *d = data.constData();
+    while (pos < end) {
+        const void *hit = std::memchr(d + pos, '\n', size_t(end - pos));
+        const qsizetype nl = hit ? static_cast<const char *>(hit) - d : end;
+        qsizetype lineEnd = nl;
+        if (lineEnd > pos && d[lineEnd - 1] == '\r')
+            --lineEnd;
+        const qsizetype next = nl < end ? nl + 1 : end;
+        if (lineEnd == pos)
+            return next;
+        const QByteArray line = QByteArray::fromRawData(d + pos, lineEnd - pos);
+        if ((line[0] == ' ' || line[0] == '\t') && !headers.isEmpty()) {
+            // A URL folded over lines gains no spaces; other values keep one.
+            if (headers.last().first.compare("Content-Location", Qt::CaseInsensitive) == 0)
+                headers.last().second += line.trimmed();
+            else
+                headers.last().second += line;
+        } else {
+            const qsizetype colon = line.indexOf(':');
+            if (colon <= 0) {
+                if (headers.isEmpty())
+                    return -1;
+                // A stray line among headers: the body has begun without its blank line.
+                return pos;
+            }
+            headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+        }
+        pos = next;
+    }
+    return end;
+}
+
+// Splits [begin, end) at the delimiter lines of boundary into the bodies of its parts.
+QString splitMultipart(const QByteArray &data, Span span, const QByteArray &boundary, QList<Span> &bodies)
+{
+    const QByteArray delimiter = "--" + boundary;
+    const QByteArrayMatcher matcher(delimiter);
+    const char *d = data.constData();
+    qsizetype from = span.begin;
+    qsizetype partStart = -1;
+    while (true) {
+        const qsizetype p = matcher.indexIn(d, span.end, from);
+        if (p < 0)
+            break;
+        from = p + 1;
+        if (p != span.begin && d[p - 1] != '\n')
+            continue;
+        qsizetype after = p + delimiter.size();
+        const bool closing = after + 1 < span.end && d[after] == '-' && d[after + 1] == '-';
+        if (closing)
+            after += 2;
+        qsizetype q = after;
+        while (q < span.end && (d[q] == ' ' || d[q] == '\t' || d[q] == '\r'))
+            ++q;
+        if (q < span.end && d[q] != '\n')
+            continue; // the boundary text begins a longer line: part of a body
+        const qsizetype lineAfter = q < span.end ? q + 1 : span.end;
+        if (partStart >= 0) {
+            // The line break before a delimiter belongs to the delimiter.
+            qsizetype bodyEnd = p;
+            if (bodyEnd > partStart && d[bodyEnd - 1] == '\n')
+                --bodyEnd;
+            if (bodyEnd > partStart && d[bodyEnd - 1] == '\r')
+                --bodyEnd;
+            bodies.append({partStart, bodyEnd});
+        }
+        if (closing)
+            return bodies.isEmpty() ? QStringLiteral("the archive holds no parts") : QString();
+        partStart = lineAfter;
+        from = lineAfter;
+    }
+    if (partStart < 0)
+        return QStringLiteral("the boundary \"%1\" of its parts does not occur").arg(QString::fromLatin1(boundary));
+    return QStringLiteral("the archive is truncated (its closing boundary is missing)");
+}
+
+QByteArray decodeBody(const QByteArray &data, Span span, const QByteArray &encoding)
+{
+    const QByteArray view = QByteArray::fromRawData(data.constData() + span.begin, span.end - span.begin);
+    if (encoding == "base64")
+        return QByteArray::fromBase64(view);
+    if (encoding == "quoted-printable")
+        return MhtmlReader::decodeQuotedPrintable(view);
+    return QByteArray(view.constData(), view.size());
+}
+
+class Parser
+{
+public:
+    explicit Parser(const QByteArray &data) : m_data(data) {}
+
+    QString parseEntity(Span span, int depth, QList<MhtmlPart> &out, HeaderList *topHeaders)
+    {
+        if (depth > MaxDepth)
+            return QStringLiteral("its parts are nested too deeply");
+        HeaderList headers;
+        const qsizetype bodyStart = parseHeaders(m_data, span.begin, span.end, headers);
+        if (bodyStart < 0)
+            return depth == 0 ? QStringLiteral("it does not begin with MIME headers")
+                              : QStringLiteral("a part does not begin with MIME headers");
+        if (topHeaders)
+            *topHeaders = headers;
+        const QByteArray ctValue = headerValue(headers, "Content-Type");
+        if (depth == 0 && ctValue.isEmpty())
+            return QStringLiteral("it has no Content-Type header");
+        const ContentType ct = parseContentType(ctValue.isEmpty() ? QByteArray("text/plain") : ctValue);
+        const Span body{bodyStart, span.end};
+        if (ct.type.startsWith("multipart/"))
+            return parseMultipart(ct, body, depth, out);
+
+        MhtmlPart part;
+        part.headers = headers;
+        part.contentType = ct.type;
+        part.charset = ct.params.value("charset").toLower();
+        part.contentLocation = QString::fromUtf8(headerValue(headers, "Content-Location"));
+        QByteArray id = headerValue(headers, "Content-ID").trimmed();
+        if (id.startsWith('<') && id.endsWith('>'))
+            id = id.mid(1, id.size() - 2);
+        part.contentId = QString::fromUtf8(id);
+        part.transferEncoding = headerValue(headers, "Content-Transfer-Encoding").trimmed().toLower();
+        part.data = decodeBody(m_data, body, part.transferEncoding);
+        out.append(std::move(part));
+        return {};
+    }
+
+    QByteArray startId;
+
+private:
+    QString parseMultipart(const ContentType &ct, Span body, int depth, QList<MhtmlPart> &out)
+    {
+        const QByteArray boundary = ct.params.value("boundary");
+        if (boundary.isEmpty())
+            return QStringLiteral("a multipart section has no boundary");
+        if (depth == 0)
+            startId = ct.params.value("start");
+        QList<Span> bodies;
+        const QString error = splitMultipart(m_data, body, boundary, bodies);
+        if (!error.isEmpty())
+            return error;
+        if (ct.type != "multipart/alternative") {
+            for (const Span &child : bodies) {
+                const QString childError = parseEntity(child, depth + 1, out, nullptr);
+                if (!childError.isEmpty())
+                    return childError;
+            }
+            return {};
+        }
+        // Only the richest rendering is kept: the page, not its plain-text twin.
+        Span chosen = bodies.last();
+        for (const Span &child : bodies) {
+            HeaderList headers;
+            if (parseHeaders(m_data, child.begin, child.end, headers) < 0)
+                continue;
+            const QByteArray type = parseContentType(headerValue(headers, "Content-Type")).type;
+            if (type == "text/html" || type == "multipart/related")
+                chosen = child;
+        }
+        return parseEntity(chosen, depth + 1, out, nullptr);
+    }
+
+    const QByteArray &m_data;
+};
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+MhtmlReadResult MhtmlReader::readFile(const QString &path) const
+{
+    MhtmlReadResult result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
+        return result;
+    }
+    if (file.size() > m_maxSize) {
+        result.error = QStringLiteral("%1 is too large to read (%2 bytes; the limit is %3)")
+                           .arg(path)
+                           .arg(file.size())
+                           .arg(m_maxSize);
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.error = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
+        return result;
+    }
+    result = read(bytes);
+    if (!result.ok())
+        result.error = QStringLiteral("%1 is not a readable web archive: %2").arg(path, result.error);
+    return result;
+}
+
+MhtmlReadResult MhtmlReader::read(const QByteArray &bytes) const
+{
+    MhtmlReadResult result;
+    if (bytes.size() > m_maxSize) {
+        result.error = QStringLiteral("it is too large (%1 bytes; the limit is %2)").arg(bytes.size()).arg(m_maxSize);
+        return result;
+    }
+    if (bytes.trimmed().isEmpty()) {
+        result.error = QStringLiteral("it is empty");
+        return result;
+    }
+    Parser parser(bytes);
+    HeaderList top;
+    QList<MhtmlPart> parts;
+    const QString error = parser.parseEntity({0, bytes.size()}, 0, parts, &top);
+    if (!error.isEmpty()) {
+        result.error = error;
+        return result;
+    }
+    MhtmlArchive &archive = result.archive;
+    archive.parts = std::move(parts);
+    archive.subject = decodeHeaderWords(headerValue(top, "Subject"));
+    archive.snapshotLocation = QString::fromUtf8(headerValue(top, "Snapshot-Content-Location"));
+    archive.rootIndex = 0;
+    QByteArray start = parser.startId.trimmed();
+    if (start.startsWith('<') && start.endsWith('>'))
+        start = start.mid(1, start.size() - 2);
+    if (!start.isEmpty()) {
+        for (qsizetype i = 0; i < archive.parts.size(); ++i) {
+            if (archive.parts[i].contentId == QString::fromUtf8(start)) {
+                archive.rootIndex = int(i);
+                break;
+            }
+        }
+    }
+    return result;
+}
+
+QByteArray MhtmlReader::decodeQuotedPrintable(const QByteArray &encoded)
+{
+    QByteArray out(encoded.size(), Qt::Uninitialized);
+    char *o = out.data();
+    const char *p = encoded.constData();
+    const char *const e = p + encoded.size();
+    while (p < e) {
+        const char *eq = static_cast<const char *>(std::memchr(p, '=', size_t(e - p)));
+        const char *runEnd = eq ? eq : e;
+        std::memcpy(o, p, size_t(runEnd - p));
+        o += runEnd - p;
+        p = runEnd;
+        if (!eq)
+            break;
+        if (e - p >= 3 && hexValue(p[1]) >= 0 && hexValue(p[2]) >= 0) {
+            *o++ = char(hexValue(p[1]) * 16 + hexValue(p[2]));
+            p += 3;
+            continue;
+        }
+        // A soft line break: "=" with optional transport padding, then CRLF or LF.
+        const char *q = p + 1;
+        while (q < e && (*q == ' ' || *q == '\t'))
+            ++q;
+        if (q == e) {
+            p = e;
+        } else if (*q == '\n') {
+            p = q + 1;
+        } else if (*q == '\r') {
+            p = (q + 1 < e && q[1] == '\n') ? q + 2 : q + 1;
+        } else {
+            *o++ = '='; // not an escape: kept as written
+            ++p;
+        }
+    }
+    out.truncate(o - out.constData());
+    return out;
+}
+
+QString MhtmlReader::decodeHeaderWords(const QByteArray &value)
+{
+    const QRegularExpression word(QStringLiteral(R"(=\?([^?\s]+)\?([BbQq])\?([^?\s]*)\?=)"));
+    const QString text = QString::fromUtf8(value);
+    QString out;
+    qsizetype last = 0;
+    bool previousWasWord = false;
+    auto it = word.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const QString between = text.mid(last, m.capturedStart() - last);
+        // Whitespace between two encoded words is not part of the text.
+        if (!(previousWasWord && between.trimmed().isEmpty()))
+            out += between;
+        QByteArray charset = m.captured(1).toLatin1();
+        const qsizetype star = charset.indexOf('*'); // RFC 2231 language suffix
+        if (star >= 0)
+            charset.truncate(star);
+        const QByteArray payload = m.captured(3).toLatin1();
+        QByteArray bytes;
+        if (m.captured(2).compare(QLatin1String("B"), Qt::CaseInsensitive) == 0) {
+            bytes = QByteArray::fromBase64(payload);
+        } else {
+            QByteArray q = payload;
+            q.replace('_', ' ');
+            bytes = decodeQuotedPrintable(q);
+        }
+        out += MhtmlArchive::decodeText(bytes, charset.toLower());
+        last = m.capturedEnd();
+        previousWasWord = true;
+    }
+    out += text.mid(last);
+    return out;
+}
