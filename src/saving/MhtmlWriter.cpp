@@ -127,7 +127,8 @@ QByteArray MhtmlWriter::encodeHeaderText(const QString &text)
     }
     if (ascii)
         return text.toLatin1();
-    // Encoded words of at most 75 characters, split between characters.
+    // Encoded words of 60 characters at most, split between characters, so
+    // even the first line with its header name stays within 76 columns.
     QByteArray out;
     QByteArray pending;
     const auto flush = [&] {
@@ -141,7 +142,7 @@ QByteArray MhtmlWriter::encodeHeaderText(const QString &text)
     const QList<uint> codePoints = text.toUcs4();
     for (const uint cp : codePoints) {
         const QByteArray bytes = QString::fromUcs4(reinterpret_cast<const char32_t *>(&cp), 1).toUtf8();
-        if (pending.size() + bytes.size() > 45)
+        if (pending.size() + bytes.size() > 36)
             flush();
         pending += bytes;
     }
@@ -186,7 +187,8 @@ MhtmlWriteResult MhtmlWriter::write(const MhtmlArchive &archive, QIODevice &devi
     QByteArray head;
     if (!snapshot.isEmpty())
         head += "Snapshot-Content-Location: " + locationBytes(snapshot) + "\r\n";
-    head += "Subject: " + headerSafe(encodeHeaderText(archive.subject)) + "\r\n";
+    // Control characters force encoded words, so the subject cannot break the header.
+    head += "Subject: " + encodeHeaderText(archive.subject) + "\r\n";
     const int offset = date.offsetFromUtc() / 60;
     head += "Date: " + QLocale::c().toString(date, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss")).toLatin1() +
             (offset < 0 ? " -" : " +") +

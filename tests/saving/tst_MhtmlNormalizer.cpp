@@ -1,0 +1,116 @@
+#include "saving/MhtmlNormalizer.h"
+#include "saving/MhtmlReader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+class tst_MhtmlNormalizer : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QString data(const char *name)
+    {
+        return qEnvironmentVariable("QUILLET_TEST_DATA") + u'/' + QLatin1String(name);
+    }
+
+    static QByteArray bytesOf(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private Q_SLOTS:
+    void engineReadyPath_data()
+    {
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<bool>("copied");
+        QTest::addColumn<bool>("error");
+
+        QTest::newRow("crlf web archive is used as it is") << bytesOf(data("sample.mht")) << false << false;
+        QTest::newRow("lf and file: locations") << bytesOf(data("local-lf.mht")) << true << false;
+        QByteArray crlfFile = bytesOf(data("local-lf.mht"));
+        crlfFile.replace("\n", "\r\n");
+        QTest::newRow("crlf with file: locations") << crlfFile << true << false;
+        QByteArray lfWeb = bytesOf(data("sample.mht"));
+        lfWeb.replace("\r\n", "\n");
+        QTest::newRow("lf web archive") << lfWeb << true << false;
+        QTest::newRow("broken lf archive")
+            << QByteArray("Content-Type: multipart/related; boundary=q\n\n--q\nx") << false << true;
+    }
+
+    void engineReadyPath()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(bool, copied);
+        QFETCH(bool, error);
+        QTemporaryDir dir;
+        const QString original = dir.filePath(QStringLiteral("page.mht"));
+        QFile f(original);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(archive);
+        f.close();
+        const QString cache = dir.filePath(QStringLiteral("cache/engine"));
+
+        QString message;
+        const QString path = MhtmlNormalizer::engineReadyPath(original, cache, &message);
+        QCOMPARE(message.isEmpty(), !error);
+        QCOMPARE(path != original, copied);
+        QCOMPARE(bytesOf(original), archive); // the original is never touched
+        if (!copied)
+            return;
+        QVERIFY(path.startsWith(cache + u'/'));
+        const QByteArray copy = bytesOf(path);
+        QVERIFY(!MhtmlNormalizer::needsNormalizing(copy));
+        const MhtmlReadResult before = MhtmlReader().read(archive);
+        const MhtmlReadResult after = MhtmlReader().read(copy);
+        QVERIFY2(after.ok(), qPrintable(after.error));
+        QCOMPARE(after.archive.parts.size(), before.archive.parts.size());
+        // Opening again reuses the same copy instead of filling the cache.
+        QCOMPARE(MhtmlNormalizer::engineReadyPath(original, cache, &message), path);
+        QCOMPARE(QDir(cache).entryList(QDir::Files).size(), 1);
+    }
+
+    void fileLocationsStayConsistent()
+    {
+        MhtmlReadResult read = MhtmlReader().readFile(data("local-lf.mht"));
+        QVERIFY2(read.ok(), qPrintable(read.error));
+        QVERIFY(MhtmlNormalizer::mapFileLocations(read.archive));
+        const MhtmlArchive &a = read.archive;
+        const QString root = a.root()->contentLocation;
+        const QString image = a.parts[1].contentLocation;
+        QVERIFY(!root.startsWith(QLatin1String("file:")));
+        QVERIFY(!image.startsWith(QLatin1String("file:")));
+        const QString html = a.rootHtml();
+        QVERIFY(!html.contains(QLatin1String("file:")));
+        // Both the relative and the absolute reference still name the image part.
+        QCOMPARE(QUrl(root).resolved(QUrl(QStringLiteral("page_files/dot.gif"))).toString(), image);
+        QVERIFY(html.contains(QStringLiteral("src=\"%1\"").arg(image)));
+        QVERIFY(a.parts[1].data.startsWith("GIF89a"));
+        QVERIFY(!MhtmlNormalizer::mapFileLocations(read.archive)); // nothing left to map
+    }
+
+    void mapFileUrl_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("mapped");
+        const QString p = MhtmlNormalizer::mappedPrefix();
+        QTest::newRow("windows") << QStringLiteral("file:///C:/a/b.gif") << p + QStringLiteral("C:/a/b.gif");
+        QTest::newRow("unix upper case") << QStringLiteral("FILE:///home/a.gif") << p + QStringLiteral("home/a.gif");
+        QTest::newRow("http unchanged") << QStringLiteral("http://x.test/a") << QStringLiteral("http://x.test/a");
+        QTest::newRow("cid unchanged") << QStringLiteral("cid:abc") << QStringLiteral("cid:abc");
+    }
+
+    void mapFileUrl()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, mapped);
+        QCOMPARE(MhtmlNormalizer::mapFileUrl(url), mapped);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_MhtmlNormalizer)
+#include "tst_MhtmlNormalizer.moc"

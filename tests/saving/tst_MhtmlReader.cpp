@@ -1,0 +1,182 @@
+#include "saving/MhtmlReader.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_MhtmlReader : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QByteArray archive(const QByteArray &eol, const QByteArray &htmlHeaders, const QByteArray &htmlBody,
+                              const QByteArray &imageHeaders, const QByteArray &imageBody)
+    {
+        QByteArray a = "MIME-Version: 1.0" + eol + "Content-Type: multipart/related; boundary=\"BND\"" + eol + eol +
+                       "--BND" + eol + htmlHeaders + eol + eol + htmlBody + eol + "--BND" + eol + imageHeaders + eol +
+                       eol + imageBody + eol + "--BND--" + eol;
+        return a;
+    }
+
+private Q_SLOTS:
+    void tolerance_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("errorPart"); // empty: reading succeeds
+        QTest::addColumn<int>("parts");
+        QTest::addColumn<QByteArray>("rootData");
+        QTest::addColumn<QByteArray>("lastData");
+
+        const QByteArray html = "<p>a=b</p>";
+        const QByteArray qpHeaders = "Content-Type: text/html; charset=utf-8\r\nContent-Transfer-Encoding: "
+                                     "quoted-printable\r\nContent-Location: https://x.test/";
+        const QByteArray imgHeaders =
+            "Content-Type: image/png\r\nContent-Transfer-Encoding: base64\r\nContent-Location: https://x.test/i.png";
+        QTest::newRow("crlf") << archive("\r\n", qpHeaders, "<p>a=3Db</p>", imgHeaders, "AAEC") << QString() << 2
+                              << html << QByteArray("\x00\x01\x02", 3);
+        QByteArray lfQp = qpHeaders;
+        lfQp.replace("\r\n", "\n");
+        QByteArray lfImg = imgHeaders;
+        lfImg.replace("\r\n", "\n");
+        QTest::newRow("lf only") << archive("\n", lfQp, "<p>a=3Db</p>", lfImg, "AAEC") << QString() << 2 << html
+                                 << QByteArray("\x00\x01\x02", 3);
+        QTest::newRow("qp soft breaks crlf") << archive("\r\n", qpHeaders, "<p>a=\r\n=3Db</=\r\np>", imgHeaders, "AAEC")
+                                             << QString() << 2 << html << QByteArray("\x00\x01\x02", 3);
+        QTest::newRow("qp soft breaks lf, padding, lower-case hex")
+            << archive("\n", lfQp, "<p>a=  \n=3db</=\np>", lfImg, "AAEC") << QString() << 2 << html
+            << QByteArray("\x00\x01\x02", 3);
+        QTest::newRow("qp stray equals kept") << archive("\r\n", qpHeaders, "a=b=\r\n", imgHeaders, "AAEC") << QString()
+                                              << 2 << QByteArray("a=b") << QByteArray("\x00\x01\x02", 3);
+        QTest::newRow("base64 junk whitespace") << archive("\r\n", qpHeaders, "x", imgHeaders, " AA \t\r\n E\r\nC \r\n")
+                                                << QString() << 2 << QByteArray("x") << QByteArray("\x00\x01\x02", 3);
+        QTest::newRow("missing transfer encoding is binary")
+            << archive("\r\n", "Content-Type: text/html", "<p>a=3Db</p>", "Content-Type: image/png", "raw\x01")
+            << QString() << 2 << QByteArray("<p>a=3Db</p>") << QByteArray("raw\x01");
+        QTest::newRow("boundary text inside a line is body")
+            << archive("\r\n", "Content-Type: text/html", "x --BND y\r\n--BNDx", "Content-Type: image/png", "z")
+            << QString() << 2 << QByteArray("x --BND y\r\n--BNDx") << QByteArray("z");
+
+        const QByteArray nested =
+            "Content-Type: multipart/related; type=\"multipart/alternative\"; boundary=\"outer\"\r\n"
+            "\r\npreamble\r\n--outer\r\n"
+            "Content-Type: multipart/alternative; boundary=\"inner\"\r\n\r\n"
+            "--inner\r\nContent-Type: text/plain\r\n\r\nplain\r\n"
+            "--inner\r\nContent-Type: text/html; charset=\"us-ascii\"\r\n\r\n<b>rich</b>\r\n"
+            "--inner--\r\n"
+            "--outer\r\nContent-Type: image/gif\r\nContent-Transfer-Encoding: base64\r\n\r\nR0lG\r\n"
+            "--outer--\r\nepilogue";
+        QTest::newRow("nested alternative keeps the html")
+            << nested << QString() << 2 << QByteArray("<b>rich</b>") << QByteArray("GIF");
+        const QByteArray startParam = "Content-Type: multipart/related; start=\"<r@x>\"; boundary=b\n\n"
+                                      "--b\nContent-Type: image/gif\n\nG\n"
+                                      "--b\nContent-Type: text/html\nContent-ID: <r@x>\n\nroot\n--b--\n";
+        QTest::newRow("start parameter names the root")
+            << startParam << QString() << 2 << QByteArray("root") << QByteArray("root");
+        QTest::newRow("single html message")
+            << QByteArray("Content-Type: text/html\r\nContent-Transfer-Encoding: base64\r\n\r\nPGI+\r\n") << QString()
+            << 1 << QByteArray("<b>") << QByteArray("<b>");
+
+        QByteArray truncated = archive("\r\n", qpHeaders, "<p>", imgHeaders, "AAEC");
+        truncated.chop(12);
+        QTest::newRow("truncated") << truncated << QStringLiteral("truncated") << 0 << QByteArray() << QByteArray();
+        QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0binary", 14) << QStringLiteral("MIME headers") << 0
+                                 << QByteArray() << QByteArray();
+        QTest::newRow("empty") << QByteArray("  \r\n") << QStringLiteral("empty") << 0 << QByteArray() << QByteArray();
+        QTest::newRow("no content type") << QByteArray("Subject: x\r\n\r\nbody") << QStringLiteral("Content-Type") << 0
+                                         << QByteArray() << QByteArray();
+        QTest::newRow("multipart without boundary") << QByteArray("Content-Type: multipart/related\r\n\r\n--x\r\n")
+                                                    << QStringLiteral("boundary") << 0 << QByteArray() << QByteArray();
+        QTest::newRow("boundary never occurs")
+            << QByteArray("Content-Type: multipart/related; boundary=zz\r\n\r\nhello")
+            << QStringLiteral("does not occur") << 0 << QByteArray() << QByteArray();
+        QTest::newRow("no parts") << QByteArray("Content-Type: multipart/related; boundary=zz\r\n\r\n--zz--\r\n")
+                                  << QStringLiteral("no parts") << 0 << QByteArray() << QByteArray();
+        QByteArray deep = "Content-Type: text/html\r\n\r\ndeep";
+        for (int i = 0; i < 20; ++i)
+            deep = "Content-Type: multipart/mixed; boundary=\"d" + QByteArray::number(i) + "\"\r\n\r\n--d" +
+                   QByteArray::number(i) + "\r\n" + deep + "\r\n--d" + QByteArray::number(i) + "--\r\n";
+        QTest::newRow("absurd nesting") << deep << QStringLiteral("nested too deeply") << 0 << QByteArray()
+                                        << QByteArray();
+    }
+
+    void tolerance()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QString, errorPart);
+        QFETCH(int, parts);
+        QFETCH(QByteArray, rootData);
+        QFETCH(QByteArray, lastData);
+
+        const MhtmlReadResult result = MhtmlReader().read(input);
+        if (!errorPart.isEmpty()) {
+            QVERIFY(!result.ok());
+            QVERIFY2(result.error.contains(errorPart), qPrintable(result.error));
+            return;
+        }
+        QVERIFY2(result.ok(), qPrintable(result.error));
+        QCOMPARE(result.archive.parts.size(), parts);
+        QVERIFY(result.archive.root());
+        QCOMPARE(result.archive.root()->data, rootData);
+        QCOMPARE(result.archive.parts.last().data, lastData);
+    }
+
+    void headersOfSampleArchive()
+    {
+        const MhtmlReadResult result =
+            MhtmlReader().readFile(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht"));
+        QVERIFY2(result.ok(), qPrintable(result.error));
+        const MhtmlArchive &a = result.archive;
+        QCOMPARE(a.subject, QStringLiteral("Caf\u00e9 sample"));
+        QCOMPARE(a.snapshotLocation, QStringLiteral("https://example.com/page.html"));
+        QCOMPARE(a.parts.size(), 2);
+        QCOMPARE(a.root()->contentType, QByteArray("text/html"));
+        QCOMPARE(a.root()->charset, QByteArray("windows-1252"));
+        QCOMPARE(a.root()->transferEncoding, QByteArray("quoted-printable"));
+        QVERIFY(a.rootHtml().contains(QStringLiteral("<title>Caf\u00e9 sample</title>")));
+        const MhtmlPart *gif = a.findByLocation(QStringLiteral("https://example.com/pics/dot.gif"));
+        QVERIFY(gif);
+        QVERIFY(gif->data.startsWith("GIF89a"));
+    }
+
+    void foldedLocationAndHeaderWords_data()
+    {
+        QTest::addColumn<QByteArray>("subject");
+        QTest::addColumn<QString>("decoded");
+        QTest::newRow("plain") << QByteArray("Hello") << QStringLiteral("Hello");
+        QTest::newRow("two b words") << QByteArray("=?utf-8?B?w6k=?=\r\n =?UTF-8?b?w6g=?= end")
+                                     << QStringLiteral("\u00e9\u00e8 end");
+        QTest::newRow("q word latin1") << QByteArray("=?iso-8859-1?Q?Gr=FC=DFe_dich?=")
+                                       << QStringLiteral("Gr\u00fc\u00dfe dich");
+    }
+
+    void foldedLocationAndHeaderWords()
+    {
+        QFETCH(QByteArray, subject);
+        QFETCH(QString, decoded);
+        const QByteArray input = "Subject: " + subject +
+                                 "\r\nContent-Type: text/html\r\nContent-Location: https://x.test/a/\r\n very/long.html"
+                                 "\r\n\r\nbody";
+        const MhtmlReadResult result = MhtmlReader().read(input);
+        QVERIFY2(result.ok(), qPrintable(result.error));
+        QCOMPARE(result.archive.subject, decoded);
+        QCOMPARE(result.archive.root()->contentLocation, QStringLiteral("https://x.test/a/very/long.html"));
+    }
+
+    void sizeCapRefusesWithoutReading()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("big.mht"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(4096));
+        file.close();
+        const MhtmlReadResult result = MhtmlReader(1024).readFile(path);
+        QVERIFY(!result.ok());
+        QVERIFY2(result.error.contains(QStringLiteral("too large")), qPrintable(result.error));
+
+        const MhtmlReadResult missing = MhtmlReader().readFile(dir.filePath(QStringLiteral("none.mht")));
+        QVERIFY(missing.error.startsWith(QStringLiteral("Cannot open")));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_MhtmlReader)
+#include "tst_MhtmlReader.moc"

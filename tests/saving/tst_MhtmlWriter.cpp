@@ -1,0 +1,237 @@
+#include "saving/MhtmlReader.h"
+#include "saving/MhtmlWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+class tst_MhtmlWriter : public QObject
+{
+    Q_OBJECT
+
+private:
+    static MhtmlPart part(const QByteArray &type, const QString &location, const QByteArray &data,
+                          const QByteArray &charset = {})
+    {
+        MhtmlPart p;
+        p.contentType = type;
+        p.contentLocation = location;
+        p.data = data;
+        p.charset = charset;
+        return p;
+    }
+
+    static MhtmlArchive sampleArchive()
+    {
+        MhtmlArchive a;
+        QByteArray binary;
+        for (int i = 0; i < 1000; ++i)
+            binary.append(char(i * 37 % 256));
+        a.parts = {part("text/html", QStringLiteral("https://x.test/dir/page.html"),
+                        "<p>line one</p>\r\n<p>" + QByteArray(200, 'x') + "</p>\r\n", "utf-8"),
+                   part("image/png", QStringLiteral("img/a.png"), binary),
+                   part("text/css", QStringLiteral("https://x.test/s.css"), "body { color: red; }  \r\n")};
+        a.subject = QStringLiteral("Sample");
+        return a;
+    }
+
+    static QList<QByteArray> bodyLines(const QByteArray &bytes)
+    {
+        // Lines after the top-level headers; header lines of parts are short here too.
+        const qsizetype start = bytes.indexOf("\r\n\r\n");
+        return bytes.mid(start + 4).split('\n');
+    }
+
+private Q_SLOTS:
+    void outputIsCrlfWithShortLines()
+    {
+        const QByteArray bytes = MhtmlWriter().toBytes(sampleArchive());
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '\n')
+                QVERIFY2(i > 0 && bytes[i - 1] == '\r', "bare LF");
+            if (bytes[i] == '\r')
+                QVERIFY2(i + 1 < bytes.size() && bytes[i + 1] == '\n', "bare CR");
+        }
+        for (const QByteArray &line : bodyLines(bytes))
+            QVERIFY2(line.size() <= 77, line.constData()); // 76 plus the CR
+        QVERIFY(bytes.contains("MIME-Version: 1.0\r\n"));
+        QVERIFY(bytes.contains("Date: "));
+        QVERIFY(bytes.contains("type=\"text/html\""));
+        QVERIFY(bytes.contains("Snapshot-Content-Location: https://x.test/dir/page.html\r\n"));
+        // Relative locations are made absolute against the root's.
+        QVERIFY(bytes.contains("Content-Location: https://x.test/dir/img/a.png\r\n"));
+        QVERIFY(
+            bytes.contains("Content-Type: text/html; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable"));
+        QVERIFY(bytes.contains("Content-Type: image/png\r\nContent-Transfer-Encoding: base64"));
+    }
+
+    void boundaryOccursInNoPart()
+    {
+        MhtmlArchive a = sampleArchive();
+        // Parts that look like the writer's own boundaries.
+        a.parts[0].data += "------=_QuilletPart_0.0\r\n------=_QuilletPart_";
+        a.parts[1].data += "------=_QuilletPart_";
+        const QByteArray bytes = MhtmlWriter().toBytes(a);
+        const qsizetype b = bytes.indexOf("boundary=\"") + 10;
+        const QByteArray boundary = bytes.mid(b, bytes.indexOf('"', b) - b);
+        QVERIFY(boundary.contains("=_"));
+        for (const MhtmlPart &p : a.parts)
+            QVERIFY(!p.data.contains(boundary));
+        QCOMPARE(bytes.count("--" + boundary), a.parts.size() + 1);
+    }
+
+    void quotedPrintableRoundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("decoded"); // line breaks become CRLF
+        QTest::newRow("plain") << QByteArray("hello") << QByteArray("hello");
+        for (int n = 70; n <= 77; ++n) {
+            const QByteArray t = QByteArray(n, 'a') + "=b=c";
+            QTest::addRow("equals at column %d", n) << t << t;
+        }
+        const QByteArray eights = QByteArray(73, 'a') + "\xc3\xa9\xc3\xa9" + QByteArray(80, 'z');
+        QTest::newRow("escapes across the limit") << eights << eights;
+        QTest::newRow("lf becomes crlf") << QByteArray("a\nb\n") << QByteArray("a\r\nb\r\n");
+        QTest::newRow("trailing blanks kept") << QByteArray("a \r\nb\t\nc ") << QByteArray("a \r\nb\t\r\nc ");
+        QTest::newRow("lone cr") << QByteArray("a\rb") << QByteArray("a\rb");
+        QTest::newRow("long line") << QByteArray(1000, 'q') << QByteArray(1000, 'q');
+        QTest::newRow("dot and dash lines") << QByteArray(".\r\n--x\r\n") << QByteArray(".\r\n--x\r\n");
+    }
+
+    void quotedPrintableRoundTrip()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, decoded);
+        const QByteArray encoded = MhtmlWriter::encodeQuotedPrintable(text);
+        for (const QByteArray &line : encoded.split('\n')) {
+            const QByteArray l = line.endsWith('\r') ? line.chopped(1) : line;
+            QVERIFY2(l.size() <= 76, l.constData());
+            QVERIFY2(!l.endsWith(' ') && !l.endsWith('\t'), l.constData());
+            // An escape is never cut by a soft break.
+            const qsizetype eq = l.lastIndexOf('=');
+            QVERIFY2(eq < 0 || eq == l.size() - 1 || eq + 2 < l.size(), l.constData());
+        }
+        QCOMPARE(MhtmlReader::decodeQuotedPrintable(encoded), decoded);
+    }
+
+    void subjectEncoding_data()
+    {
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<bool>("encoded");
+        QTest::newRow("ascii") << QStringLiteral("Plain title") << false;
+        QTest::newRow("accents") << QStringLiteral("Caf\u00e9 cr\u00e8me") << true;
+        QTest::newRow("long with astral") << QString(QStringLiteral("\u00fc\U0001F600")).repeated(30) << true;
+    }
+
+    void subjectEncoding()
+    {
+        QFETCH(QString, subject);
+        QFETCH(bool, encoded);
+        MhtmlArchive a = sampleArchive();
+        a.subject = subject;
+        const QByteArray bytes = MhtmlWriter().toBytes(a);
+        const qsizetype s = bytes.indexOf("Subject: ");
+        const QByteArray header = bytes.mid(s, bytes.indexOf("\r\nDate:") - s);
+        QCOMPARE(header.contains("=?utf-8?B?"), encoded);
+        for (const QByteArray &line : header.split('\n')) {
+            QVERIFY(line.size() <= 77);
+            for (const char c : line)
+                QVERIFY(uchar(c) < 128);
+        }
+        const MhtmlReadResult back = MhtmlReader().read(bytes);
+        QVERIFY2(back.ok(), qPrintable(back.error));
+        QCOMPARE(back.archive.subject, subject);
+    }
+
+    void roundTripKeepsParts()
+    {
+        const MhtmlReadResult first =
+            MhtmlReader().readFile(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht"));
+        QVERIFY2(first.ok(), qPrintable(first.error));
+        MhtmlArchive current = first.archive;
+        // Several cycles: nothing may drift or get lost.
+        for (int cycle = 0; cycle < 3; ++cycle) {
+            const MhtmlReadResult again = MhtmlReader().read(MhtmlWriter().toBytes(current));
+            QVERIFY2(again.ok(), qPrintable(again.error));
+            QCOMPARE(again.archive.parts.size(), first.archive.parts.size());
+            for (qsizetype i = 0; i < again.archive.parts.size(); ++i) {
+                const MhtmlPart &a = first.archive.parts[i];
+                const MhtmlPart &b = again.archive.parts[i];
+                QCOMPARE(b.data, a.data);
+                QCOMPARE(b.contentType, a.contentType);
+                QCOMPARE(b.charset, a.charset);
+                QCOMPARE(b.contentLocation, a.contentLocation);
+            }
+            QCOMPARE(again.archive.subject, first.archive.subject);
+            QCOMPARE(again.archive.snapshotLocation, first.archive.snapshotLocation);
+            current = again.archive;
+        }
+    }
+
+    void writeFileReplacesAndFailsAtomically()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.mht"));
+        MhtmlWriter writer;
+        QVERIFY(writer.writeFile(sampleArchive(), path).ok());
+        MhtmlArchive second = sampleArchive();
+        second.parts[0].data = "<p>second</p>";
+        QVERIFY(writer.writeFile(second, path).ok());
+        QCOMPARE(MhtmlReader().readFile(path).archive.root()->data, QByteArray("<p>second</p>"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        const QByteArray before = old.readAll();
+        old.close();
+
+        // A write that breaks off half-way (file size limit) leaves the old file.
+        MhtmlArchive big = sampleArchive();
+        big.parts[1].data = QByteArray(4 * 1024 * 1024, 'x');
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 256 * 1024;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const MhtmlWriteResult failed = writer.writeFile(big, path);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!failed.ok());
+        QVERIFY2(failed.error.startsWith(QStringLiteral("Cannot write ")), qPrintable(failed.error));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), before);
+        old.close();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("a.mht")});
+
+        // A folder that does not exist is an error, not a crash.
+        const MhtmlWriteResult missing = writer.writeFile(big, dir.filePath(QStringLiteral("no/such/a.mht")));
+        QVERIFY(!missing.ok());
+    }
+
+    void unwritableFolderLeavesOldFile()
+    {
+        if (geteuid() == 0)
+            QSKIP("permissions do not bind root; the size-limit case covers atomicity");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.mht"));
+        QVERIFY(MhtmlWriter().writeFile(sampleArchive(), path).ok());
+        const QByteArray before = [&] {
+            QFile f(path);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        const MhtmlWriteResult result = MhtmlWriter().writeFile(MhtmlArchive(), path);
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!result.ok());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_MhtmlWriter)
+#include "tst_MhtmlWriter.moc"
