@@ -4,10 +4,43 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <algorithm>
 #include <limits>
 
 namespace {
+
+bool hasHighByte(const QByteArray &bytes)
+{
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) >= 0x80; });
+}
+
+bool isUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    const QString decoded = decoder.decode(bytes);
+    Q_UNUSED(decoded);
+    return !decoder.hasError();
+}
+
+// History files are Latin-1. Items that Latin-1 cannot hold (most non-Western
+// path names) would come back as "?" and point nowhere, so such a list is
+// written as UTF-8 instead; encode() picks UTF-8 whenever Latin-1 bytes could
+// be mistaken for it, so the choice can be read back from the bytes alone.
+QString decode(const QByteArray &bytes)
+{
+    if (hasHighByte(bytes) && isUtf8(bytes))
+        return QString::fromUtf8(bytes);
+    return QString::fromLatin1(bytes);
+}
+
+QByteArray encode(const QString &text)
+{
+    const QByteArray latin1 = text.toLatin1();
+    if (QString::fromLatin1(latin1) == text && !(hasHighByte(latin1) && isUtf8(latin1)))
+        return latin1;
+    return text.toUtf8();
+}
 
 // Lines end at CR LF, CR or LF; a final line end does not start another line,
 // so a file written by writeItems() reads back as the same list.
@@ -16,7 +49,7 @@ QStringList readLines(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QString text = QString::fromLatin1(file.readAll());
+    const QString text = decode(file.readAll());
     QStringList lines;
     qsizetype start = 0;
     qsizetype i = 0;
@@ -229,11 +262,10 @@ bool HistoryList::writeMaxFile(const QString &path, int value)
 
 bool HistoryList::writeItems()
 {
-    QByteArray bytes;
-    for (const QString &item : std::as_const(m_items)) {
-        bytes += item.toLatin1();
-        bytes += "\r\n";
-    }
+    QString text;
+    for (const QString &item : std::as_const(m_items))
+        text += item + QLatin1String("\r\n");
+    const QByteArray bytes = encode(text);
     QSaveFile file(historyPath());
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }

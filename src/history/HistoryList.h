@@ -12,9 +12,9 @@ class Dialogs;
 //   maxhistname     first line: the maximum number of items
 //   maxitemlenname  first line: the maximum shown length of an item
 // Files are 8-bit text (Latin-1), written with CR LF and read with CR LF, CR or
-// LF line ends. Every change of the list ends in Rebuild(), which refreshes the
-// view (through the rebuild handler) and rewrites the items file at once, so
-// there is nothing to save at shutdown.
+// LF line ends; a list Latin-1 cannot hold is written, and recognised, as UTF-8. Every change of the list ends in
+// Rebuild(), which refreshes the view (through the rebuild handler) and rewrites the items file at once, so there is
+// nothing to save at shutdown.
 class HistoryList
 {
 public:

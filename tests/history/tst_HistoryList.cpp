@@ -262,6 +262,35 @@ private Q_SLOTS:
         QCOMPARE(readBytes(list->historyPath()), QByteArray());
     }
 
+    void encodingRoundTrip_data()
+    {
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QByteArray>("bytes");
+
+        QTest::newRow("ASCII") << QStringList{u"/a.mht"_s} << QByteArray("/a.mht\r\n");
+        QTest::newRow("Latin-1 stays 8-bit")
+            << QStringList{u"/na\u00EFve \u00A8.mht"_s} << QByteArray("/na\xefve \xa8.mht\r\n");
+        QTest::newRow("beyond Latin-1 is UTF-8") << QStringList{u"/\u00E9"_s, u"/\u0434\u043E\u043C"_s}
+                                                 << QByteArray("/\xc3\xa9\r\n/\xd0\xb4\xd0\xbe\xd0\xbc\r\n");
+        QTest::newRow("Latin-1 that looks like UTF-8")
+            << QStringList{u"/\u00C3\u00A9"_s} << QByteArray("/\xc3\x83\xc2\xa9\r\n");
+    }
+
+    void encodingRoundTrip()
+    {
+        QFETCH(QStringList, items);
+        QFETCH(QByteArray, bytes);
+
+        auto list = makeList();
+        list->histlist() = items;
+        list->Rebuild();
+        QCOMPARE(readBytes(list->historyPath()), bytes);
+
+        auto reloaded = makeList();
+        reloaded->LoadHistory();
+        QCOMPARE(reloaded->histlist(), items);
+    }
+
     void removeAll_data()
     {
         QTest::addColumn<QStringList>("items");
