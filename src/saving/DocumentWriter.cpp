@@ -1,0 +1,66 @@
+#include "DocumentWriter.h"
+
+#include "MhtmlComposer.h"
+#include "MhtmlReader.h"
+#include "MhtmlWriter.h"
+#include "browser/Browser.h"
+#include "support/Dialogs.h"
+#include "support/FileUtils.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <stdexcept>
+
+void DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &sourceArchive)
+{
+    const QString html = GetDocHtml();
+    MhtmlReadResult source;
+    bool haveSource = false;
+    if (!sourceArchive.isEmpty() && QFileInfo::exists(sourceArchive)) {
+        source = MhtmlReader().readFile(sourceArchive);
+        haveSource = source.ok();
+        // Overwriting an archive we cannot read would throw away its
+        // pictures for good; saving under another name loses nothing.
+        if (!haveSource && QFileInfo(sourceArchive).canonicalFilePath() == QFileInfo(fileName).canonicalFilePath())
+            throw std::runtime_error(
+                QStringLiteral("%1\n%2 was left as it was.").arg(source.error, fileName).toStdString());
+    }
+    const MhtmlArchive archive =
+        MhtmlComposer::compose(html, haveSource ? &source.archive : nullptr, m_browser.LocationURL());
+    const MhtmlWriteResult written = MhtmlWriter().writeFile(archive, fileName);
+    if (!written.ok())
+        throw std::runtime_error(written.error.toStdString());
+}
+
+void DocumentWriter::SaveDocAsHtml(const QString &fileName)
+{
+    if (!m_browser.HasDocument()) {
+        m_dialogs.ShowMsg(QStringLiteral("Document not loaded!"));
+        return;
+    }
+    QString html;
+    try {
+        html = m_browser.documentHtml();
+    } catch (const std::exception &) {
+        m_dialogs.ShowMsg(QStringLiteral("SaveAs HTML fail!"));
+        return;
+    }
+    QSaveFile file(fileName);
+    const QByteArray bytes = MhtmlComposer::utf8Html(html);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        m_dialogs.ShowMsg(QStringLiteral("SaveAs HTML fail!"));
+}
+
+QString DocumentWriter::GetDocHtml() const
+{
+    if (!m_browser.HasDocument())
+        throw std::runtime_error("Document not loaded!");
+    return m_browser.documentHtml();
+}
+
+void DocumentWriter::confsavedsize(const QString &fileName, const StatusSink &statusSink) const
+{
+    statusSink(QStringLiteral("File saved: ") + QString::number(PathSize(fileName)) + QStringLiteral(" bytes (") +
+               fileName + u')');
+}

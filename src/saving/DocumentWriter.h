@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class Browser;
+class Dialogs;
+
+// Turns the document shown in the browser into a file, marks included, and
+// reports a save. Failures the calling flow must stop at throw
+// std::runtime_error with a message for the user.
+class DocumentWriter
+{
+public:
+    using StatusSink = std::function<void(const QString &)>;
+
+    DocumentWriter(Browser &browser, Dialogs &dialogs) : m_browser(browser), m_dialogs(dialogs) {}
+
+    // Writes fileName (".mht" or ".eml") as a web archive: the current HTML
+    // as the root and every other part of sourceArchive, the local archive
+    // the page was opened from (empty when none), with its location kept.
+    // Atomic: when it throws, an existing file is as it was.
+    void SaveDocAsMht(const QString &fileName, const QString &sourceArchive = {});
+    // Writes the current HTML as UTF-8. Reports its own failures in a plain
+    // message box and returns normally.
+    void SaveDocAsHtml(const QString &fileName);
+    // The document's current HTML, marks included.
+    QString GetDocHtml() const;
+    // Puts "File saved: <size> bytes (<fileName>)" through statusSink.
+    void confsavedsize(const QString &fileName, const StatusSink &statusSink) const;
+
+private:
+    Browser &m_browser;
+    Dialogs &m_dialogs;
+};
