@@ -1,0 +1,105 @@
+#include "app/LifecycleController.h"
+
+#include "app/AppState.h"
+#include "app/Histories.h"
+#include "app/MainUi.h"
+#include "app/ModeController.h"
+#include "app/SettingsFile.h"
+#include "browser/Browser.h"
+#include "history/TMYcustomhistory.h"
+#include "marking/TMyStatusBar.h"
+#include "support/Desktop.h"
+#include "support/Dialogs.h"
+#include "support/FileUtils.h"
+#include "support/PathUtils.h"
+
+#include <QAction>
+#include <QFileInfo>
+
+LifecycleController::LifecycleController(AppState &state, MainUi &ui, Histories &histories, Browser &browser,
+                                         Dialogs &dialogs, Desktop &desktop, ModeController &modes,
+                                         SettingsFile &settings, Steps steps, QObject *parent)
+    : QObject(parent), m_state(state), m_ui(ui), m_histories(histories), m_browser(browser), m_dialogs(dialogs),
+      m_desktop(desktop), m_modes(modes), m_settings(settings), m_steps(std::move(steps))
+{
+}
+
+void LifecycleController::createSettings()
+{
+    const QString path = m_settings.path();
+    if (QFileInfo::exists(path)) {
+        m_state.FirstRun = false;
+        return;
+    }
+    m_state.FirstRun = true;
+    if (CreateEmptyFile(path))
+        m_dialogs.ShowInfoMsg(QStringLiteral(
+            "New configuration file created. In case this is the first time you use this program: please read the "
+            "info on installation, best practice and the rest of the documentation."));
+    else
+        m_dialogs.ShowErrorMsg(QStringLiteral("Unable to create: ") + path +
+                               QStringLiteral("?? Probably full disk or other writing problem."));
+}
+
+void LifecycleController::readSettings()
+{
+    m_settings.read(m_state);
+    if (m_state.DefaultSaveFolder.isEmpty())
+        m_state.DefaultSaveFolder = m_desktop.documentsFolder();
+    StripBackslash(m_state.DefaultSaveFolder);
+
+    m_ui.autoemMI->setChecked(m_state.AutoEditMode);
+    m_ui.MHTonlyeditMI->setChecked(m_state.MhtOnlyEdit);
+    m_ui.registerMhtMI->setChecked(m_state.RegisterMht);
+    m_ui.launchfromIEMI->setChecked(m_state.LaunchFromIE);
+    if (m_steps.setmarkglyph) {
+        m_steps.setmarkglyph(0xC0C0C0, 1);
+        m_steps.setmarkglyph(m_state.MarkColor, 0);
+        m_steps.setmarkglyph(m_state.MarkColor, 2);
+    }
+    m_ui.supscriptsMI->setChecked(m_state.SuppressScripts);
+    m_browser.setSilent(m_state.SuppressScripts);
+    m_ui.PrependFilenameMI->setChecked(m_state.PrependFilename);
+    m_ui.UseSelection4FilenameMI->setChecked(m_state.UseSelectionForFilename);
+}
+
+void LifecycleController::FormActivate(const QStringList &arguments)
+{
+    const QString first = arguments.value(1);
+    if (!first.isEmpty() && QFileInfo(first).isFile()) {
+        m_state.UserNavigation = true;
+        m_browser.Navigate(first);
+        for (TMYcustomhistory *list : {m_histories.allH, m_histories.startH, m_histories.renH, m_histories.delH})
+            list->AddItem(first);
+    } else if (m_state.FirstRun) {
+        m_browser.Navigate(m_state.ExeFolder + QStringLiteral("/bestpractice.htm"));
+    } else {
+        m_browser.GoHome();
+        m_state.HomePending = true;
+    }
+    m_modes.seteditmode(true);
+}
+
+void LifecycleController::FormClose()
+{
+    m_settings.write(m_state);
+}
+
+void LifecycleController::ExitMIClick()
+{
+    if (m_ui.SaveB->isEnabled()) {
+        m_ui.StB1->ShowStatusText(QStringLiteral("You have not saved your work yet"));
+        const auto answer = m_dialogs.message(Dialogs::Kind::Warning, QStringLiteral("Warning"),
+                                              QStringLiteral("Save your work before exit?"),
+                                              Dialogs::Buttons::YesNoCancel, Dialogs::Answer::Yes);
+        if (answer == Dialogs::Answer::Yes) {
+            if (m_steps.save)
+                m_steps.save();
+            m_steps.close();
+        } else if (answer == Dialogs::Answer::No) {
+            m_steps.close();
+        }
+        return;
+    }
+    m_steps.close();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+struct AppState;
+
+// The settings file "quillet.ini" in the program folder: read once at start,
+// written once at close, in their fixed key orders.
+class SettingsFile
+{
+public:
+    explicit SettingsFile(QString path) : m_path(std::move(path)) {}
+
+    QString path() const { return m_path; }
+
+    // Fills the settings part of state from the file; absent keys and values
+    // that are no number read as their defaults. DefaultSaveFolder is taken as
+    // stored (the caller applies the documents-folder fallback).
+    void read(AppState &state) const;
+    // Writes every key; throws std::runtime_error "Unable to write to " + path
+    // when the file cannot be written (the old file then stays as it was).
+    void write(AppState &state) const;
+
+private:
+    QString m_path;
+};

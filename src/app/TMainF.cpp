@@ -1,0 +1,178 @@
+#include "app/TMainF.h"
+
+#include "app/CommandGuard.h"
+#include "app/KeyChordFilter.h"
+#include "app/LifecycleController.h"
+#include "app/ModeController.h"
+#include "app/SettingsFile.h"
+#include "browser/Browser.h"
+#include "history/HistorySpec.h"
+#include "history/TMYcustomhistory.h"
+#include "marking/TBitBtnWithColor.h"
+#include "marking/TColorGrid.h"
+#include "marking/TMyStatusBar.h"
+#include "support/Dialogs.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusTipEvent>
+#include <QToolBar>
+
+// The icon resources live in a static library; make sure they are registered.
+static void initIconResources()
+{
+    Q_INIT_RESOURCE(icons);
+}
+
+TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_services(services)
+{
+    initIconResources();
+    setObjectName(QStringLiteral("TMainF"));
+    resize(1013, 530 + 38 + 41 + 19 + menuBar()->sizeHint().height());
+    buildMainUi(this, m_services.browser.widget(), m_ui);
+    m_ui.cg1->setGridOrdering(TColorGrid::go8x2);
+    m_ui.cg1->setGeometry(82, 0, 176, 40);
+    m_ui.cg1->setClickEnablesColor(true);
+    m_ui.cg1->setForegroundEnabled(false);
+    m_ui.cg1->setBackgroundEnabled(false);
+
+    // Creation, in its fixed order.
+    QApplication::setApplicationDisplayName(QString());
+    m_services.dialogs.setApplicationTitle(QStringLiteral("Quillet"));
+    m_state.ExeName = m_services.exeName;
+    m_state.ExeFolder = m_services.programFolder;
+    m_settings = std::make_unique<SettingsFile>(m_state.ExeFolder + QStringLiteral("/quillet.ini"));
+
+    createHistories();
+    m_modes = std::make_unique<ModeController>(m_state, m_ui, m_histories, m_services.browser, m_services.dialogs);
+    LifecycleController::Steps steps;
+    steps.save = [this] { m_ui.SaveMI->trigger(); };
+    steps.close = [this] { close(); };
+    m_lifecycle = std::make_unique<LifecycleController>(m_state, m_ui, m_histories, m_services.browser,
+                                                        m_services.dialogs, m_services.desktop, *m_modes,
+                                                        *m_settings, std::move(steps));
+
+    m_lifecycle->createSettings();
+    for (auto &list : m_historyLists)
+        list->LoadHistory();
+    m_state.BackPosition = 0;
+    m_state.NavDirection = 2;
+    m_ui.EmodeB->setColor(QColor(255, 0, 0));
+    runGuarded(m_services.dialogs, [this] { m_lifecycle->readSettings(); });
+    m_state.UserNavigation = false;
+    m_ui.ExitMI->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_state.EditableExtensions = {QStringLiteral(".mht"), QStringLiteral(".htm"), QStringLiteral(".html"),
+                                  QStringLiteral(".eml")};
+    m_ui.cg1->setForegroundEnabled(false);
+    m_state.ScriptHtmlPath = m_state.ExeFolder + QStringLiteral("/script.html");
+
+    connectCommands();
+    m_ui.Panel1->installEventFilter(this);
+
+    KeyChordFilter::Commands chords;
+    chords.mark = [this] { runGuarded(m_services.dialogs, [this] { m_ui.MarkMI->trigger(); }); };
+    chords.find = [this] { runGuarded(m_services.dialogs, [this] { m_ui.findtextMI->trigger(); }); };
+    // Save runs even while its menu item is disabled.
+    chords.save = [this] {
+        if (m_saveCommand)
+            runGuarded(m_services.dialogs, m_saveCommand);
+    };
+    m_keyChords = std::make_unique<KeyChordFilter>(m_state, std::move(chords));
+    qApp->installEventFilter(m_keyChords.get());
+}
+
+TMainF::~TMainF()
+{
+    if (m_keyChords)
+        qApp->removeEventFilter(m_keyChords.get());
+}
+
+void TMainF::createHistories()
+{
+    TMYcustomhistory **targets[] = {&m_histories.startH, &m_histories.allH,  &m_histories.renH,
+                                  &m_histories.delH,   &m_histories.backH, &m_histories.MoveH};
+    int index = 0;
+    for (const HistorySpec &spec : HistorySpecs) {
+        auto *host = findChild<QMenu *>(QString(spec.hostObjectName));
+        auto list = std::make_unique<TMYcustomhistory>(spec, host, m_services.dialogs, m_state.ExeFolder);
+        list->setObjectName(QString(spec.name));
+        *targets[index++] = list.get();
+        m_historyLists.push_back(std::move(list));
+    }
+}
+
+void TMainF::forward(QAction *button, QAction *menuItem)
+{
+    connect(button, &QAction::triggered, menuItem, [menuItem] { menuItem->trigger(); });
+}
+
+void TMainF::connectCommands()
+{
+    Dialogs &dialogs = m_services.dialogs;
+    connectCommand(m_ui.ExitMI, this, dialogs, [this] { m_lifecycle->ExitMIClick(); });
+    forward(m_ui.ExitB, m_ui.ExitMI);
+
+    auto toggle = [this] { m_modes->editmodetoggle(); };
+    connectCommand(m_ui.emodeMI, this, dialogs, toggle);
+    // The check mark follows the mode, not the click.
+    connect(m_ui.emodeMI, &QAction::triggered, this, [this] { m_ui.emodeMI->setChecked(!m_state.SurfMode); });
+    connect(m_ui.EmodeB, &QAbstractButton::clicked, this, [this, toggle] { runGuarded(m_services.dialogs, toggle); });
+    connectCommand(m_ui.MHTonlyeditMI, this, dialogs, [this] { m_modes->MHTonlyeditMIClick(); });
+    connectCommand(m_ui.autoemMI, this, dialogs, [this] { m_modes->autoemMIClick(); });
+    connect(m_ui.URLs, &QLineEdit::textChanged, this,
+            [this] { runGuarded(m_services.dialogs, [this] { m_modes->MHTonlyeditUpd(); }); });
+}
+
+bool TMainF::event(QEvent *event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        m_modes->HintHandler(static_cast<QStatusTipEvent *>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TMainF::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    m_urlsRightMargin = m_ui.EditModeDisabledHintP->x() + 12;
+    m_ui.URLs->resize(m_ui.Panel1->width() - m_ui.URLs->x() - m_urlsRightMargin, m_ui.URLs->height());
+}
+
+void TMainF::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_state.MaximizePending && isVisible()) {
+        m_state.MaximizePending = false;
+        showMaximized();
+    }
+}
+
+bool TMainF::eventFilter(QObject *watched, QEvent *event)
+{
+    // The address box stretches with the panel.
+    if (watched == m_ui.Panel1 && event->type() == QEvent::Resize)
+        m_ui.URLs->resize(m_ui.Panel1->width() - m_ui.URLs->x() - m_urlsRightMargin, m_ui.URLs->height());
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainF::FormActivate(const QStringList &arguments)
+{
+    runGuarded(m_services.dialogs, [&] { m_lifecycle->FormActivate(arguments); });
+}
+
+void TMainF::closeEvent(QCloseEvent *event)
+{
+    try {
+        m_lifecycle->FormClose();
+        event->accept();
+    } catch (const std::exception &error) {
+        // The close is abandoned; a later close tries again.
+        m_services.dialogs.ShowErrorMsg(QString::fromStdString(error.what()));
+        event->ignore();
+    }
+}

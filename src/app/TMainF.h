@@ -1,0 +1,78 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/Histories.h"
+#include "app/MainUi.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class Browser;
+class Desktop;
+class Dialogs;
+class KeyChordFilter;
+class LifecycleController;
+class ModeController;
+class SettingsFile;
+class TMYcustomhistory;
+
+// The main window: builds the controls, owns the program-wide state and the
+// history lists, and assembles one controller per concern.
+class TMainF : public QMainWindow
+{
+    Q_OBJECT
+public:
+    struct Services
+    {
+        Dialogs &dialogs;
+        Desktop &desktop;
+        Browser &browser;
+        // Holds the settings file, the history files and the shipped pages.
+        QString programFolder;
+        // The program file's full path.
+        QString exeName;
+    };
+
+    explicit TMainF(Services services, QWidget *parent = nullptr);
+    ~TMainF() override;
+
+    // The first activation, after the window has been shown: the start-up
+    // navigation given by the command line.
+    void FormActivate(const QStringList &arguments);
+
+    AppState &state() { return m_state; }
+    MainUi &ui() { return m_ui; }
+    Histories &histories() { return m_histories; }
+    ModeController &modes() { return *m_modes; }
+    LifecycleController &lifecycle() { return *m_lifecycle; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createHistories();
+    void connectCommands();
+    void forward(QAction *button, QAction *menuItem);
+
+    Services m_services;
+    AppState m_state;
+    MainUi m_ui;
+    Histories m_histories;
+    std::vector<std::unique_ptr<TMYcustomhistory>> m_historyLists;
+    std::unique_ptr<SettingsFile> m_settings;
+    std::unique_ptr<ModeController> m_modes;
+    std::unique_ptr<LifecycleController> m_lifecycle;
+    std::unique_ptr<KeyChordFilter> m_keyChords;
+    // The Save command itself, which the Ctrl then S chord runs whatever the
+    // state of its menu item.
+    std::function<void()> m_saveCommand;
+    // Right margin of the address box, fixed when the window is first shown.
+    int m_urlsRightMargin = 12;
+};

@@ -1,0 +1,356 @@
+#include "MainWindowFixture.h"
+#include "app/ModeController.h"
+#include "history/TMYcustomhistory.h"
+#include "marking/TBitBtnWithColor.h"
+#include "marking/TColorGrid.h"
+#include "marking/TMyStatusBar.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QSettings>
+#include <QtTest>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void firstRunThenSecondRun();
+    void settingsValues_data();
+    void settingsValues();
+    void unwritableSettingsKeepRunning();
+    void exitQuestion_data();
+    void exitQuestion();
+    void commandLineFileGoesToHistories();
+    void editModeStates();
+    void mhtOnlyRule_data();
+    void mhtOnlyRule();
+    void mhtOnlyOptionAsksOnlyWhenTurnedOff();
+    void leavingEditModeUnsavedNoKeepsEditMode();
+    void noDocumentRefusesModeChange();
+    void hints_data();
+    void hints();
+};
+
+namespace {
+QString readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Opens an address the way a finished navigation leaves the window.
+void showDocument(MainWindowFixture &f, const QString &address)
+{
+    f.browser.hasDocument = true;
+    f.window->ui().URLs->setText(address);
+}
+
+const QString InfoText = QStringLiteral(
+    "New configuration file created. In case this is the first time you use this program: please read the info on "
+    "installation, best practice and the rest of the documentation.");
+} // namespace
+
+void TestMainWindow::firstRunThenSecondRun()
+{
+    MainWindowFixture f;
+    f.create();
+    QCOMPARE(f.dialogs.texts(), QStringList{InfoText});
+    QCOMPARE(f.dialogs.shown.first().kind, Dialogs::Kind::Information);
+    QVERIFY(f.window->state().FirstRun);
+    f.window->FormActivate({QStringLiteral("quillet")});
+    QCOMPARE(f.browser.navigations.value(0), f.path(QStringLiteral("bestpractice.htm")));
+    QVERIFY(f.window->state().SurfMode);
+    QVERIFY(f.window->close());
+
+    const QString ini = readFile(f.path(QStringLiteral("quillet.ini")));
+    const QStringList keys = {
+        QStringLiteral("Suppress scripts=1"), QStringLiteral("Save=") + f.desktop.documents,
+        QStringLiteral("Auto mode=0"),        QStringLiteral("MHT only edit=1"),
+        QStringLiteral("Red=255"),            QStringLiteral("Green=0"),
+        QStringLiteral("Blue=0"),             QStringLiteral("Register MHT files=0"),
+        QStringLiteral("Launch from IE=1"),   QStringLiteral("Bkp-dotmht-def="),
+        QStringLiteral("Bkp-dotmht-cont="),   QStringLiteral("Bkp-icon-def="),
+        QStringLiteral("Bkp-open-def="),      QStringLiteral("Use selection for filename=1"),
+        QStringLiteral("Prepend filename=0")};
+    qsizetype at = 0;
+    for (const QString &key : keys) {
+        const qsizetype found = ini.indexOf(key, at);
+        QVERIFY2(found >= 0, qPrintable(key + QStringLiteral(" missing or out of order in\n") + ini));
+        at = found;
+    }
+
+    // The second start asks nothing and goes home.
+    f.dialogs.shown.clear();
+    f.browser.navigations.clear();
+    f.create();
+    QVERIFY(f.dialogs.shown.isEmpty());
+    QVERIFY(!f.window->state().FirstRun);
+    f.window->FormActivate({QStringLiteral("quillet")});
+    QCOMPARE(f.browser.navigations.value(0), f.browser.homeAddress);
+    QVERIFY(f.window->state().HomePending);
+}
+
+void TestMainWindow::settingsValues_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("expectWritten");
+    QTest::addColumn<uint>("markColor");
+
+    QTest::newRow("red 300 keeps its low byte") << QByteArray("[Edit]\r\nRed=300\r\n") << "Red=44" << 44u;
+    QTest::newRow("hex blue") << QByteArray("[Edit]\r\nRed=0\r\nBlue=0x80\r\n") << "Blue=128" << 0x800000u;
+    QTest::newRow("not a number reads the default") << QByteArray("[Edit]\r\nRed=abc\r\n") << "Red=255" << 255u;
+    QTest::newRow("empty folder becomes documents") << QByteArray("[Location]\r\nSave=\r\n") << "Save=DOCS" << 255u;
+    QTest::newRow("folder loses one trailing slash")
+        << QByteArray("[Location]\r\nSave=/data/notes/\r\n") << "Save=/data/notes\r\n" << 255u;
+}
+
+void TestMainWindow::settingsValues()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, expectWritten);
+    QFETCH(uint, markColor);
+
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), ini);
+    f.create();
+    QCOMPARE(f.window->state().MarkColor, markColor);
+    QVERIFY(f.window->close());
+    expectWritten.replace(QStringLiteral("DOCS"), f.desktop.documents);
+    QVERIFY2(readFile(f.path(QStringLiteral("quillet.ini"))).contains(expectWritten), qPrintable(expectWritten));
+}
+
+void TestMainWindow::unwritableSettingsKeepRunning()
+{
+    MainWindowFixture f;
+    // A folder in the settings file's place can be neither read nor replaced.
+    const QString ini = f.path(QStringLiteral("quillet.ini"));
+    QVERIFY(QDir().mkdir(ini));
+    f.create();
+    f.window->show();
+    QVERIFY(!f.window->close());
+    QVERIFY(f.window->isVisible());
+    QCOMPARE(f.dialogs.lastText(), QStringLiteral("Unable to write to ") + ini);
+    QCOMPARE(f.dialogs.shown.last().kind, Dialogs::Kind::Error);
+}
+
+void TestMainWindow::exitQuestion_data()
+{
+    QTest::addColumn<bool>("unsaved");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<int>("questions");
+
+    QTest::newRow("nothing unsaved closes") << false << int(Dialogs::Answer::Cancel) << true << 0;
+    QTest::newRow("cancel keeps running") << true << int(Dialogs::Answer::Cancel) << false << 1;
+    QTest::newRow("no closes") << true << int(Dialogs::Answer::No) << true << 1;
+}
+
+void TestMainWindow::exitQuestion()
+{
+    QFETCH(bool, unsaved);
+    QFETCH(int, answer);
+    QFETCH(bool, closed);
+    QFETCH(int, questions);
+
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), {});
+    TMainF &w = f.create();
+    w.show();
+    w.ui().SaveB->setEnabled(unsaved);
+    f.dialogs.answers.enqueue(Dialogs::Answer(answer));
+    // Escape is the Exit command's shortcut.
+    QCOMPARE(w.ui().ExitMI->shortcut(), QKeySequence(Qt::Key_Escape));
+    w.ui().ExitB->trigger();
+
+    QCOMPARE(!w.isVisible(), closed);
+    QCOMPARE(int(f.dialogs.shown.size()), questions);
+    if (questions) {
+        QCOMPARE(f.dialogs.lastText(), QStringLiteral("Save your work before exit?"));
+        QCOMPARE(f.dialogs.shown.last().buttons, Dialogs::Buttons::YesNoCancel);
+        QCOMPARE(w.ui().StB1->statusText(), QStringLiteral("You have not saved your work yet"));
+    }
+}
+
+void TestMainWindow::commandLineFileGoesToHistories()
+{
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), {});
+    const QString archive = f.path(QStringLiteral("page.mht"));
+    writeFile(archive, "x");
+    TMainF &w = f.create();
+    w.FormActivate({QStringLiteral("quillet"), archive});
+    QCOMPARE(f.browser.navigations.value(0), archive);
+    Histories &h = w.histories();
+    for (TMYcustomhistory *list : {h.allH, h.startH, h.renH, h.delH})
+        QCOMPARE(list->histlist().value(0), archive);
+    QVERIFY(h.MoveH->histlist().isEmpty());
+}
+
+void TestMainWindow::editModeStates()
+{
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), {});
+    TMainF &w = f.create();
+    showDocument(f, QStringLiteral("/notes/page.mht"));
+    w.modes().seteditmode(true);
+    const int urlsLeft = w.ui().URLs->x();
+    w.modes().editmodetoggle();
+
+    MainUi &ui = w.ui();
+    QVERIFY(!w.state().SurfMode);
+    QCOMPARE(f.browser.designMode(), QStringLiteral("On"));
+    QVERIFY(w.windowTitle().endsWith(QStringLiteral(" - Editing with Quillet")));
+    QCOMPARE(w.windowTitle(), QStringLiteral("page.mht - Editing with Quillet"));
+    for (QAction *off : {ui.BkB, ui.FwB, ui.stopB, ui.refreshB, ui.homeB, ui.SearchB, ui.NewMI, ui.SaveB})
+        QVERIFY2(!off->isEnabled(), qPrintable(off->objectName()));
+    QVERIFY(!ui.URLs->isEnabled());
+    for (QAction *on : {ui.MarkMI, ui.boldMI, ui.markB, ui.setcolB})
+        QVERIFY2(on->isEnabled(), qPrintable(on->objectName()));
+    QVERIFY(ui.cg1->isEnabled());
+    QVERIFY(ui.Timer1->isActive());
+    QCOMPARE(ui.URLs->x(), ui.cg1->x() + ui.cg1->width() + 6);
+    QCOMPARE(ui.UrlMemL->text(), QStringLiteral("/notes/page.mht"));
+
+    w.modes().editmodetoggle();
+    QVERIFY(w.state().SurfMode);
+    QCOMPARE(ui.URLs->x(), urlsLeft);
+    QVERIFY(!ui.Timer1->isActive());
+    QCOMPARE(f.browser.designMode(), QStringLiteral("Off"));
+}
+
+void TestMainWindow::mhtOnlyRule_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("isMht");
+    QTest::newRow("upper-case extension") << "/notes/PAGE.MHT" << true;
+    QTest::newRow("htm") << "/notes/page.htm" << false;
+    QTest::newRow("mht only in a folder name") << "/notes.mht/page" << false;
+}
+
+void TestMainWindow::mhtOnlyRule()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, isMht);
+
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), {});
+    TMainF &w = f.create();
+    showDocument(f, QStringLiteral("/notes/a.mht"));
+    w.modes().editmodetoggle();
+    QVERIFY(!w.state().SurfMode);
+    w.ui().URLs->setEnabled(true);
+    w.ui().URLs->setText(address);
+
+    MainUi &ui = w.ui();
+    QCOMPARE(w.state().SurfMode, !isMht);
+    for (QAction *action : {ui.emodeMI, ui.SaveMI, ui.SaveasMI, ui.SaveB, ui.MoveMI->menuAction()})
+        QCOMPARE(action->isEnabled(), isMht);
+    QCOMPARE(ui.EmodeB->isEnabled(), isMht);
+    QCOMPARE(ui.SaveAsIEMI->isEnabled(), !isMht);
+    QCOMPARE(ui.SavewhenIEfailsMI->isEnabled(), !isMht);
+}
+
+void TestMainWindow::mhtOnlyOptionAsksOnlyWhenTurnedOff()
+{
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), {});
+    TMainF &w = f.create();
+    showDocument(f, QStringLiteral("/notes/a.mht"));
+
+    f.dialogs.answers.enqueue(Dialogs::Answer::No);
+    w.ui().MHTonlyeditMI->trigger();
+    QVERIFY(w.state().MhtOnlyEdit);
+    QCOMPARE(f.dialogs.shown.last().caption, QStringLiteral("Confirm"));
+
+    f.dialogs.answers.enqueue(Dialogs::Answer::Yes);
+    w.ui().MHTonlyeditMI->trigger();
+    QVERIFY(!w.state().MhtOnlyEdit);
+    QVERIFY(!w.ui().MHTonlyeditMI->isChecked());
+    QCOMPARE(w.ui().StB1->statusText(), QStringLiteral("Advanced mode (see help file)"));
+
+    const qsizetype asked = f.dialogs.shown.size();
+    w.ui().MHTonlyeditMI->trigger();
+    QCOMPARE(f.dialogs.shown.size(), asked);
+    QVERIFY(w.state().MhtOnlyEdit);
+    QCOMPARE(w.ui().StB1->statusText(), QStringLiteral("Editing only possible on MHT files"));
+}
+
+void TestMainWindow::leavingEditModeUnsavedNoKeepsEditMode()
+{
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), {});
+    TMainF &w = f.create();
+    showDocument(f, QStringLiteral("/notes/untitled.mht"));
+    w.modes().editmodetoggle();
+    // Switching on an untitled page leaves Save on.
+    QVERIFY(w.ui().SaveB->isEnabled());
+    f.dialogs.answers.enqueue(Dialogs::Answer::No);
+    w.ui().emodeMI->trigger();
+    QCOMPARE(f.dialogs.lastText(), QStringLiteral("You did not save. Really proceed without saving?"));
+    QVERIFY(!w.state().SurfMode);
+    QVERIFY(w.ui().emodeMI->isChecked());
+    QCOMPARE(f.browser.designMode(), QStringLiteral("On"));
+}
+
+void TestMainWindow::noDocumentRefusesModeChange()
+{
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), {});
+    TMainF &w = f.create();
+    w.FormActivate({QStringLiteral("quillet")});
+    f.browser.hasDocument = false;
+    w.modes().editmodetoggle();
+    QCOMPARE(f.dialogs.lastText(), QStringLiteral("First go to a site or open an existing document."));
+    QVERIFY(!w.ui().Timer1->isActive());
+}
+
+void TestMainWindow::hints_data()
+{
+    QTest::addColumn<bool>("editMode");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("save off") << false << "Save"
+                              << "First load a MHT file to edit and go to edit mode. Then you can save.";
+    QTest::newRow("mode button off")
+        << false << "First open a mht file!"
+        << "First open a mht file, then you can use this button to go to edit mode! Or choose file - new mht.";
+    QTest::newRow("mark off") << false << "Mark!"
+                              << "First open a MHT file in edit mode, then you can use this button to highlight.";
+    QTest::newRow("mark on") << true << "Mark!"
+                             << "First make a selection, then hit this button to highlight with this default color.";
+    QTest::newRow("colour off")
+        << false << "Choose default marking color"
+        << "First open a MHT file in edit mode, then you can use this button to choose a default marking color!";
+    QTest::newRow("colour on keeps the text") << true << "Choose default marking color" << "Edit mode ON, Surfing mode OFF";
+    QTest::newRow("back clears") << false << "Back" << "";
+}
+
+void TestMainWindow::hints()
+{
+    QFETCH(bool, editMode);
+    QFETCH(QString, hint);
+    QFETCH(QString, status);
+
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), {});
+    TMainF &w = f.create();
+    showDocument(f, QStringLiteral("/notes/a.mht"));
+    w.modes().seteditmode(!editMode);
+    QStatusTipEvent tip(hint);
+    QCoreApplication::sendEvent(&w, &tip);
+    QCOMPARE(w.ui().StB1->statusText(), status);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
