@@ -1,0 +1,145 @@
+// quillet-archive: the archive reader and writer from the command line, for
+// users, scripts, benchmarks and black-box checks.
+
+#include "saving/MhtmlReader.h"
+#include "saving/MhtmlWriter.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+enum ExitCode { Ok = 0, BrokenInput = 1, Usage = 2 };
+
+struct Command
+{
+    QString name;
+    int arguments = 0;
+    QString synopsis;
+    std::function<int(const QStringList &)> run;
+};
+
+void print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+QString usage(const QList<Command> &commands)
+{
+    QString text = QStringLiteral("Usage: quillet-archive COMMAND ARGUMENTS\n\nCommands:\n");
+    for (const Command &c : commands)
+        text += QStringLiteral("  %1\n").arg(c.synopsis);
+    text += QStringLiteral("\nExit codes: 0 success, 1 the archive could not be read or written, 2 wrong usage.\n");
+    return text;
+}
+
+// Reads an archive or says on stderr why it cannot.
+bool load(const QString &path, MhtmlArchive &archive)
+{
+    MhtmlReadResult result = MhtmlReader().readFile(path);
+    if (!result.ok()) {
+        print(stderr, result.error + u'\n');
+        return false;
+    }
+    archive = std::move(result.archive);
+    return true;
+}
+
+int info(const QStringList &args)
+{
+    MhtmlArchive archive;
+    if (!load(args[0], archive))
+        return BrokenInput;
+    QString out;
+    out += QStringLiteral("Subject: %1\n").arg(archive.subject);
+    out += QStringLiteral("Snapshot-Content-Location: %1\n").arg(archive.snapshotLocation);
+    out += QStringLiteral("Parts: %1 (%2 bytes decoded)\n").arg(archive.parts.size()).arg(archive.totalSize());
+    for (qsizetype i = 0; i < archive.parts.size(); ++i) {
+        const MhtmlPart &p = archive.parts[i];
+        QString type = QString::fromLatin1(p.contentType);
+        if (!p.charset.isEmpty())
+            type += QStringLiteral("; charset=") + QString::fromLatin1(p.charset);
+        out += QStringLiteral("%1%2\t%3\t%4 bytes\t%5\t%6\t%7\n")
+                   .arg(i)
+                   .arg(i == archive.rootIndex ? QStringLiteral(" root") : QString())
+                   .arg(type)
+                   .arg(p.data.size())
+                   .arg(p.transferEncoding.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(p.transferEncoding))
+                   .arg(p.contentLocation.isEmpty() ? QStringLiteral("-") : p.contentLocation)
+                   .arg(p.contentId.isEmpty() ? QString() : QStringLiteral("<%1>").arg(p.contentId));
+    }
+    print(stdout, out);
+    return Ok;
+}
+
+int html(const QStringList &args)
+{
+    MhtmlArchive archive;
+    if (!load(args[0], archive))
+        return BrokenInput;
+    print(stdout, archive.rootHtml());
+    return Ok;
+}
+
+int check(const QStringList &args)
+{
+    MhtmlArchive archive;
+    if (!load(args[0], archive))
+        return BrokenInput;
+    const MhtmlPart *root = archive.root();
+    if (!root || !(root->contentType == "text/html" || root->contentType == "application/xhtml+xml")) {
+        print(stderr, QStringLiteral("%1 holds no HTML document to show (its first part is %2)\n")
+                          .arg(args[0], root ? QString::fromLatin1(root->contentType) : QStringLiteral("missing")));
+        return BrokenInput;
+    }
+    print(
+        stdout,
+        QStringLiteral("%1: ok, %2 parts, %3 bytes\n").arg(args[0]).arg(archive.parts.size()).arg(archive.totalSize()));
+    return Ok;
+}
+
+int resave(const QStringList &args)
+{
+    MhtmlArchive archive;
+    if (!load(args[0], archive))
+        return BrokenInput;
+    const MhtmlWriteResult written = MhtmlWriter().writeFile(archive, args[1]);
+    if (!written.ok()) {
+        print(stderr, written.error + u'\n');
+        return BrokenInput;
+    }
+    return Ok;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QList<Command> commands{
+        {QStringLiteral("info"), 1, QStringLiteral("info FILE        parts, types, sizes and locations"), info},
+        {QStringLiteral("html"), 1, QStringLiteral("html FILE        the root document's HTML, to stdout"), html},
+        {QStringLiteral("check"), 1, QStringLiteral("check FILE       validate; exit code 1 and a message if broken"),
+         check},
+        {QStringLiteral("resave"), 2, QStringLiteral("resave IN OUT    read IN and write it again as OUT"), resave},
+    };
+    QStringList args = app.arguments().mid(1);
+    if (args.size() == 1 &&
+        (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h") || args[0] == QLatin1String("help"))) {
+        print(stdout, usage(commands));
+        return Ok;
+    }
+    if (!args.isEmpty()) {
+        const QString name = args.takeFirst();
+        for (const Command &c : commands) {
+            if (c.name == name && args.size() == c.arguments)
+                return c.run(args);
+        }
+    }
+    print(stderr, usage(commands));
+    return Usage;
+}

@@ -1,0 +1,78 @@
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Black-box checks of the command-line companion.
+class tst_QuilletArchive : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString expand(QString arg) const
+    {
+        arg.replace(QLatin1String("$DATA"), qEnvironmentVariable("QUILLET_TEST_DATA"));
+        arg.replace(QLatin1String("$TMP"), m_dir.path());
+        return arg;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QFile broken(m_dir.filePath(QStringLiteral("broken.mht")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: text/html\r\n\r\n<p>");
+    }
+
+    void exitCodes_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("stdoutHas");
+        QTest::addColumn<QString>("stderrHas");
+        const auto row = [](const char *name, const QString &args, int code, const QString &out, const QString &err) {
+            QTest::newRow(name) << args.split(u' ', Qt::SkipEmptyParts) << code << out << err;
+        };
+        row("help", QStringLiteral("--help"), 0, QStringLiteral("resave IN OUT"), QString());
+        row("no arguments", QString(), 2, QString(), QStringLiteral("Usage:"));
+        row("unknown command", QStringLiteral("frobnicate $DATA/sample.mht"), 2, QString(), QStringLiteral("Usage:"));
+        row("missing argument", QStringLiteral("resave $DATA/sample.mht"), 2, QString(), QStringLiteral("Usage:"));
+        row("info", QStringLiteral("info $DATA/sample.mht"), 0, QStringLiteral("https://example.com/pics/dot.gif"),
+            QString());
+        row("html", QStringLiteral("html $DATA/sample.mht"), 0, QStringLiteral("<title>Caf\u00e9 sample</title>"),
+            QString());
+        row("check good", QStringLiteral("check $DATA/local-lf.mht"), 0, QStringLiteral("ok, 2 parts"), QString());
+        row("check truncated", QStringLiteral("check $TMP/broken.mht"), 1, QString(), QStringLiteral("truncated"));
+        row("check missing", QStringLiteral("check $TMP/none.mht"), 1, QString(), QStringLiteral("Cannot open"));
+        row("info broken", QStringLiteral("info $TMP/broken.mht"), 1, QString(), QStringLiteral("truncated"));
+        row("resave", QStringLiteral("resave $DATA/local-lf.mht $TMP/out.mht"), 0, QString(), QString());
+        row("resave result checks", QStringLiteral("check $TMP/out.mht"), 0, QStringLiteral("ok, 2 parts"), QString());
+        row("resave to missing folder", QStringLiteral("resave $DATA/sample.mht $TMP/no/out.mht"), 1, QString(),
+            QStringLiteral("Cannot write"));
+    }
+
+    void exitCodes()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, stdoutHas);
+        QFETCH(QString, stderrHas);
+        for (QString &a : args)
+            a = expand(a);
+        QProcess process;
+        process.start(QStringLiteral(QUILLET_ARCHIVE_EXE), args);
+        QVERIFY(process.waitForFinished(30000));
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitCode(), exitCode);
+        QVERIFY2(out.contains(stdoutHas), qPrintable(out));
+        QVERIFY2(err.contains(stderrHas), qPrintable(err));
+        if (exitCode == 0)
+            QVERIFY2(err.isEmpty(), qPrintable(err));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_QuilletArchive)
+#include "tst_QuilletArchive.moc"
