@@ -1,0 +1,506 @@
+#include "WebEngineBrowser.h"
+
+#include "browser/BrowserPage.h"
+#include "browser/ClipboardFragment.h"
+#include "browser/CssColor.h"
+#include "browser/DocumentEventBridge.h"
+#include "saving/MhtmlNormalizer.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTimer>
+#include <QWebChannel>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineFindTextResult>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr int SaveStartTimeoutMs = 10000;
+constexpr int SaveTimeoutMs = 60000;
+constexpr int PrintTimeoutMs = 300000;
+
+[[noreturn]] void fail(const QString &message)
+{
+    throw std::runtime_error(message.toStdString());
+}
+
+// A JavaScript string literal holding text, whatever it contains.
+QString jsString(const QString &text)
+{
+    const QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+bool isArchivePath(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml");
+}
+
+// Reports the page's click and mouse-over to the bridge object. Runs in the
+// application world of every top-level document, before the page's content.
+const char bridgeScript[] = R"JS(
+(function () {
+    function tagOf(el) { return el && el.tagName ? String(el.tagName).toUpperCase() : ''; }
+    function hrefOf(el) { return el && el.getAttribute ? (el.getAttribute('href') || '') : ''; }
+    new QWebChannel(qt.webChannelTransport, function (channel) {
+        var events = channel.objects.quilletEvents;
+        document.addEventListener('click', function (e) { events.click(tagOf(e.target), hrefOf(e.target)); }, true);
+        document.addEventListener('mouseover', function (e) { events.mouseOver(tagOf(e.target), hrefOf(e.target)); }, true);
+    });
+})();
+)JS";
+
+} // namespace
+
+WebEngineBrowser::WebEngineBrowser(QWidget *parent, const QString &programFolder, const QString &cacheFolder)
+    : Browser(parent), m_programFolder(programFolder), m_cacheFolder(cacheFolder)
+{
+    QDir().mkpath(m_cacheFolder);
+    m_profile = new QWebEngineProfile(QStringLiteral("Quillet"), this);
+    m_profile->setPersistentStoragePath(m_cacheFolder + QStringLiteral("/profile"));
+    m_profile->setCachePath(m_cacheFolder + QStringLiteral("/cache"));
+    m_profile->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+
+    m_view = new QWebEngineView(parent);
+    m_page = new BrowserPage(m_profile, m_view);
+    m_view->setPage(m_page);
+
+    m_bridge = new DocumentEventBridge(this);
+    m_channel = new QWebChannel(this);
+    m_channel->registerObject(QStringLiteral("quilletEvents"), m_bridge);
+    m_page->setWebChannel(m_channel, QWebEngineScript::ApplicationWorld);
+    installBridgeScript();
+
+    connect(m_bridge, &DocumentEventBridge::clicked, this, &Browser::DocumentClick);
+    connect(m_bridge, &DocumentEventBridge::mousedOver, this, &Browser::DocumentMouseOver);
+    connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::onLoadStarted);
+    connect(m_page, &QWebEnginePage::loadFinished, this, &WebEngineBrowser::onLoadFinished);
+    connect(m_page, &QWebEnginePage::loadProgress, this,
+            [this](int progress) { Q_EMIT ProgressChange(progress, 100); });
+    connect(m_page, &BrowserPage::navigationRequested, this, &WebEngineBrowser::onNavigationRequested);
+    connect(m_view, &QWebEngineView::printFinished, this, [this] { m_printer.reset(); });
+}
+
+WebEngineBrowser::~WebEngineBrowser()
+{
+    // The page must go before its profile, which is deleted with this object.
+    delete m_view;
+}
+
+void WebEngineBrowser::installBridgeScript()
+{
+    QFile channelLibrary(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+    if (!channelLibrary.open(QIODevice::ReadOnly)) {
+        qWarning("qwebchannel.js is missing: page clicks and mouse-overs will not be reported");
+        return;
+    }
+    QWebEngineScript script;
+    script.setName(QStringLiteral("quillet-document-events"));
+    script.setSourceCode(QString::fromUtf8(channelLibrary.readAll()) + QString::fromUtf8(bridgeScript));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(false);
+    m_page->scripts().insert(script);
+}
+
+QWidget *WebEngineBrowser::widget()
+{
+    return m_view;
+}
+
+void WebEngineBrowser::Navigate(const QString &address)
+{
+    load(QUrl::fromUserInput(address.trimmed()));
+}
+
+void WebEngineBrowser::load(const QUrl &url)
+{
+    if (!m_page)
+        fail(QStringLiteral("The browser has been closed."));
+    const QUrl target = engineUrl(url);
+    m_hasDocument = true;
+    // Loading from now on, so a wait that starts right after this call cannot
+    // mistake the previous document for the new one.
+    m_readyState = 1;
+    m_busy = true;
+    m_page->load(target);
+}
+
+QUrl WebEngineBrowser::engineUrl(const QUrl &url)
+{
+    if (!url.isLocalFile() || !isArchivePath(url.toLocalFile()) || !QFileInfo::exists(url.toLocalFile()))
+        return url;
+    const QString path = url.toLocalFile();
+    QString error;
+    const QString ready = MhtmlNormalizer::engineReadyPath(path, m_cacheFolder + QStringLiteral("/archives"), &error);
+    if (!error.isEmpty())
+        fail(error);
+    if (ready.isEmpty() || ready == path)
+        return url;
+    m_originalUrl = url;
+    m_substituteUrl = QUrl::fromLocalFile(ready);
+    return m_substituteUrl;
+}
+
+QUrl WebEngineBrowser::reportedUrl(const QUrl &url) const
+{
+    if (m_substituteUrl.isValid() && url.adjusted(QUrl::RemoveFragment) == m_substituteUrl)
+        return m_originalUrl;
+    return url;
+}
+
+QUrl WebEngineBrowser::currentUrl() const
+{
+    return m_page ? reportedUrl(m_page->url()) : QUrl();
+}
+
+void WebEngineBrowser::onNavigationRequested(const QUrl &url, bool isMainFrame, QUrl *redirect)
+{
+    if (isMainFrame && url.isLocalFile() && url != m_substituteUrl) {
+        // A link to an archive the engine would refuse opens its copy, as
+        // Navigate does. This runs inside the engine: never let it throw.
+        QUrl target;
+        try {
+            target = engineUrl(url);
+        } catch (const std::exception &) {
+            target = url;
+        }
+        if (target != url) {
+            *redirect = target;
+            QTimer::singleShot(0, this, [this, target] {
+                if (m_page)
+                    m_page->load(target);
+            });
+            return;
+        }
+    }
+    Q_EMIT BeforeNavigate2(reportedUrl(url).toString());
+}
+
+void WebEngineBrowser::onLoadStarted()
+{
+    m_readyState = 1;
+    m_busy = true;
+}
+
+void WebEngineBrowser::onLoadFinished(bool)
+{
+    // A failed or stopped load still leaves a (possibly error) document.
+    m_readyState = 4;
+    m_busy = false;
+    const QString url = LocationURL();
+    Q_EMIT NavigateComplete2(url);
+    Q_EMIT DocumentComplete(url, true);
+}
+
+void WebEngineBrowser::Stop()
+{
+    if (m_page)
+        m_page->triggerAction(QWebEnginePage::Stop);
+}
+
+void WebEngineBrowser::GoHome()
+{
+    load(QUrl::fromLocalFile(m_programFolder + QStringLiteral("/bestpractice.htm")));
+}
+
+void WebEngineBrowser::GoSearch()
+{
+    load(QUrl(QStringLiteral("https://duckduckgo.com/")));
+}
+
+void WebEngineBrowser::Refresh()
+{
+    if (!m_page)
+        return;
+    m_readyState = 1;
+    m_busy = true;
+    m_page->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+}
+
+QString WebEngineBrowser::LocationName() const
+{
+    const QUrl url = currentUrl();
+    if (url.isLocalFile())
+        return QDir::toNativeSeparators(url.toLocalFile());
+    const QString title = m_page ? m_page->title() : QString();
+    // Without a <title> the engine names the page by its address, shortened.
+    const QString address = url.toString();
+    if (title.isEmpty() || address.endsWith(title) || url.toString(QUrl::RemoveScheme).endsWith(title))
+        return address;
+    return title;
+}
+
+QString WebEngineBrowser::LocationURL() const
+{
+    return currentUrl().toString();
+}
+
+bool WebEngineBrowser::Silent() const
+{
+    return m_page && m_page->silent();
+}
+
+void WebEngineBrowser::setSilent(bool silent)
+{
+    if (m_page)
+        m_page->setSilent(silent);
+}
+
+void WebEngineBrowser::requireDocument() const
+{
+    if (!m_hasDocument || !m_page)
+        fail(QStringLiteral("No document is loaded."));
+}
+
+QVariant WebEngineBrowser::evaluate(const QString &body) const
+{
+    requireDocument();
+    struct Pending
+    {
+        bool done = false;
+        QVariant result;
+        QEventLoop *loop = nullptr;
+    };
+    // The answer may arrive after we gave up; it then lands here harmlessly.
+    auto pending = std::make_shared<Pending>();
+    const QString script = QStringLiteral("(function () { try { return { ok: true, value: (function () { %1 })() }; }"
+                                          " catch (e) { return { ok: false, error: String(e) }; } })()")
+                               .arg(body);
+    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [pending](const QVariant &result) {
+        pending->done = true;
+        pending->result = result;
+        if (pending->loop)
+            pending->loop->quit();
+    });
+    if (!pending->done) {
+        QEventLoop loop;
+        pending->loop = &loop;
+        QTimer::singleShot(m_scriptTimeout, &loop, &QEventLoop::quit);
+        loop.exec();
+        pending->loop = nullptr;
+    }
+    if (!pending->done)
+        fail(QStringLiteral("The page did not answer in time."));
+    const QVariantMap answer = pending->result.toMap();
+    if (answer.value(QStringLiteral("ok")).toBool())
+        return answer.value(QStringLiteral("value"));
+    const QString error = answer.value(QStringLiteral("error")).toString();
+    fail(error.isEmpty() ? QStringLiteral("The page could not run the command.")
+                         : QStringLiteral("The page reported an error: %1").arg(error));
+}
+
+void WebEngineBrowser::setDesignMode(const QString &mode)
+{
+    const bool on = mode.compare(QLatin1String("On"), Qt::CaseInsensitive) == 0;
+    evaluate(QStringLiteral("document.designMode = '%1'; return document.designMode;")
+                 .arg(on ? QLatin1String("on") : QLatin1String("off")));
+}
+
+QString WebEngineBrowser::designMode() const
+{
+    const QString mode = evaluate(QStringLiteral("return document.designMode;")).toString();
+    return mode.compare(QLatin1String("on"), Qt::CaseInsensitive) == 0 ? QStringLiteral("On") : QStringLiteral("Off");
+}
+
+void WebEngineBrowser::execCommand(const QString &name, const QVariant &value)
+{
+    // Selections are always multiple-capable here; nothing to switch on.
+    if (name.compare(QLatin1String("MultipleSelection"), Qt::CaseInsensitive) == 0) {
+        requireDocument();
+        return;
+    }
+    const bool back = name.compare(QLatin1String("BackColor"), Qt::CaseInsensitive) == 0;
+    const bool fore = name.compare(QLatin1String("ForeColor"), Qt::CaseInsensitive) == 0;
+    if (back || fore) {
+        // With styleWithCSS the mark is a span holding exactly this colour.
+        evaluate(QStringLiteral("document.execCommand('styleWithCSS', false, true);"
+                                " try { return document.execCommand('%1', false, %2); }"
+                                " finally { document.execCommand('styleWithCSS', false, false); }")
+                     .arg(back ? QLatin1String("backColor") : QLatin1String("foreColor"),
+                          jsString(CssColor::fromValue(value))));
+        return;
+    }
+    const QString command = jsString(name);
+    const QString argument = value.isValid() ? jsString(value.toString()) : QStringLiteral("undefined");
+    evaluate(QStringLiteral("if (!document.queryCommandSupported(%1))"
+                            " throw new Error('the command ' + %1 + ' is not supported');"
+                            " return document.execCommand(%1, false, %2);")
+                 .arg(command, argument));
+}
+
+QString WebEngineBrowser::selectionText() const
+{
+    return evaluate(QStringLiteral("var s = window.getSelection(); return s ? s.toString() : '';")).toString();
+}
+
+QString WebEngineBrowser::documentHtml() const
+{
+    return evaluate(QStringLiteral(
+                        "var d = document.doctype, t = '';"
+                        " if (d) t = '<!DOCTYPE ' + d.name + (d.publicId ? ' PUBLIC \"' + d.publicId + '\"' : '')"
+                        " + (d.systemId ? (d.publicId ? '' : ' SYSTEM') + ' \"' + d.systemId + '\"' : '') + '>\\n';"
+                        " return t + (document.documentElement ? document.documentElement.outerHTML : '');"))
+        .toString();
+}
+
+QString WebEngineBrowser::bodyOuterHtml() const
+{
+    return evaluate(QStringLiteral("return document.body ? document.body.outerHTML : '';")).toString();
+}
+
+void WebEngineBrowser::insertHtmlAtBodyEnd(const QString &html)
+{
+    // Parsed through a template so that scripts in the inserted markup stay inert.
+    evaluate(QStringLiteral("var body = document.body; if (!body) throw new Error('the document has no body');"
+                            " var t = document.createElement('template'); t.innerHTML = %1;"
+                            " var r = document.createRange(); r.selectNodeContents(body); r.collapse(false);"
+                            " r.insertNode(t.content); return true;")
+                 .arg(jsString(html)));
+}
+
+void WebEngineBrowser::pasteAtBodyEnd()
+{
+    // Pages may not read the clipboard themselves; we hand its content over.
+    requireDocument();
+    const QString fragment = ClipboardFragment::current();
+    if (!fragment.isEmpty())
+        insertHtmlAtBodyEnd(fragment);
+}
+
+bool WebEngineBrowser::findText(const QString &text, bool backward, bool caseSensitive)
+{
+    requireDocument();
+    QWebEnginePage::FindFlags flags;
+    if (backward)
+        flags |= QWebEnginePage::FindBackward;
+    if (caseSensitive)
+        flags |= QWebEnginePage::FindCaseSensitively;
+    struct Pending
+    {
+        bool done = false;
+        int matches = 0;
+        QEventLoop *loop = nullptr;
+    };
+    auto pending = std::make_shared<Pending>();
+    // The engine takes the same text again as "find next" and never answers
+    // when the case rule changed in between; a fresh search does answer.
+    if (text == m_lastFindText && caseSensitive != m_lastFindCaseSensitive)
+        m_page->findText(QString());
+    m_lastFindText = text;
+    m_lastFindCaseSensitive = caseSensitive;
+    m_page->findText(text, flags, [pending](const QWebEngineFindTextResult &result) {
+        pending->done = true;
+        pending->matches = result.numberOfMatches();
+        if (pending->loop)
+            pending->loop->quit();
+    });
+    if (!pending->done) {
+        QEventLoop loop;
+        pending->loop = &loop;
+        QTimer::singleShot(m_scriptTimeout, &loop, &QEventLoop::quit);
+        loop.exec();
+        pending->loop = nullptr;
+    }
+    if (!pending->done)
+        fail(QStringLiteral("The search did not finish in time."));
+    return !text.isEmpty() && pending->matches > 0;
+}
+
+void WebEngineBrowser::print(bool withDialog)
+{
+    requireDocument();
+    if (m_printer)
+        fail(QStringLiteral("The page is still being printed."));
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    if (withDialog) {
+        QPrintDialog dialog(printer.get(), m_view);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    } else if (QPrinterInfo::defaultPrinter().isNull()) {
+        fail(QStringLiteral("No printer is available."));
+    }
+    m_printer = std::move(printer);
+    bool finished = false;
+    bool success = false;
+    QEventLoop loop;
+    connect(m_view, &QWebEngineView::printFinished, &loop, [&](bool ok) {
+        finished = true;
+        success = ok;
+        loop.quit();
+    });
+    m_view->print(m_printer.get());
+    if (!finished) {
+        QTimer::singleShot(PrintTimeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    // On a time-out the printer stays alive until the engine is done with it.
+    if (!finished)
+        fail(QStringLiteral("Printing did not finish in time."));
+    if (!success)
+        fail(QStringLiteral("The page could not be printed."));
+}
+
+void WebEngineBrowser::saveAs(const QString &path)
+{
+    requireDocument();
+    const QFileInfo target(path);
+    // The engine's archive writer crashes when the folder is missing.
+    if (!target.absoluteDir().exists())
+        fail(QStringLiteral("The folder does not exist: %1").arg(QDir::toNativeSeparators(target.absolutePath())));
+    // Given a page that came from an archive, the engine either copies the
+    // original file (losing every change made since) or writes nothing at all.
+    if (m_page->url().isLocalFile() && isArchivePath(m_page->url().toLocalFile()))
+        fail(QStringLiteral("The browser cannot save a page that was opened from an archive; use Save instead."));
+    const bool archive = isArchivePath(path);
+
+    QPointer<QWebEngineDownloadRequest> request;
+    QEventLoop loop;
+    connect(m_profile, &QWebEngineProfile::downloadRequested, &loop, [&](QWebEngineDownloadRequest *item) {
+        if (request || !item->isSavePageDownload())
+            return;
+        request = item;
+        if (item->state() == QWebEngineDownloadRequest::DownloadRequested)
+            item->accept();
+        connect(item, &QWebEngineDownloadRequest::isFinishedChanged, &loop, &QEventLoop::quit);
+        connect(item, &QObject::destroyed, &loop, &QEventLoop::quit);
+        loop.quit();
+    });
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    m_page->save(target.absoluteFilePath(), archive ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
+                                                    : QWebEngineDownloadRequest::CompleteHtmlSaveFormat);
+    // The engine asks for the download first, then writes it.
+    limit.start(SaveStartTimeoutMs);
+    while (!request && limit.isActive())
+        loop.exec();
+    if (!request)
+        fail(QStringLiteral("The browser did not save the page."));
+    limit.start(SaveTimeoutMs);
+    while (request && !request->isFinished() && limit.isActive())
+        loop.exec();
+    if (!request)
+        fail(QStringLiteral("The browser did not save the page."));
+    if (!request->isFinished()) {
+        request->cancel();
+        fail(QStringLiteral("Saving the page did not finish in time."));
+    }
+    if (request->state() != QWebEngineDownloadRequest::DownloadCompleted)
+        fail(QStringLiteral("The page could not be saved: %1").arg(request->interruptReasonString()));
+}
