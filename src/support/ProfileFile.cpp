@@ -62,6 +62,9 @@ ProfileFile::ProfileFile(QString path) : m_path(std::move(path))
         return;
     }
     QString text = QString::fromUtf8(file.readAll());
+    // Editors on some systems start the file with a byte-order mark.
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_lines = text.split(QLatin1Char('\n'));
     // A final line break does not start another line.

@@ -76,7 +76,7 @@ private Q_SLOTS:
 
     void namesAreCaseInsensitive()
     {
-        ProfileFile ini(write("; comment\n[LOCATION]\nsave = /home/a b \n[Edit]\nRed=1\n"));
+        ProfileFile ini(write("\xEF\xBB\xBF[LOCATION]\n; comment\nsave = /home/a b \n[Edit]\nRed=1\n"));
         QCOMPARE(ini.ReadString(QStringLiteral("Location"), QStringLiteral("Save"), QString()),
                  QStringLiteral("/home/a b"));
         QCOMPARE(ini.ReadString(QStringLiteral("Edit"), QStringLiteral("Save"), QStringLiteral("none")),
