@@ -41,9 +41,7 @@ void TColorGrid::setGridOrdering(TGridOrdering ordering)
 
 void TColorGrid::adjustToGrid()
 {
-    m_cellWidth = width() / m_columns;
-    m_cellHeight = height() / m_rows;
-    const QSize fitted(m_columns * m_cellWidth, m_rows * m_cellHeight);
+    const QSize fitted(m_columns * cellWidth(), m_rows * cellHeight());
     if (fitted != size() && !m_adjusting) {
         m_adjusting = true;
         resize(fitted);
@@ -143,7 +141,9 @@ QRect TColorGrid::cellRect(int index) const
     if (index < 0 || index >= CellCount) {
         return {};
     }
-    return QRect((index % m_columns) * m_cellWidth, (index / m_columns) * m_cellHeight, m_cellWidth, m_cellHeight);
+    const int w = cellWidth();
+    const int h = cellHeight();
+    return QRect((index % m_columns) * w, (index / m_columns) * h, w, h);
 }
 
 int TColorGrid::cellAt(const QPoint &pos) const
@@ -151,8 +151,8 @@ int TColorGrid::cellAt(const QPoint &pos) const
     const int x = std::clamp(pos.x(), 0, std::max(0, width() - 1));
     const int y = std::clamp(pos.y(), 0, std::max(0, height() - 1));
     // A grid too small for one pixel per cell still maps every point to a cell.
-    const int column = std::min(x / std::max(1, m_cellWidth), m_columns - 1);
-    const int row = std::min(y / std::max(1, m_cellHeight), m_rows - 1);
+    const int column = std::min(x / std::max(1, cellWidth()), m_columns - 1);
+    const int row = std::min(y / std::max(1, cellHeight()), m_rows - 1);
     return row * m_columns + column;
 }
 

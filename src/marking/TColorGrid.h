@@ -72,8 +72,9 @@ public:
     int cellAt(const QPoint &pos) const;
     int columns() const { return m_columns; }
     int rows() const { return m_rows; }
-    int cellWidth() const { return m_cellWidth; }
-    int cellHeight() const { return m_cellHeight; }
+    // From the current size, so they hold before a hidden grid is first fitted.
+    int cellWidth() const { return width() / m_columns; }
+    int cellHeight() const { return height() / m_rows; }
 
     // Label text colour for a cell colour: each component 0 where the cell's is
     // 128 or more, 255 below.
@@ -118,8 +119,6 @@ private:
     bool m_ctl3D = true;
     int m_columns = 4;
     int m_rows = 4;
-    int m_cellWidth = 25;
-    int m_cellHeight = 25;
     Qt::MouseButton m_pressedButton = Qt::NoButton;
     bool m_buttonDown = false;
     // The left press of a double click completes no pick on its release.
