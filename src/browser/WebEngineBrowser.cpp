@@ -239,11 +239,13 @@ QString WebEngineBrowser::LocationName() const
     if (url.isLocalFile())
         return QDir::toNativeSeparators(url.toLocalFile());
     const QString title = m_page ? m_page->title() : QString();
-    // Without a <title> the engine names the page by its address, shortened.
     const QString address = url.toString();
-    if (title.isEmpty() || address.endsWith(title) || url.toString(QUrl::RemoveScheme).endsWith(title))
-        return address;
-    return title;
+    // Without a <title> the engine names the page by (a piece of) its
+    // address; real titles rarely are a space-free piece of it.
+    const QString decoded = QUrl::fromPercentEncoding(address.toUtf8());
+    const bool untitled = title.isEmpty() || title == address || title == decoded ||
+                          (!title.contains(QLatin1Char(' ')) && decoded.contains(title));
+    return untitled ? address : title;
 }
 
 QString WebEngineBrowser::LocationURL() const

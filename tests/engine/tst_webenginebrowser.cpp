@@ -32,6 +32,9 @@ private Q_SLOTS:
     void marksTheSelection();
     void insertsAndPastesAtBodyEnd();
     void findsText();
+    void namesPagesByTitleOrAddress_data();
+    void namesPagesByTitleOrAddress();
+    void refreshReloadsTheDocument();
     void refusesWhatItCannotDo();
     void savesThroughTheEngine_data();
     void savesThroughTheEngine();
@@ -219,6 +222,41 @@ void WebEngineBrowserTest::findsText()
     QVERIFY(m_browser->findText(QStringLiteral("SECOND"), true, false));
     QVERIFY(!m_browser->findText(QStringLiteral("SECOND"), false, true));
     QVERIFY(!m_browser->findText(QStringLiteral("nowhere in the page"), false, false));
+}
+
+void WebEngineBrowserTest::namesPagesByTitleOrAddress_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("titled");
+    QTest::newRow("titled") << QStringLiteral("data:text/html,<title>Data title</title><p>x") << true;
+    QTest::newRow("untitled") << QStringLiteral("data:text/html,<p>untitled") << false;
+    // Silent keeps the page's alert from blocking the load with a dialog.
+    QTest::newRow("alerting, silent") << QStringLiteral("data:text/html,<script>alert(1)</script><p>x") << false;
+}
+
+void WebEngineBrowserTest::namesPagesByTitleOrAddress()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, titled);
+    m_browser->setSilent(true);
+    QVERIFY(m_browser->Silent());
+    open(address);
+    m_browser->setSilent(false);
+    QCOMPARE(m_browser->LocationName(), titled ? QStringLiteral("Data title") : m_browser->LocationURL());
+    QCOMPARE(QUrl(m_browser->LocationURL()), QUrl(address));
+}
+
+void WebEngineBrowserTest::refreshReloadsTheDocument()
+{
+    open(m_crlfArchive);
+    m_browser->insertHtmlAtBodyEnd(QStringLiteral("<p>gone after reload</p>"));
+    QSignalSpy complete(m_browser.get(), &Browser::DocumentComplete);
+    m_browser->Refresh();
+    QVERIFY(m_browser->Busy());
+    QVERIFY(complete.wait(15000));
+    QCOMPARE(m_browser->ReadyState(), 4);
+    QCOMPARE(m_browser->LocationName(), m_crlfArchive);
+    QVERIFY(!m_browser->documentHtml().contains(QStringLiteral("gone after reload")));
 }
 
 void WebEngineBrowserTest::refusesWhatItCannotDo()
