@@ -48,6 +48,9 @@ private Q_SLOTS:
                                               << 2 << QByteArray("a=b") << QByteArray("\x00\x01\x02", 3);
         QTest::newRow("base64 junk whitespace") << archive("\r\n", qpHeaders, "x", imgHeaders, " AA \t\r\n E\r\nC \r\n")
                                                 << QString() << 2 << QByteArray("x") << QByteArray("\x00\x01\x02", 3);
+        QTest::newRow("base64 padded chunks joined")
+            << archive("\r\n", qpHeaders, "x", imgHeaders, "AA==\r\nAQ==\r\nAgM=") << QString() << 2 << QByteArray("x")
+            << QByteArray("\x00\x01\x02\x03", 4);
         QTest::newRow("missing transfer encoding is binary")
             << archive("\r\n", "Content-Type: text/html", "<p>a=3Db</p>", "Content-Type: image/png", "raw\x01")
             << QString() << 2 << QByteArray("<p>a=3Db</p>") << QByteArray("raw\x01");
