@@ -1,0 +1,168 @@
+// Times reading and writing web archives against a plain copy of the same
+// bytes made in the same run, so the ratio means something on a busy machine.
+// Each measurement runs in a child process so its peak memory is its own.
+
+#include "saving/MhtmlReader.h"
+#include "saving/MhtmlWriter.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 MiB = 1024 * 1024;
+
+MhtmlArchive makeArchive(qint64 htmlBytes, qint64 imageBytes, int images)
+{
+    MhtmlArchive archive;
+    MhtmlPart root;
+    root.contentType = "text/html";
+    root.charset = "utf-8";
+    root.contentLocation = QStringLiteral("https://bench.test/page.html");
+    const QByteArray paragraph = "<p class=\"x\">Caf\xc3\xa9 cr\xc3\xa8me &amp; a=b, the quick brown fox jumps over "
+                                 "the lazy dog <img src=\"img/0.jpg\"></p>\n";
+    root.data.reserve(htmlBytes);
+    while (root.data.size() < htmlBytes)
+        root.data += paragraph;
+    root.data.truncate(htmlBytes);
+    archive.parts.append(root);
+    QRandomGenerator random(42);
+    for (int i = 0; i < images; ++i) {
+        MhtmlPart image;
+        image.contentType = "image/jpeg";
+        image.contentLocation = QStringLiteral("https://bench.test/img/%1.jpg").arg(i);
+        image.data.resize(imageBytes / images);
+        random.fillRange(reinterpret_cast<quint32 *>(image.data.data()), image.data.size() / 4);
+        archive.parts.append(image);
+    }
+    return archive;
+}
+
+bool copyFile(const QString &from, const QString &to)
+{
+    QFile in(from);
+    QFile out(to);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray buffer(MiB, Qt::Uninitialized);
+    while (true) {
+        const qint64 n = in.read(buffer.data(), buffer.size());
+        if (n <= 0)
+            return n == 0;
+        if (out.write(buffer.constData(), n) != n)
+            return false;
+    }
+}
+
+double bestOf(int runs, const std::function<void()> &work)
+{
+    double best = 1e9;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        best = qMin(best, timer.nsecsElapsed() / 1e9);
+    }
+    return best;
+}
+
+// Runs work in a child process; returns its report line with its peak memory.
+QString inChild(const std::function<QString()> &work)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return QStringLiteral("pipe failed");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        const QByteArray line = work().toUtf8();
+        (void)!write(fds[1], line.constData(), size_t(line.size()));
+        close(fds[1]);
+        _exit(0);
+    }
+    close(fds[1]);
+    QByteArray line;
+    char buffer[512];
+    ssize_t n = 0;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+        line.append(buffer, n);
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    return QString::fromUtf8(line) + QStringLiteral(", peak memory %1 MB").arg(usage.ru_maxrss / 1024);
+}
+
+void scenario(const QString &name, const QString &folder, qint64 htmlBytes, qint64 imageBytes, int images, int runs)
+{
+    const QString archivePath = QDir(folder).filePath(name + QStringLiteral(".mht"));
+    const QString outPath = QDir(folder).filePath(name + QStringLiteral("-out.mht"));
+    const QString copyPath = QDir(folder).filePath(name + QStringLiteral("-copy.mht"));
+
+    const QString write = inChild([&] {
+        const MhtmlArchive archive = makeArchive(htmlBytes, imageBytes, images);
+        const MhtmlWriter writer;
+        const double t = bestOf(runs, [&] { writer.writeFile(archive, archivePath); });
+        const double copy = bestOf(runs, [&] { copyFile(archivePath, copyPath); });
+        return QStringLiteral("%1 write: %2 s, file copy %3 s, ratio %4, archive %5 MB on disk")
+            .arg(name)
+            .arg(t, 0, 'f', 3)
+            .arg(copy, 0, 'f', 3)
+            .arg(t / copy, 0, 'f', 1)
+            .arg(QFileInfo(archivePath).size() / double(MiB), 0, 'f', 1);
+    });
+    std::printf("%s\n", qPrintable(write));
+
+    const QString read = inChild([&] {
+        const MhtmlReader reader;
+        bool ok = true;
+        const double t = bestOf(runs, [&] { ok = reader.readFile(archivePath).ok() && ok; });
+        const double copy = bestOf(runs, [&] { copyFile(archivePath, copyPath); });
+        return QStringLiteral("%1 read: %2 s, file copy %3 s, ratio %4%5")
+            .arg(name)
+            .arg(t, 0, 'f', 3)
+            .arg(copy, 0, 'f', 3)
+            .arg(t / copy, 0, 'f', 1)
+            .arg(ok ? QString() : QStringLiteral(" (READ FAILED)"));
+    });
+    std::printf("%s\n", qPrintable(read));
+
+    const QString resave = inChild([&] {
+        const double t = bestOf(runs, [&] {
+            const MhtmlReadResult r = MhtmlReader().readFile(archivePath);
+            MhtmlWriter().writeFile(r.archive, outPath);
+        });
+        const double copy = bestOf(runs, [&] { copyFile(archivePath, copyPath); });
+        return QStringLiteral("%1 read+write: %2 s, file copy %3 s, ratio %4")
+            .arg(name)
+            .arg(t, 0, 'f', 3)
+            .arg(copy, 0, 'f', 3)
+            .arg(t / copy, 0, 'f', 1);
+    });
+    std::printf("%s\n", qPrintable(resave));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main()
+{
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 1;
+    }
+    scenario(QStringLiteral("1 MB page"), dir.path(), 768 * 1024, 256 * 1024, 4, 5);
+    scenario(QStringLiteral("64 MB archive"), dir.path(), 8 * MiB, 56 * MiB, 14, 3);
+    return 0;
+}
