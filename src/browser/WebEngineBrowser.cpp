@@ -226,7 +226,8 @@ void WebEngineBrowser::GoSearch()
 
 void WebEngineBrowser::Refresh()
 {
-    if (!m_page)
+    // Without a document there is nothing to reload, and no load would end.
+    if (!m_page || !m_hasDocument)
         return;
     m_readyState = 1;
     m_busy = true;

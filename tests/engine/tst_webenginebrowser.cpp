@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
+#include <QPrinterInfo>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -271,6 +272,9 @@ void WebEngineBrowserTest::refusesWhatItCannotDo()
     // The engine would copy the original archive (losing the marks) or write nothing.
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_browser->saveAs(m_dir.filePath(QStringLiteral("again.mht"))));
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_browser->saveAs(m_dir.filePath(QStringLiteral("again.htm"))));
+    // Printing straight away needs a default printer; without one the user is told so.
+    if (QPrinterInfo::defaultPrinter().isNull())
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_browser->print(false));
 }
 
 void WebEngineBrowserTest::savesThroughTheEngine_data()
