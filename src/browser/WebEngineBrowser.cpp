@@ -25,6 +25,9 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include <functional>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -36,6 +39,33 @@ constexpr int PrintTimeoutMs = 300000;
 [[noreturn]] void fail(const QString &message)
 {
     throw std::runtime_error(message.toStdString());
+}
+
+// Starts an engine call that answers through a callback and waits for the
+// answer in a bounded local loop; nullopt on time-out. An answer that comes
+// after we gave up lands in the shared slot harmlessly.
+template <typename T>
+std::optional<T> awaitAnswer(int timeoutMs, const std::function<void(std::function<void(T)>)> &start)
+{
+    struct Slot
+    {
+        std::optional<T> value;
+        QEventLoop *loop = nullptr;
+    };
+    auto slot = std::make_shared<Slot>();
+    start([slot](T value) {
+        slot->value = std::move(value);
+        if (slot->loop)
+            slot->loop->quit();
+    });
+    if (!slot->value) {
+        QEventLoop loop;
+        slot->loop = &loop;
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        slot->loop = nullptr;
+    }
+    return slot->value;
 }
 
 // A JavaScript string literal holding text, whatever it contains.
@@ -274,33 +304,17 @@ void WebEngineBrowser::requireDocument() const
 QVariant WebEngineBrowser::evaluate(const QString &body) const
 {
     requireDocument();
-    struct Pending
-    {
-        bool done = false;
-        QVariant result;
-        QEventLoop *loop = nullptr;
-    };
-    // The answer may arrive after we gave up; it then lands here harmlessly.
-    auto pending = std::make_shared<Pending>();
     const QString script = QStringLiteral("(function () { try { return { ok: true, value: (function () { %1 })() }; }"
                                           " catch (e) { return { ok: false, error: String(e) }; } })()")
                                .arg(body);
-    m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [pending](const QVariant &result) {
-        pending->done = true;
-        pending->result = result;
-        if (pending->loop)
-            pending->loop->quit();
-    });
-    if (!pending->done) {
-        QEventLoop loop;
-        pending->loop = &loop;
-        QTimer::singleShot(m_scriptTimeout, &loop, &QEventLoop::quit);
-        loop.exec();
-        pending->loop = nullptr;
-    }
-    if (!pending->done)
+    const std::optional<QVariant> result =
+        awaitAnswer<QVariant>(m_scriptTimeout, [this, &script](std::function<void(QVariant)> deliver) {
+            m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                  [deliver](const QVariant &value) { deliver(value); });
+        });
+    if (!result)
         fail(QStringLiteral("The page did not answer in time."));
-    const QVariantMap answer = pending->result.toMap();
+    const QVariantMap answer = result->toMap();
     if (answer.value(QStringLiteral("ok")).toBool())
         return answer.value(QStringLiteral("value"));
     const QString error = answer.value(QStringLiteral("error")).toString();
@@ -394,35 +408,20 @@ bool WebEngineBrowser::findText(const QString &text, bool backward, bool caseSen
         flags |= QWebEnginePage::FindBackward;
     if (caseSensitive)
         flags |= QWebEnginePage::FindCaseSensitively;
-    struct Pending
-    {
-        bool done = false;
-        int matches = 0;
-        QEventLoop *loop = nullptr;
-    };
-    auto pending = std::make_shared<Pending>();
     // The engine takes the same text again as "find next" and never answers
     // when the case rule changed in between; a fresh search does answer.
     if (text == m_lastFindText && caseSensitive != m_lastFindCaseSensitive)
         m_page->findText(QString());
     m_lastFindText = text;
     m_lastFindCaseSensitive = caseSensitive;
-    m_page->findText(text, flags, [pending](const QWebEngineFindTextResult &result) {
-        pending->done = true;
-        pending->matches = result.numberOfMatches();
-        if (pending->loop)
-            pending->loop->quit();
-    });
-    if (!pending->done) {
-        QEventLoop loop;
-        pending->loop = &loop;
-        QTimer::singleShot(m_scriptTimeout, &loop, &QEventLoop::quit);
-        loop.exec();
-        pending->loop = nullptr;
-    }
-    if (!pending->done)
+    const std::optional<int> matches =
+        awaitAnswer<int>(m_scriptTimeout, [this, &text, flags](std::function<void(int)> deliver) {
+            m_page->findText(text, flags,
+                             [deliver](const QWebEngineFindTextResult &result) { deliver(result.numberOfMatches()); });
+        });
+    if (!matches)
         fail(QStringLiteral("The search did not finish in time."));
-    return !text.isEmpty() && pending->matches > 0;
+    return !text.isEmpty() && *matches > 0;
 }
 
 void WebEngineBrowser::print(bool withDialog)
