@@ -321,6 +321,10 @@ void TestMarking::swatchAtStartUp()
     QCOMPARE(iconPixel(w, QIcon::Normal), color);
     QCOMPARE(iconPixel(w, QIcon::Active), color);
     QCOMPARE(iconPixel(w, QIcon::Disabled), Silver);
+    // The disabled image is silver even when painted with another colour.
+    w.marking().setmarkglyph(RGB(color.red(), color.green(), color.blue()), MarkingController::DisabledGlyph);
+    QCOMPARE(iconPixel(w, QIcon::Disabled), Silver);
+    QCOMPARE(iconPixel(w, QIcon::Normal), color);
 
     // Only the swatch rectangle takes the colour; the ground outside it is the button face.
     const QImage normal = w.marking().glyph(MarkingController::NormalGlyph).toImage();
