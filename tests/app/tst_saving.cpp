@@ -1,0 +1,546 @@
+#include "FakeSaveToChooser.h"
+#include "MainWindowFixture.h"
+#include "app/ModeController.h"
+#include "history/TMYcustomhistory.h"
+#include "marking/TMyStatusBar.h"
+#include "saving/MhtmlReader.h"
+#include "saving/SaveController.h"
+#include "support/DateUtils.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QString statusText(MainWindowFixture &f)
+{
+    return f.window->ui().StB1->statusText();
+}
+
+// A main window over fakes with a save controller that asks a scripted
+// Save-to dialog. The tests call the handlers directly.
+struct SavingFixture : MainWindowFixture
+{
+    FakeSaveToChooser saveTo;
+    QStringList opened;
+    QStringList folderRequests;
+    QString chosenFolder;
+    int beeps = 0;
+    std::unique_ptr<SaveController> saving;
+
+    QString saveFolder() const { return path(QStringLiteral("saved")); }
+
+    SavingFixture()
+    {
+        create();
+        dialogs.shown.clear();
+        QDir().mkpath(saveFolder());
+        window->state().DefaultSaveFolder = saveFolder();
+        TMainF &w = *window;
+        SaveController::Services services{
+            w.state(), w.ui(), w.histories(), browser, dialogs, w.modes(), nullptr, {}, {}, {}, {}};
+        services.saveTo = &saveTo;
+        services.chooseFolder = [this](const QString &caption, const QString &start) {
+            folderRequests << caption + QLatin1Char('|') + start;
+            return chosenFolder;
+        };
+        services.openFile = [this](const QString &file) {
+            opened << file;
+            window->ui().URLs->setText(file);
+            browser.Navigate(file);
+            while (browser.ReadyState() != 4)
+                QVERIFY(QSignalSpy(&browser, &Browser::DocumentComplete).wait(1000));
+            window->modes().seteditmode(true);
+        };
+        services.beep = [this] { ++beeps; };
+        saving = std::make_unique<SaveController>(std::move(services));
+    }
+
+    // An open page in edit mode, as after opening a file and switching.
+    void showPage(const QString &address, const QString &locationName, bool edit = true)
+    {
+        browser.hasDocument = true;
+        browser.readyState = 4;
+        browser.locationName = locationName;
+        browser.locationUrl = address.startsWith(QLatin1Char('/')) ? QStringLiteral("file://") + address : address;
+        window->ui().URLs->setText(address);
+        window->modes().seteditmode(!edit);
+        dialogs.shown.clear();
+    }
+
+    QString copySample(const QString &name)
+    {
+        const QString target = path(name);
+        QFile::copy(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht"), target);
+        return target;
+    }
+
+    bool inHistories(const QString &entry)
+    {
+        Histories &h = window->histories();
+        for (TMYcustomhistory *list : {h.allH, h.startH, h.renH, h.delH})
+            if (!list->histlist().contains(entry))
+                return false;
+        return true;
+    }
+};
+} // namespace
+
+class TestSaving : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void saveWritesTheTarget_data();
+    void saveWritesTheTarget();
+    void saveOfUntitledPageAsksForName();
+    void saveAsProposesTitle_data();
+    void saveAsProposesTitle();
+    void saveAsWritesAndReopens();
+    void saveAsStopsWithoutWriting_data();
+    void saveAsStopsWithoutWriting();
+    void saveAsCreatesMissingFolder();
+    void oldFileIsDeleted_data();
+    void oldFileIsDeleted();
+    void newCopiesTheTemplate_data();
+    void newCopiesTheTemplate();
+    void defaultSaveFolder();
+    void namingOptionsFollowTheirCheckMarks();
+    void changeDetector();
+    void saveButtonAndMenuRunTheWindowsSave();
+};
+
+void TestSaving::saveWritesTheTarget_data()
+{
+    QTest::addColumn<QString>("openFile"); // "" for a web page
+    QTest::addColumn<QString>("locationName");
+    QTest::addColumn<QString>("expectedTarget"); // relative to the save folder for a web page
+    QTest::addColumn<bool>("archive");
+
+    QTest::newRow("open archive") << "page.mht"
+                                  << ""
+                                  << "" << true;
+    QTest::newRow("archive name with plus and percent") << "a+b%41.mht"
+                                                        << ""
+                                                        << "" << true;
+    QTest::newRow("open html file") << "page.html"
+                                    << ""
+                                    << "" << false;
+    QTest::newRow("web page") << ""
+                              << "Example"
+                              << "Example.mht" << true;
+    QTest::newRow("web page title with forbidden characters") << ""
+                                                              << "a/b: c?"
+                                                              << "a(b= c\u00e7.mht" << true;
+}
+
+void TestSaving::saveWritesTheTarget()
+{
+    QFETCH(QString, openFile);
+    QFETCH(QString, locationName);
+    QFETCH(QString, expectedTarget);
+    QFETCH(bool, archive);
+
+    SavingFixture f;
+    QString target;
+    if (openFile.isEmpty()) {
+        f.showPage(QStringLiteral("https://example.com/"), locationName);
+        target = f.saveFolder() + QLatin1Char('/') + expectedTarget;
+    } else {
+        target = archive ? f.copySample(openFile) : f.path(openFile);
+        if (!archive)
+            QVERIFY(writeBytes(target, "<html><body>old</body></html>"));
+        f.showPage(target, target);
+    }
+    f.browser.html = QStringLiteral("<html><head></head><body><p>marked <span>text</span></p></body></html>");
+    f.window->modes().SetSaveEnabled(true);
+
+    f.saving->SaveMIClick();
+
+    const QByteArray written = readBytes(target);
+    QVERIFY2(written.contains("marked"), qPrintable(target));
+    if (archive) {
+        const MhtmlReadResult read = MhtmlReader().readFile(target);
+        QVERIFY2(read.ok(), qPrintable(read.error));
+        if (!openFile.isEmpty())
+            QVERIFY2(written.contains("dot.gif"), "the picture of the open archive survives");
+    } else {
+        QVERIFY(!written.contains("Content-Type: multipart"));
+    }
+    QCOMPARE(statusText(f), QStringLiteral("File saved: %1 bytes (%2)").arg(QFileInfo(target).size()).arg(target));
+    QVERIFY(!f.window->ui().SaveMI->isEnabled());
+    QVERIFY(!f.window->ui().SaveB->isEnabled());
+    QVERIFY(f.window->ui().RenAsMI->isEnabled());
+    QVERIFY(f.inHistories(target));
+    QCOMPARE(f.window->state().LastDocSnapshot, QStringLiteral("justsaved"));
+    QVERIFY(f.saveTo.requests.isEmpty());
+    QVERIFY(f.browser.navigations.isEmpty());
+    QVERIFY(f.dialogs.shown.isEmpty());
+    QCOMPARE(f.browser.mode, QStringLiteral("On"));
+}
+
+void TestSaving::saveOfUntitledPageAsksForName()
+{
+    SavingFixture f;
+    const QString scratch = f.copySample(QStringLiteral("untitled.mht"));
+    f.showPage(scratch, scratch);
+    f.saving->SaveMIClick();
+    QCOMPARE(f.saveTo.requests.size(), 1);
+    QCOMPARE(f.saveTo.requests.first().caption, QStringLiteral("Save to..."));
+    QCOMPARE(statusText(f), QStringLiteral("Cancelled saving"));
+    QCOMPARE(readBytes(scratch), readBytes(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht")));
+}
+
+void TestSaving::saveAsProposesTitle_data()
+{
+    QTest::addColumn<QString>("locationName");
+    QTest::addColumn<QString>("selection");
+    QTest::addColumn<bool>("useSelection");
+    QTest::addColumn<bool>("prepend");
+    QTest::addColumn<bool>("renaming");
+    QTest::addColumn<QString>("title");
+
+    const QString today = DatePrefix();
+    QTest::newRow("no selection: the location name") << "/web/a.mht"
+                                                     << "" << true << true << false << "(web(a";
+    QTest::newRow("web title") << "Example page"
+                               << "" << true << false << false << "Example page";
+    QTest::newRow("selection") << "/web/a.mht"
+                               << "Some words" << true << false << false << "Some words";
+    QTest::newRow("selection with date") << "/web/a.mht"
+                                         << "Some words" << true << true << false
+                                         << today + QStringLiteral("-Some words");
+    QTest::newRow("selection option off") << "/web/a.mht"
+                                          << "Some words" << false << true << false << "(web(a";
+    QTest::newRow("renaming ignores the selection") << "/web/a.mht"
+                                                    << "Some words" << true << true << true << "(web(a";
+}
+
+void TestSaving::saveAsProposesTitle()
+{
+    QFETCH(QString, locationName);
+    QFETCH(QString, selection);
+    QFETCH(bool, useSelection);
+    QFETCH(bool, prepend);
+    QFETCH(bool, renaming);
+    QFETCH(QString, title);
+
+    SavingFixture f;
+    f.window->histories().MoveH->AddItem(QStringLiteral("/older"));
+    f.window->histories().MoveH->AddItem(QStringLiteral("/newer"));
+    f.showPage(QStringLiteral("/web/a.mht"), locationName);
+    f.browser.selection = selection;
+    f.window->state().UseSelectionForFilename = useSelection;
+    f.window->state().PrependFilename = prepend;
+    f.window->state().RenameAsPending = renaming;
+
+    f.saving->SaveasMIClick();
+
+    QCOMPARE(f.saveTo.requests.size(), 1);
+    const SaveToChooser::Request &request = f.saveTo.requests.first();
+    QCOMPARE(request.title, title);
+    QCOMPARE(request.caption, renaming ? QStringLiteral("Rename to...") : QStringLiteral("Save to..."));
+    QCOMPARE(request.folders, (QStringList{QStringLiteral("/newer"), QStringLiteral("/older")}));
+    QCOMPARE(request.startFolder, f.saveFolder());
+    QVERIFY(!f.window->state().RenameAsPending);
+    QCOMPARE(statusText(f), QStringLiteral("Cancelled saving"));
+
+    // The next plain Save As is a save again.
+    f.saving->SaveasMIClick();
+    QCOMPARE(f.saveTo.requests.last().caption, QStringLiteral("Save to..."));
+}
+
+void TestSaving::saveAsWritesAndReopens()
+{
+    SavingFixture f;
+    const QString open = f.copySample(QStringLiteral("page.mht"));
+    f.showPage(open, open);
+    f.browser.html = QStringLiteral("<html><body><b>kept</b></body></html>");
+    const QString folder = f.path(QStringLiteral("keep"));
+    QVERIFY(QDir().mkpath(folder));
+    f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{folder + QLatin1Char('/'), QStringLiteral("Note & more")});
+
+    f.saving->SaveasMIClick();
+
+    const QString path = folder + QStringLiteral("/Note & more.mht");
+    const QByteArray written = readBytes(path);
+    QVERIFY(written.contains("kept"));
+    QVERIFY2(written.contains("dot.gif"), "pictures of the source archive survive");
+    QVERIFY(QFileInfo::exists(open));
+    QCOMPARE(f.window->ui().URLs->text(), path);
+    QVERIFY(f.inHistories(path));
+    QCOMPARE(f.window->histories().MoveH->histlist().value(0), folder);
+    QCOMPARE(f.browser.navigations, QStringList{path});
+    QCOMPARE(f.browser.mode, QStringLiteral("On"));
+    QVERIFY(!f.window->ui().SaveMI->isEnabled());
+    QCOMPARE(f.window->state().SaveToName, QStringLiteral("Note & more"));
+    QVERIFY(f.dialogs.shown.isEmpty());
+}
+
+void TestSaving::saveAsStopsWithoutWriting_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<bool>("missingFolder");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("cancel") << true << false << QStringList{} << "Cancelled saving";
+    QTest::newRow("missing folder, No") << false << true
+                                        << QStringList{QStringLiteral(
+                                               "The given path does not exist. I try to create it?")}
+                                        << "";
+    QTest::newRow("overwrite, No") << false << false << QStringList{QStringLiteral("EXISTING")} << "";
+}
+
+void TestSaving::saveAsStopsWithoutWriting()
+{
+    QFETCH(bool, cancel);
+    QFETCH(bool, missingFolder);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, status);
+
+    SavingFixture f;
+    f.showPage(QStringLiteral("https://example.com/"), QStringLiteral("Example"));
+    f.window->ui().StB1->ShowStatusText(QString());
+    const QString folder = missingFolder ? f.path(QStringLiteral("new/deeper")) : f.saveFolder();
+    const QString existing = folder + QStringLiteral("/Example.mht");
+    if (!missingFolder)
+        QVERIFY(writeBytes(existing, "old"));
+    if (!cancel)
+        f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{folder, QStringLiteral("Example")});
+    f.dialogs.answers.enqueue(Dialogs::Answer::No);
+    f.window->modes().SetSaveEnabled(true);
+
+    f.saving->SaveasMIClick();
+
+    texts.replaceInStrings(
+        QStringLiteral("EXISTING"),
+        existing + QStringLiteral(" exists already. If you continue this file will be overwritten! Continue?"));
+    QCOMPARE(f.dialogs.texts(), texts);
+    QCOMPARE(statusText(f), status);
+    QCOMPARE(QFileInfo::exists(folder), !missingFolder);
+    if (!missingFolder)
+        QCOMPARE(readBytes(existing), QByteArray("old"));
+    QVERIFY(f.browser.navigations.isEmpty());
+    QVERIFY(f.window->ui().SaveMI->isEnabled());
+    QVERIFY(f.window->histories().allH->histlist().isEmpty());
+}
+
+void TestSaving::saveAsCreatesMissingFolder()
+{
+    SavingFixture f;
+    f.showPage(QStringLiteral("https://example.com/"), QStringLiteral("Example"));
+    const QString folder = f.path(QStringLiteral("new/deeper"));
+    f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{folder, QStringLiteral("Example")});
+    f.dialogs.answers.enqueue(Dialogs::Answer::Yes);
+
+    f.saving->SaveasMIClick();
+
+    QVERIFY(QFileInfo::exists(folder + QStringLiteral("/Example.mht")));
+    QCOMPARE(f.dialogs.texts(), QStringList{QStringLiteral("The given path does not exist. I try to create it?")});
+    QCOMPARE(f.dialogs.shown.first().kind, Dialogs::Kind::Warning);
+
+    // A folder that cannot be made is reported and nothing is written.
+    const QString blocked = f.path(QStringLiteral("file-in-the-way"));
+    QVERIFY(writeBytes(blocked, "x"));
+    f.dialogs.shown.clear();
+    f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{blocked + QStringLiteral("/sub"), QStringLiteral("Example")});
+    f.dialogs.answers.enqueue(Dialogs::Answer::Yes);
+    f.saving->SaveasMIClick();
+    QCOMPARE(f.dialogs.lastText(), QStringLiteral("Creating of path ") + blocked + QStringLiteral("/sub failed!"));
+    QCOMPARE(f.dialogs.shown.last().kind, Dialogs::Kind::Error);
+}
+
+void TestSaving::oldFileIsDeleted_data()
+{
+    QTest::addColumn<QString>("oldName");
+    QTest::addColumn<bool>("renaming");
+    QTest::addColumn<QString>("newName");
+    QTest::addColumn<bool>("oldRemains");
+
+    QTest::newRow("rename") << "old.mht" << true << "new" << false;
+    QTest::newRow("plain save as keeps the old file") << "old.mht" << false << "new" << true;
+    QTest::newRow("untitled scratch copy goes") << "untitled.mht" << false << "new" << false;
+    QTest::newRow("rename onto itself keeps the file") << "old.mht" << true << "old" << true;
+    QTest::newRow("untitled saved onto itself keeps the file") << "untitled.mht" << false << "untitled" << true;
+}
+
+void TestSaving::oldFileIsDeleted()
+{
+    QFETCH(QString, oldName);
+    QFETCH(bool, renaming);
+    QFETCH(QString, newName);
+    QFETCH(bool, oldRemains);
+
+    SavingFixture f;
+    const QString folder = f.saveFolder();
+    const QString old = folder + QLatin1Char('/') + oldName;
+    QVERIFY(QFile::copy(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht"), old));
+    Histories &h = f.window->histories();
+    for (TMYcustomhistory *list : {h.allH, h.startH, h.renH, h.delH, h.backH})
+        list->AddItem(old);
+    f.showPage(old, old);
+    f.browser.html = QStringLiteral("<html><body>new text</body></html>");
+    f.window->state().RenameAsPending = renaming;
+    f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{folder, newName});
+    f.dialogs.answers.enqueue(Dialogs::Answer::Yes); // overwrite, when asked
+
+    f.saving->SaveasMIClick();
+
+    const QString path = folder + QLatin1Char('/') + newName + QStringLiteral(".mht");
+    QVERIFY(readBytes(path).contains("new text"));
+    QCOMPARE(QFileInfo::exists(old), oldRemains);
+    QCOMPARE(h.renH->histlist().contains(old), oldRemains);
+    QVERIFY(f.inHistories(path));
+}
+
+void TestSaving::newCopiesTheTemplate_data()
+{
+    QTest::addColumn<bool>("prepend");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<Dialogs::Answer>("answer");
+    QTest::addColumn<bool>("copied");
+
+    QTest::newRow("untitled.mht") << false << false << Dialogs::Answer::No << true;
+    QTest::newRow("dated name") << true << false << Dialogs::Answer::No << true;
+    QTest::newRow("existing, overwrite") << false << true << Dialogs::Answer::Yes << true;
+    QTest::newRow("existing, keep") << false << true << Dialogs::Answer::No << false;
+}
+
+void TestSaving::newCopiesTheTemplate()
+{
+    QFETCH(bool, prepend);
+    QFETCH(bool, exists);
+    QFETCH(Dialogs::Answer, answer);
+    QFETCH(bool, copied);
+
+    SavingFixture f;
+    const QByteArray page = "MIME-Version: 1.0\r\nContent-Type: text/html\r\n\r\n<html><body></body></html>\r\n";
+    QVERIFY(writeBytes(f.path(QStringLiteral("untitled.mht")), page));
+    f.window->state().PrependFilename = prepend;
+    const QString path = f.saveFolder() + QLatin1Char('/') +
+                         (prepend ? DatePrefix() + QStringLiteral("-untitled.mht") : QStringLiteral("untitled.mht"));
+    if (exists)
+        QVERIFY(writeBytes(path, "mine"));
+    f.showPage(QStringLiteral("https://example.com/"), QStringLiteral("Example"), false);
+    f.dialogs.answers.enqueue(answer);
+
+    f.saving->NewMIClick();
+
+    QCOMPARE(f.dialogs.texts().size(), exists ? 1 : 0);
+    if (exists)
+        QVERIFY(f.dialogs.lastText().startsWith(path + QStringLiteral(" exists already.")));
+    QCOMPARE(readBytes(path), copied ? page : QByteArray("mine"));
+    QCOMPARE(f.opened, copied ? QStringList{path} : QStringList{});
+    QCOMPARE(f.window->state().SurfMode, !copied);
+    if (copied)
+        QVERIFY(f.window->ui().Timer1->isActive());
+}
+
+void TestSaving::defaultSaveFolder()
+{
+    SavingFixture f;
+    f.chosenFolder = QStringLiteral("/data/notes/");
+    f.saving->Defaultsaveto1Click();
+    QCOMPARE(f.folderRequests, QStringList{QStringLiteral("Give Default destination to save to.|") + f.saveFolder()});
+    QCOMPARE(f.window->state().DefaultSaveFolder, QStringLiteral("/data/notes"));
+    QCOMPARE(statusText(f), QStringLiteral("Default location to save to: /data/notes"));
+
+    f.chosenFolder.clear();
+    f.saving->Defaultsaveto1Click();
+    QCOMPARE(f.window->state().DefaultSaveFolder, QStringLiteral("/data/notes"));
+}
+
+void TestSaving::namingOptionsFollowTheirCheckMarks()
+{
+    SavingFixture f;
+    AppState &state = f.window->state();
+    MainUi &ui = f.window->ui();
+    const bool prepend = state.PrependFilename;
+    const bool useSelection = state.UseSelectionForFilename;
+    f.saving->PrependFilenameMIClick();
+    f.saving->UseSelection4FilenameMIClick();
+    QCOMPARE(state.PrependFilename, !prepend);
+    QCOMPARE(ui.PrependFilenameMI->isChecked(), !prepend);
+    QCOMPARE(state.UseSelectionForFilename, !useSelection);
+    QCOMPARE(ui.UseSelection4FilenameMI->isChecked(), !useSelection);
+}
+
+void TestSaving::changeDetector()
+{
+    SavingFixture f;
+    const QString open = f.copySample(QStringLiteral("page.mht"));
+    AppState &state = f.window->state();
+    QAction *save = f.window->ui().SaveMI;
+
+    // Surf mode only follows the page.
+    f.showPage(open, open, false);
+    f.window->modes().SetSaveEnabled(false);
+    f.browser.html = QStringLiteral("<html><body>one</body></html>");
+    f.saving->Timer1Timer();
+    QVERIFY(!save->isEnabled());
+    QCOMPARE(state.LastDocSnapshot, f.browser.html);
+
+    // Entering edit mode on an unchanged page enables nothing.
+    f.window->modes().seteditmode(false);
+    f.window->modes().SetSaveEnabled(false);
+    f.saving->Timer1Timer();
+    QVERIFY(!save->isEnabled());
+
+    f.browser.html = QStringLiteral("<html><body><span>one</span></body></html>");
+    f.saving->Timer1Timer();
+    QVERIFY(save->isEnabled());
+
+    // Right after a save the changed form of the page is only taken in.
+    f.saving->SaveMIClick();
+    QVERIFY(!save->isEnabled());
+    f.browser.html = QStringLiteral("<html><body><span>one</span> </body></html>");
+    f.saving->Timer1Timer();
+    QVERIFY(!save->isEnabled());
+    f.browser.html = QStringLiteral("<html><body><b>one</b></body></html>");
+    f.saving->Timer1Timer();
+    QVERIFY(save->isEnabled());
+
+    // A page that cannot be read is skipped without an error box.
+    f.browser.failNext = QStringLiteral("gone");
+    f.saving->Timer1Timer();
+    QVERIFY(f.dialogs.shown.isEmpty());
+}
+
+void TestSaving::saveButtonAndMenuRunTheWindowsSave()
+{
+    SavingFixture f;
+    const QString open = f.copySample(QStringLiteral("page.mht"));
+    f.showPage(open, open);
+    f.browser.html = QStringLiteral("<html><body>through the button</body></html>");
+    f.window->modes().SetSaveEnabled(true);
+    f.window->ui().SaveB->trigger();
+    QVERIFY(readBytes(open).contains("through the button"));
+    QVERIFY(!f.window->ui().SaveB->isEnabled());
+
+    // The option items keep state and check mark together.
+    const bool prepend = f.window->state().PrependFilename;
+    f.window->ui().PrependFilenameMI->trigger();
+    QCOMPARE(f.window->state().PrependFilename, !prepend);
+    QCOMPARE(f.window->ui().PrependFilenameMI->isChecked(), !prepend);
+}
+
+QTEST_MAIN(TestSaving)
+#include "tst_saving.moc"
