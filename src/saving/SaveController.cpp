@@ -178,7 +178,9 @@ void SaveController::SaveasMIClick()
     m_s.browser.Navigate(path);
     waitForPage();
     reopenInDesignMode();
-    // The reloaded page serialises differently; that is no change of the user's.
+    // Timer ticks during the wait saw the page loading, and the reloaded page
+    // serialises differently; neither is a change of the user's.
+    m_s.modes.SetSaveEnabled(false);
     state.LastDocSnapshot = JustSaved;
 }
 

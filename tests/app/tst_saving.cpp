@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -43,6 +44,8 @@ struct SavingFixture : MainWindowFixture
     QStringList opened;
     QStringList folderRequests;
     QString chosenFolder;
+    // Runs inside the wait for a page, as timer ticks would.
+    std::function<void()> duringWait;
     int beeps = 0;
     std::unique_ptr<SaveController> saving;
 
@@ -57,6 +60,12 @@ struct SavingFixture : MainWindowFixture
         TMainF &w = *window;
         SaveController::Services services{
             w.state(), w.ui(), w.histories(), browser, dialogs, w.modes(), nullptr, {}, {}, {}, {}};
+        services.waitTillComplete = [this] {
+            while (browser.ReadyState() != 4)
+                QVERIFY(QSignalSpy(&browser, &Browser::DocumentComplete).wait(1000));
+            if (duringWait)
+                duringWait();
+        };
         services.saveTo = &saveTo;
         services.chooseFolder = [this](const QString &caption, const QString &start) {
             folderRequests << caption + QLatin1Char('|') + start;
@@ -276,6 +285,11 @@ void TestSaving::saveAsWritesAndReopens()
     const QString folder = f.path(QStringLiteral("keep"));
     QVERIFY(QDir().mkpath(folder));
     f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{folder + QLatin1Char('/'), QStringLiteral("Note & more")});
+    f.duringWait = [&f] {
+        f.saving->Timer1Timer();
+        f.browser.html = QStringLiteral("<html><body><b>kept</b> </body></html>");
+        f.saving->Timer1Timer();
+    };
 
     f.saving->SaveasMIClick();
 
@@ -291,6 +305,7 @@ void TestSaving::saveAsWritesAndReopens()
     QCOMPARE(f.browser.mode, QStringLiteral("On"));
     QVERIFY(!f.window->ui().SaveMI->isEnabled());
     QCOMPARE(f.window->state().SaveToName, QStringLiteral("Note & more"));
+    QCOMPARE(f.window->state().LastDocSnapshot, QStringLiteral("justsaved"));
     QVERIFY(f.dialogs.shown.isEmpty());
 }
 
