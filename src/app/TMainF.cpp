@@ -1,17 +1,24 @@
 #include "app/TMainF.h"
 
 #include "app/CommandGuard.h"
+#include "app/DocumentEventsController.h"
 #include "app/KeyChordFilter.h"
 #include "app/LifecycleController.h"
 #include "app/ModeController.h"
+#include "app/NavigationController.h"
 #include "app/SettingsFile.h"
 #include "browser/Browser.h"
+#include "dialogs/TLocxxxF.h"
 #include "history/HistorySpec.h"
 #include "history/TMYcustomhistory.h"
+#include "marking/MarkingController.h"
 #include "marking/TBitBtnWithColor.h"
 #include "marking/TColorGrid.h"
 #include "marking/TMyStatusBar.h"
+#include "saving/SaveController.h"
+#include "saving/TSaveToF.h"
 #include "support/Dialogs.h"
+#include "support/KeyUtils.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -49,12 +56,28 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
 
     createHistories();
     m_modes = std::make_unique<ModeController>(m_state, m_ui, m_histories, m_services.browser, m_services.dialogs);
+    m_navigation = std::make_unique<NavigationController>(m_state, m_ui, m_histories, m_services.browser,
+                                                          m_services.dialogs, m_services.desktop, *m_modes, *this);
+    m_documentEvents =
+        std::make_unique<DocumentEventsController>(m_state, m_ui, m_services.browser, m_services.dialogs);
+    m_marking = std::make_unique<MarkingController>(m_state, m_ui, m_services.browser, m_services.dialogs, *m_modes);
+    m_locxxx = new TLocxxxF(m_services.dialogs, this);
+    m_saveTo = new TSaveToF(*m_locxxx, SystemBeeper(), this);
+    m_saving = std::make_unique<SaveController>(
+        SaveController::Services{m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, *m_modes, m_saveTo,
+                                 [this](const QString &caption, const QString &start) {
+                                     m_locxxx->setWindowTitle(caption);
+                                     return m_locxxx->chooseFolder(start);
+                                 },
+                                 [this](const QString &file) { m_navigation->startHitemclicked(file); },
+                                 [this] { m_navigation->wait_till_complete(); }, SystemBeeper()});
     LifecycleController::Steps steps;
+    steps.setmarkglyph = [this](std::uint32_t colour, int kind) { m_marking->setmarkglyph(colour, kind); };
     steps.save = [this] { m_ui.SaveMI->trigger(); };
     steps.close = [this] { close(); };
-    m_lifecycle = std::make_unique<LifecycleController>(m_state, m_ui, m_histories, m_services.browser,
-                                                        m_services.dialogs, m_services.desktop, *m_modes,
-                                                        *m_settings, std::move(steps));
+    m_lifecycle =
+        std::make_unique<LifecycleController>(m_state, m_ui, m_histories, m_services.browser, m_services.dialogs,
+                                              m_services.desktop, *m_modes, *m_settings, std::move(steps));
 
     m_lifecycle->createSettings();
     for (auto &list : m_historyLists)
@@ -71,6 +94,11 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
     m_state.ScriptHtmlPath = m_state.ExeFolder + QStringLiteral("/script.html");
 
     connectCommands();
+    m_navigation->connectSignals();
+    m_documentEvents->connectSignals();
+    m_marking->connectCommands();
+    m_saving->connectCommands();
+    m_saveCommand = [this] { m_saving->SaveMIClick(); };
     m_ui.Panel1->installEventFilter(this);
 
     KeyChordFilter::Commands chords;
@@ -94,7 +122,7 @@ TMainF::~TMainF()
 void TMainF::createHistories()
 {
     TMYcustomhistory **targets[] = {&m_histories.startH, &m_histories.allH,  &m_histories.renH,
-                                  &m_histories.delH,   &m_histories.backH, &m_histories.MoveH};
+                                    &m_histories.delH,   &m_histories.backH, &m_histories.MoveH};
     int index = 0;
     for (const HistorySpec &spec : HistorySpecs) {
         auto *host = findChild<QMenu *>(QString(spec.hostObjectName));

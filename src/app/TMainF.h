@@ -13,11 +13,17 @@
 class Browser;
 class Desktop;
 class Dialogs;
+class DocumentEventsController;
 class KeyChordFilter;
 class LifecycleController;
+class MarkingController;
 class ModeController;
+class NavigationController;
+class SaveController;
 class SettingsFile;
+class TLocxxxF;
 class TMYcustomhistory;
+class TSaveToF;
 
 // The main window: builds the controls, owns the program-wide state and the
 // history lists, and assembles one controller per concern.
@@ -48,6 +54,9 @@ public:
     Histories &histories() { return m_histories; }
     ModeController &modes() { return *m_modes; }
     LifecycleController &lifecycle() { return *m_lifecycle; }
+    NavigationController &navigation() { return *m_navigation; }
+    MarkingController &marking() { return *m_marking; }
+    SaveController &saving() { return *m_saving; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -69,6 +78,13 @@ private:
     std::unique_ptr<SettingsFile> m_settings;
     std::unique_ptr<ModeController> m_modes;
     std::unique_ptr<LifecycleController> m_lifecycle;
+    std::unique_ptr<NavigationController> m_navigation;
+    std::unique_ptr<DocumentEventsController> m_documentEvents;
+    std::unique_ptr<MarkingController> m_marking;
+    // The location chooser and the Save-to dialog live as long as the window.
+    TLocxxxF *m_locxxx = nullptr;
+    TSaveToF *m_saveTo = nullptr;
+    std::unique_ptr<SaveController> m_saving;
     std::unique_ptr<KeyChordFilter> m_keyChords;
     // The Save command itself, which the Ctrl then S chord runs whatever the
     // state of its menu item.
