@@ -1,5 +1,6 @@
 #include "marking/TColorGrid.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -271,6 +272,10 @@ void TstTColorGrid::labels()
     auto expectedMarks = [&grid](int cell, const QString &text) {
         const QColor ground = grid.cellColor(cell);
         QImage reference(grid.size(), QImage::Format_RGB32);
+        // The label's pixel size follows the resolution it is painted at:
+        // paint the reference at the grid's own, not the image default.
+        reference.setDotsPerMeterX(qRound(grid.logicalDpiX() / 0.0254));
+        reference.setDotsPerMeterY(qRound(grid.logicalDpiY() / 0.0254));
         reference.fill(ground);
         if (!text.isEmpty()) {
             QPainter p(&reference);
@@ -511,5 +516,16 @@ void TstTColorGrid::letterKeysPick()
     QCOMPARE(clicks.count(), 2);
 }
 
-QTEST_MAIN(TstTColorGrid)
+// The checks address single device pixels, so one logical pixel must be one
+// device pixel whatever scale factor the environment asks for.
+int main(int argc, char *argv[])
+{
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    qunsetenv("QT_SCALE_FACTOR");
+    qunsetenv("QT_SCREEN_SCALE_FACTORS");
+    QApplication app(argc, argv);
+    TstTColorGrid test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_TColorGrid.moc"
