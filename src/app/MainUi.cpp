@@ -135,9 +135,9 @@ void buildMenus(QMainWindow *window, MainUi &ui)
     ui.supscriptsMI->setChecked(true);
     ui.registerMhtMI = checkItem(options, "registerMhtMI", QStringLiteral("&Open MHT files with Quillet"));
     ui.launchfromIEMI = checkItem(options, "launchfromIEMI", QStringLiteral("&Launch Quillet by right-clicking"));
-    ui.launchfromIEMI->setStatusTip(
-        QStringLiteral("Enabling this option will add an item in the menu which appears when right-clicking on a "
-                       "selection. Clicking the menu item will copy the selection to the clipboard and start Quillet."));
+    ui.launchfromIEMI->setStatusTip(QStringLiteral(
+        "Enabling this option will add an item in the menu which appears when right-clicking on a "
+        "selection. Clicking the menu item will copy the selection to the clipboard and start Quillet."));
 
     ui.HelpMI = bar->addMenu(QStringLiteral("&Help"));
     ui.HelpMI->setObjectName(QStringLiteral("HelpMI"));
@@ -157,9 +157,9 @@ void buildMenus(QMainWindow *window, MainUi &ui)
 
     // Shortcuts of items in hidden menus only work when the window itself
     // carries the actions.
-    for (QAction *action : {ui.RenBrowseMI, ui.MoveBrowseMI, ui.DelBrowseMI, ui.OpenbrowseMI, ui.MarkMI, ui.boldMI,
-                            ui.ItalicMI, ui.UndMI, ui.findtextMI, ui.RefreshMI, ui.PrintPromptMI, ui.ContentsMI,
-                            ui.ExitMI})
+    for (QAction *action :
+         {ui.RenBrowseMI, ui.MoveBrowseMI, ui.DelBrowseMI, ui.OpenbrowseMI, ui.MarkMI, ui.boldMI, ui.ItalicMI, ui.UndMI,
+          ui.findtextMI, ui.RefreshMI, ui.PrintPromptMI, ui.ContentsMI, ui.ExitMI})
         window->addAction(action);
 }
 
@@ -222,9 +222,17 @@ void buildPanel(QWidget *panel, MainUi &ui)
     ui.EmodeB->setText(QStringLiteral("&Edit mode"));
     ui.EmodeB->setToolTip(QStringLiteral("Toggle surf/edit mode"));
     ui.EmodeB->setStatusTip(QStringLiteral("Toggle surf/edit mode"));
+    ui.EmodeB->setFocusPolicy(Qt::NoFocus);
 
     ui.cg1 = new TColorGrid(panel);
     ui.cg1->setObjectName(QStringLiteral("cg1"));
+    ui.cg1->setGridOrdering(TColorGrid::go8x2);
+    ui.cg1->setGeometry(82, 0, 176, 40);
+    ui.cg1->setClickEnablesColor(true);
+    ui.cg1->setForegroundEnabled(false);
+    ui.cg1->setBackgroundEnabled(false);
+    // A pick must leave the keyboard with the page being marked.
+    ui.cg1->setTabStop(false);
 
     ui.URLs = new QLineEdit(panel);
     ui.URLs->setObjectName(QStringLiteral("URLs"));

@@ -20,6 +20,7 @@
 #include "support/Dialogs.h"
 #include "support/KeyUtils.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -41,14 +42,8 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
     setObjectName(QStringLiteral("TMainF"));
     resize(1013, 530 + 38 + 41 + 19 + menuBar()->sizeHint().height());
     buildMainUi(this, m_services.browser.widget(), m_ui);
-    m_ui.cg1->setGridOrdering(TColorGrid::go8x2);
-    m_ui.cg1->setGeometry(82, 0, 176, 40);
-    m_ui.cg1->setClickEnablesColor(true);
-    m_ui.cg1->setForegroundEnabled(false);
-    m_ui.cg1->setBackgroundEnabled(false);
 
     // Creation, in its fixed order.
-    QApplication::setApplicationDisplayName(QString());
     m_services.dialogs.setApplicationTitle(QStringLiteral("Quillet"));
     m_state.ExeName = m_services.exeName;
     m_state.ExeFolder = m_services.programFolder;
@@ -140,6 +135,15 @@ void TMainF::forward(QAction *button, QAction *menuItem)
 
 void TMainF::connectCommands()
 {
+    // Commands this version does not offer yet stay disabled whatever the mode
+    // rules say: Qt keeps an action of a disabled group disabled.
+    auto *unavailable = new QActionGroup(this);
+    unavailable->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    for (QAction *action : {m_ui.SaveAsIEMI, m_ui.SavewhenIEfailsMI, m_ui.RenBrowseMI, m_ui.MoveBrowseMI,
+                            m_ui.DelBrowseMI, m_ui.registerMhtMI, m_ui.launchfromIEMI, m_ui.AboutMI})
+        unavailable->addAction(action);
+    unavailable->setEnabled(false);
+
     Dialogs &dialogs = m_services.dialogs;
     connectCommand(m_ui.ExitMI, this, dialogs, [this] { m_lifecycle->ExitMIClick(); });
     forward(m_ui.ExitB, m_ui.ExitMI);
