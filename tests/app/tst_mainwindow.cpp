@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
+#include <QToolBar>
 #include <QtTest>
 
 class TestMainWindow : public QObject
@@ -31,6 +32,7 @@ private Q_SLOTS:
     void noDocumentRefusesModeChange();
     void hints_data();
     void hints();
+    void windowComposition();
 };
 
 namespace {
@@ -364,6 +366,40 @@ void TestMainWindow::hints()
     QStatusTipEvent tip(hint);
     QCoreApplication::sendEvent(&w, &tip);
     QCOMPARE(w.ui().StB1->statusText(), status);
+}
+
+void TestMainWindow::windowComposition()
+{
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), {});
+    TMainF &w = f.create();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    showDocument(f, QStringLiteral("/notes/a.mht"));
+    w.modes().editmodetoggle();
+    w.ui().StB1->ShowStatusText(QStringLiteral("Edit mode ON, Surfing mode OFF"));
+
+    const QImage shot = w.grab().toImage();
+    if (const QString folder = qEnvironmentVariable("QUILLET_SCREENSHOTS"); !folder.isEmpty())
+        shot.save(folder + QStringLiteral("/quillet-mainwindow.png"));
+
+    auto at = [&](QWidget *widget, QPoint point) { return shot.pixelColor(widget->mapTo(&w, point)); };
+    MainUi &ui = w.ui();
+    // The mode button's face is green in edit mode, the grid shows its cells
+    // right of it and the address box follows the grid.
+    QCOMPARE(at(ui.EmodeB, QPoint(ui.EmodeB->width() / 2, 4)), QColor(0, 255, 0));
+    for (int cell : {0, 4, 9, 15})
+        QCOMPARE(at(ui.cg1, ui.cg1->cellRect(cell).center()), ui.cg1->cellColor(cell));
+    QVERIFY(ui.EmodeB->mapTo(&w, QPoint()).x() < ui.cg1->mapTo(&w, QPoint()).x());
+    QVERIFY(ui.cg1->mapTo(&w, QPoint(ui.cg1->width(), 0)).x() <= ui.URLs->mapTo(&w, QPoint()).x());
+    // Toolbar on top, then the panel, the page, and the status bar at the bottom.
+    QVERIFY(ui.ToolBar1->geometry().bottom() <= ui.Panel1->mapTo(&w, QPoint()).y());
+    QCOMPARE(ui.StB1->geometry().bottom(), w.height() - 1);
+
+    w.modes().editmodetoggle();
+    QVERIFY(ui.cg1->isHidden());
+    const QImage surf = w.grab().toImage();
+    QCOMPARE(surf.pixelColor(ui.EmodeB->mapTo(&w, QPoint(ui.EmodeB->width() / 2, 4))), QColor(255, 0, 0));
 }
 
 QTEST_MAIN(TestMainWindow)
