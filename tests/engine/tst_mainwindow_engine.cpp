@@ -1,0 +1,288 @@
+#include "FakeDesktop.h"
+#include "FakeDialogs.h"
+#include "app/AppState.h"
+#include "app/FindDialog.h"
+#include "app/MainUi.h"
+#include "app/ModeController.h"
+#include "app/NavigationController.h"
+#include "app/TMainF.h"
+#include "browser/WebEngineBrowser.h"
+#include "history/TMYcustomhistory.h"
+#include "marking/TMyStatusBar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStyleHints>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+#include <memory>
+
+// The main window over the real engine: start-up with a file, the page's
+// hover and click hints, find, and marking with real mouse and key input.
+// One window serves every test, in order: starting the engine is slow.
+class MainWindowEngineTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void opensTheCommandLineArchive();
+    void hoveringALinkShowsItsAddress();
+    void clickInSurfModeTellsHowToEdit_data();
+    void clickInSurfModeTellsHowToEdit();
+    void findHighlightsWords();
+    void marksWithMouseKeysAndMenus();
+
+private:
+    QString writeFile(const QString &name, const QByteArray &content);
+    void openThroughHistory(const QString &path);
+    QVariant runScript(const QString &script);
+    // Centre of characters [from, to) of the paragraph's text, in view pixels.
+    QPoint textCentre(int from, int to);
+    QString paragraphHtml();
+    QWidget *input() const { return m_browser->widget()->focusProxy(); }
+
+    QTemporaryDir m_dir;
+    FakeDialogs m_dialogs;
+    FakeDesktop m_desktop;
+    std::unique_ptr<WebEngineBrowser> m_browser;
+    std::unique_ptr<TMainF> m_window;
+    QString m_archive;
+    QString m_plainPage;
+};
+
+QString MainWindowEngineTest::writeFile(const QString &name, const QByteArray &content)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return {};
+    return path;
+}
+
+void MainWindowEngineTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const QByteArray body = "<p id=\"para\">Hello marked world</p>"
+                            "<p><a id=\"link\" href=\"http://example.test/next.html\">next part</a></p>";
+    const QByteArrayList lines = {
+        "From: <Saved by a test>",
+        "Subject: Window page",
+        "MIME-Version: 1.0",
+        "Content-Type: multipart/related; type=\"text/html\"; boundary=\"----=_Part_1\"",
+        "",
+        "------=_Part_1",
+        "Content-Type: text/html; charset=\"utf-8\"",
+        "Content-Transfer-Encoding: 8bit",
+        "Content-Location: http://example.test/page.html",
+        "",
+        "<!DOCTYPE html><html><head><title>Window page</title></head><body style=\"font-size:32px\">",
+        body,
+        "</body></html>",
+        "------=_Part_1--",
+        "",
+    };
+    m_archive = writeFile(QStringLiteral("window page.mht"), lines.join("\r\n"));
+    m_plainPage = writeFile(QStringLiteral("plain.htm"),
+                            "<!DOCTYPE html><html><head><title>Plain</title></head><body style=\"font-size:32px\">" +
+                                body + "</body></html>");
+    QVERIFY(!m_archive.isEmpty() && !m_plainPage.isEmpty());
+
+    m_browser = std::make_unique<WebEngineBrowser>(nullptr, m_dir.path(), m_dir.filePath(QStringLiteral("cache")));
+    m_window = std::make_unique<TMainF>(
+        TMainF::Services{m_dialogs, m_desktop, *m_browser, m_dir.path(), m_dir.filePath(QStringLiteral("quillet"))});
+    m_window->resize(1000, 700);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void MainWindowEngineTest::cleanupTestCase()
+{
+    m_window.reset();
+    m_browser.reset();
+}
+
+void MainWindowEngineTest::openThroughHistory(const QString &path)
+{
+    m_window->navigation().startHitemclicked(path);
+    QCOMPARE(m_browser->ReadyState(), 4);
+    QCOMPARE(m_browser->LocationName(), path);
+}
+
+// Runs in the application world, where the program's own scripts run.
+QVariant MainWindowEngineTest::runScript(const QString &script)
+{
+    auto *view = qobject_cast<QWebEngineView *>(m_browser->widget());
+    QVariant result;
+    QEventLoop loop;
+    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant &value) {
+        result = value;
+        loop.quit();
+    });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return result;
+}
+
+QPoint MainWindowEngineTest::textCentre(int from, int to)
+{
+    const QVariantList box =
+        runScript(QStringLiteral("(function () { var t = document.getElementById('para').firstChild;"
+                                 " var r = document.createRange(); r.setStart(t, %1); r.setEnd(t, %2);"
+                                 " var b = r.getBoundingClientRect(); return [b.left + b.width / 2,"
+                                 " b.top + b.height / 2]; })()")
+                      .arg(from)
+                      .arg(to))
+            .toList();
+    return box.size() == 2 ? QPoint(box.at(0).toInt(), box.at(1).toInt()) : QPoint();
+}
+
+QString MainWindowEngineTest::paragraphHtml()
+{
+    return runScript(QStringLiteral("document.getElementById('para').innerHTML")).toString();
+}
+
+void MainWindowEngineTest::opensTheCommandLineArchive()
+{
+    const QStringList foldersBefore = m_window->histories().MoveH->histlist();
+    QSignalSpy complete(m_browser.get(), &Browser::DocumentComplete);
+    m_window->FormActivate({QStringLiteral("quillet"), m_archive});
+    QVERIFY(complete.wait(15000));
+    QTRY_COMPARE(m_browser->ReadyState(), 4);
+
+    QCOMPARE(m_browser->LocationName(), m_archive);
+    QTRY_COMPARE(m_window->ui().URLs->text(), m_archive);
+    const Histories &lists = m_window->histories();
+    for (TMYcustomhistory *list : {lists.allH, lists.startH, lists.renH, lists.delH})
+        QCOMPARE(list->histlist().value(0), m_archive);
+    QCOMPARE(lists.MoveH->histlist(), foldersBefore);
+    QVERIFY(m_window->state().SurfMode);
+}
+
+void MainWindowEngineTest::hoveringALinkShowsItsAddress()
+{
+    openThroughHistory(m_archive);
+    const QVariantList box = runScript(QStringLiteral("(function () { var r = document.getElementById('link')"
+                                                      ".getBoundingClientRect(); return [r.left + r.width / 2,"
+                                                      " r.top + r.height / 2]; })()"))
+                                 .toList();
+    QCOMPARE(box.size(), 2);
+    m_window->ui().StB1->ShowStatusText(QString());
+    QTest::mouseMove(input(), QPoint(box.at(0).toInt(), box.at(1).toInt()));
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->ui().StB1->statusText(), QStringLiteral("http://example.test/next.html"),
+                              5000);
+}
+
+void MainWindowEngineTest::clickInSurfModeTellsHowToEdit_data()
+{
+    QTest::addColumn<bool>("archive");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("archive") << true
+                             << QStringLiteral("Editing mode = OFF (hit red \"edit mode\" button in order to edit).");
+    QTest::newRow("plain page") << false
+                                << QStringLiteral("Editing mode = DISABLED (make a new mht file or load one and hit "
+                                                  "red \"edit mode\" button in order to edit).");
+}
+
+void MainWindowEngineTest::clickInSurfModeTellsHowToEdit()
+{
+    QFETCH(bool, archive);
+    QFETCH(QString, expected);
+    openThroughHistory(archive ? m_archive : m_plainPage);
+    QVERIFY(m_window->state().SurfMode);
+    const QPoint word = textCentre(0, 5);
+    QVERIFY(!word.isNull());
+    QTest::mouseClick(input(), Qt::LeftButton, {}, word);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->ui().StB1->statusText(), expected, 5000);
+}
+
+void MainWindowEngineTest::findHighlightsWords()
+{
+    openThroughHistory(m_archive);
+    m_window->ui().findtextMI->trigger();
+    auto *find = m_window->findChild<FindDialog *>();
+    QVERIFY(find);
+    QVERIFY(find->isVisible());
+    find->textField()->setText(QStringLiteral("marked"));
+    QVERIFY(find->findNext());
+    find->textField()->setText(QStringLiteral("absent"));
+    QVERIFY(!find->findNext());
+    find->close();
+}
+
+void MainWindowEngineTest::marksWithMouseKeysAndMenus()
+{
+    openThroughHistory(m_archive);
+    m_window->modes().editmodetoggle();
+    QVERIFY(!m_window->state().SurfMode);
+    QCOMPARE(m_browser->designMode(), QStringLiteral("On"));
+    QCOMPARE(m_window->state().MarkColor, 255u);
+
+    const QPoint word = textCentre(6, 12);
+    QVERIFY(!word.isNull());
+    // The engine counts clicks itself from presses close in time; a lone
+    // double-click event (all QTest::mouseDClick sends) selects nothing.
+    QTest::mouseClick(input(), Qt::LeftButton, {}, word);
+    QTest::lastMouseTimestamp -= QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    QTest::mouseClick(input(), Qt::LeftButton, {}, word);
+    QTRY_COMPARE_WITH_TIMEOUT(m_browser->selectionText().trimmed(), QStringLiteral("marked"), 5000);
+
+    // Ctrl then Space, as typed into the page.
+    QTest::keyClick(input(), Qt::Key_Space, Qt::ControlModifier);
+    const QRegularExpression marked(QStringLiteral("background-color: rgb\\(255, 0, 0\\);?\">marked"));
+    QTRY_VERIFY2_WITH_TIMEOUT(marked.match(m_browser->documentHtml()).hasMatch(), qPrintable(paragraphHtml()), 5000);
+
+    const MainUi &ui = m_window->ui();
+    for (QAction *format : {ui.boldMI, ui.ItalicMI, ui.UndMI}) {
+        QVERIFY2(format->isEnabled(), qPrintable(format->objectName()));
+        format->trigger();
+    }
+    QString html = paragraphHtml();
+    for (const char *tag : {"<b>", "<i>", "<u>"})
+        QVERIFY2(html.contains(QLatin1String(tag)), qPrintable(html));
+    QVERIFY2(html.contains(QStringLiteral("marked</")), qPrintable(html));
+
+    // The engine's own undo still works in the page: the underline goes first.
+    QTest::keyClick(input(), Qt::Key_Z, Qt::ControlModifier);
+    QTRY_VERIFY2_WITH_TIMEOUT(!paragraphHtml().contains(QStringLiteral("<u>")), qPrintable(paragraphHtml()), 5000);
+    html = paragraphHtml();
+    QVERIFY2(html.contains(QStringLiteral("<b>")) && html.contains(QStringLiteral("<i>")), qPrintable(html));
+
+    ui.FormatRemMI->trigger();
+    html = paragraphHtml();
+    for (const char *tag : {"<b>", "<i>", "<u>"})
+        QVERIFY2(!html.contains(QLatin1String(tag)), qPrintable(html));
+
+    // Undoing back to the mark itself, then past it, leaves the word unmarked.
+    QTest::keyClick(input(), Qt::Key_Z, Qt::ControlModifier);
+    QTRY_VERIFY2_WITH_TIMEOUT(paragraphHtml().contains(QStringLiteral("<b>")), qPrintable(paragraphHtml()), 5000);
+    for (int step = 0; step < 2; ++step)
+        QTest::keyClick(input(), Qt::Key_Z, Qt::ControlModifier);
+    QTRY_VERIFY2_WITH_TIMEOUT(marked.match(paragraphHtml()).hasMatch() && !paragraphHtml().contains(QLatin1String("<b>")) &&
+                                  !paragraphHtml().contains(QLatin1String("<i>")),
+                              qPrintable(paragraphHtml()), 5000);
+    QTest::keyClick(input(), Qt::Key_Z, Qt::ControlModifier);
+    QTRY_VERIFY2_WITH_TIMEOUT(!paragraphHtml().contains(QStringLiteral("rgb(255, 0, 0)")),
+                              qPrintable(paragraphHtml()), 5000);
+    QCOMPARE(paragraphHtml(), QStringLiteral("Hello marked world"));
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    MainWindowEngineTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mainwindow_engine.moc"
