@@ -1,6 +1,7 @@
 #include "browser/WebEngineBrowser.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QEventLoop>
@@ -29,6 +30,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void opensArchivesUnderTheirOwnPath_data();
     void opensArchivesUnderTheirOwnPath();
+    void opensAnArchiveWithItsPicture();
     void marksTheSelection_data();
     void marksTheSelection();
     void insertsAndPastesAtBodyEnd();
@@ -165,6 +167,69 @@ void WebEngineBrowserTest::opensArchivesUnderTheirOwnPath()
     const QString html = m_browser->documentHtml();
     QVERIFY2(html.startsWith(QStringLiteral("<!DOCTYPE html>")), qPrintable(html.left(80)));
     QVERIFY(html.contains(QStringLiteral("Hello marked world")));
+}
+
+// A quoted-printable page (with a soft line break and an encoded dash) and a
+// base64 PNG it finds by its Content-Location, as archives are usually written.
+void WebEngineBrowserTest::opensAnArchiveWithItsPicture()
+{
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(QColor(0, 160, 0));
+    QByteArray png;
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QVERIFY(picture.save(&buffer, "PNG"));
+    const QByteArray base64 = png.toBase64();
+    QByteArrayList lines = {
+        "From: <Saved by a test>",
+        "Subject: Picture page",
+        "MIME-Version: 1.0",
+        "Content-Type: multipart/related; type=\"text/html\"; boundary=\"----=_Part_2\"",
+        "",
+        "------=_Part_2",
+        "Content-Type: text/html; charset=\"utf-8\"",
+        "Content-Transfer-Encoding: quoted-printable",
+        "Content-Location: http://example.test/pictured.html",
+        "",
+        "<!DOCTYPE html><html><head><title>Picture =E2=80=93 page</title></head><body style=3D\"margin:0\">",
+        "<img src=3D\"http://example.test/pics/green.png\" style=3D\"position:absolute;=",
+        "left:100px;top:80px\"><p id=3D\"para\" style=3D\"margin-top:200px\">Some pictured text</p>",
+        "</body></html>",
+        "------=_Part_2",
+        "Content-Type: image/png",
+        "Content-Transfer-Encoding: base64",
+        "Content-Location: http://example.test/pics/green.png",
+        "",
+    };
+    for (qsizetype at = 0; at < base64.size(); at += 76)
+        lines.append(base64.mid(at, 76));
+    lines += QByteArrayList{"", "------=_Part_2--", ""};
+    const QString path = m_dir.filePath(QStringLiteral("pictured.mht"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(lines.join("\r\n"));
+    file.close();
+
+    open(path);
+    QCOMPARE(m_browser->LocationName(), path);
+    QCOMPARE(runScript(QStringLiteral("document.title")).toString(), QStringLiteral("Picture \u2013 page"));
+    QCOMPARE(runScript(QStringLiteral("document.images[0].complete ? document.images[0].naturalWidth : -1")).toInt(),
+             40);
+    // The picture is drawn where the page puts it.
+    const auto pixelAtPicture = [this] { return m_browser->widget()->grab().toImage().pixel(120, 95); };
+    QTRY_VERIFY_WITH_TIMEOUT(qGreen(pixelAtPicture()) > 120 && qRed(pixelAtPicture()) < 60, 5000);
+
+    m_browser->setDesignMode(QStringLiteral("On"));
+    QCOMPARE(m_browser->designMode(), QStringLiteral("On"));
+    runScript(QStringLiteral("var t = document.getElementById('para').firstChild; var r = document.createRange();"
+                             " r.setStart(t, 5); r.setEnd(t, 13); var s = window.getSelection();"
+                             " s.removeAllRanges(); s.addRange(r);"));
+    QCOMPARE(m_browser->selectionText(), QStringLiteral("pictured"));
+    m_browser->execCommand(QStringLiteral("BackColor"), 255);
+    const QString html = m_browser->documentHtml();
+    QVERIFY2(html.contains(QStringLiteral("rgb(255, 0, 0)")), qPrintable(html));
+    m_browser->setDesignMode(QStringLiteral("Off"));
+    QCOMPARE(m_browser->designMode(), QStringLiteral("Off"));
 }
 
 void WebEngineBrowserTest::marksTheSelection_data()
