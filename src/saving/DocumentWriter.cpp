@@ -33,23 +33,26 @@ void DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &source
         throw std::runtime_error(written.error.toStdString());
 }
 
-void DocumentWriter::SaveDocAsHtml(const QString &fileName)
+bool DocumentWriter::SaveDocAsHtml(const QString &fileName)
 {
     if (!m_browser.HasDocument()) {
         m_dialogs.ShowMsg(QStringLiteral("Document not loaded!"));
-        return;
+        return false;
     }
     QString html;
     try {
         html = m_browser.documentHtml();
     } catch (const std::exception &) {
         m_dialogs.ShowMsg(QStringLiteral("SaveAs HTML fail!"));
-        return;
+        return false;
     }
     QSaveFile file(fileName);
     const QByteArray bytes = MhtmlComposer::utf8Html(html);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         m_dialogs.ShowMsg(QStringLiteral("SaveAs HTML fail!"));
+        return false;
+    }
+    return true;
 }
 
 QString DocumentWriter::GetDocHtml() const

@@ -23,8 +23,8 @@ public:
     // Atomic: when it throws, an existing file is as it was.
     void SaveDocAsMht(const QString &fileName, const QString &sourceArchive = {});
     // Writes the current HTML as UTF-8. Reports its own failures in a plain
-    // message box and returns normally.
-    void SaveDocAsHtml(const QString &fileName);
+    // message box and returns false, so the caller does not report a save.
+    bool SaveDocAsHtml(const QString &fileName);
     // The document's current HTML, marks included.
     QString GetDocHtml() const;
     // Puts "File saved: <size> bytes (<fileName>)" through statusSink.

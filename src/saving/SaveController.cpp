@@ -97,8 +97,8 @@ void SaveController::SaveMIClick()
     const QString ext = extensionOf(target);
     if (ext == QStringLiteral(".mht") || ext == QStringLiteral(".eml"))
         writer.SaveDocAsMht(target, QFileInfo(openFile).isAbsolute() ? openFile : QString());
-    else
-        writer.SaveDocAsHtml(target);
+    else if (!writer.SaveDocAsHtml(target))
+        return; // reported by the writer; the changes are still unsaved
     if (!m_s.state.SurfMode)
         m_s.browser.setDesignMode(QStringLiteral("On"));
 

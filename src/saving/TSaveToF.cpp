@@ -248,6 +248,13 @@ void TSaveToF::updateFullPath()
 
 void TSaveToF::SaveBClick()
 {
+    // An empty title would write a file named only ".mht"; the dialog stays
+    // open so the user can give one.
+    if (NameE->text().trimmed().isEmpty()) {
+        stb->showMessage(QStringLiteral("Please enter a title."));
+        NameE->setFocus();
+        return;
+    }
     accept();
 }
 

@@ -120,6 +120,8 @@ private Q_SLOTS:
     void saveWritesTheTarget_data();
     void saveWritesTheTarget();
     void saveOfUntitledPageAsksForName();
+    void failedHtmlWriteIsNotASave_data();
+    void failedHtmlWriteIsNotASave();
     void saveAsProposesTitle_data();
     void saveAsProposesTitle();
     void saveAsWritesAndReopens();
@@ -215,6 +217,52 @@ void TestSaving::saveOfUntitledPageAsksForName()
     QCOMPARE(f.saveTo.requests.first().caption, QStringLiteral("Save to..."));
     QCOMPARE(statusText(f), QStringLiteral("Cancelled saving"));
     QCOMPARE(readBytes(scratch), readBytes(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht")));
+
+    // The note stays when the Save As that follows ends without a word.
+    f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{f.path(QStringLiteral("missing")), QStringLiteral("kept")});
+    f.dialogs.answers.enqueue(Dialogs::Answer::No);
+    f.saving->SaveMIClick();
+    QCOMPARE(statusText(f),
+             QStringLiteral("Please do not save to the temporary filename containing \"untitled\""));
+}
+
+void TestSaving::failedHtmlWriteIsNotASave_data()
+{
+    QTest::addColumn<bool>("engineFails");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("document cannot be read") << true << "SaveAs HTML fail!";
+    QTest::newRow("folder of the open file is gone") << false << "SaveAs HTML fail!";
+}
+
+void TestSaving::failedHtmlWriteIsNotASave()
+{
+    QFETCH(bool, engineFails);
+    QFETCH(QString, message);
+
+    SavingFixture f;
+    const QString folder = f.path(QStringLiteral("html"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString target = folder + QStringLiteral("/page.html");
+    QVERIFY(writeBytes(target, "<html><body>old</body></html>"));
+    f.showPage(target, target);
+    f.browser.html = QStringLiteral("<html><body>changed</body></html>");
+    if (engineFails)
+        f.browser.failNext = QStringLiteral("engine gone");
+    else
+        QVERIFY(QDir(folder).removeRecursively());
+    f.window->modes().SetSaveEnabled(true);
+    f.window->ui().StB1->ShowStatusText(QStringLiteral("before"));
+
+    f.saving->SaveMIClick();
+
+    QCOMPARE(f.dialogs.texts(), QStringList{message});
+    QCOMPARE(statusText(f), QStringLiteral("before"));
+    QVERIFY(f.window->ui().SaveMI->isEnabled());
+    QVERIFY(f.window->histories().allH->histlist().isEmpty());
+    QVERIFY(f.window->state().LastDocSnapshot != QStringLiteral("justsaved"));
+    if (engineFails)
+        QCOMPARE(readBytes(target), QByteArray("<html><body>old</body></html>"));
 }
 
 void TestSaving::saveAsProposesTitle_data()

@@ -4,14 +4,18 @@
 #include "app/AppState.h"
 #include "app/ModeController.h"
 #include "app/NavigationController.h"
+#include "app/MainUi.h"
 #include "app/TMainF.h"
 #include "browser/WebEngineBrowser.h"
+#include "marking/TMyStatusBar.h"
 #include "saving/MhtmlReader.h"
 #include "saving/SaveController.h"
 
+#include <QAction>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -30,9 +34,11 @@ private Q_SLOTS:
     void cleanupTestCase();
     void marksSurviveSaveAndRename();
     void newOpensTheTemplateInEditMode();
+    void typicalAnnotation();
 
 private:
     QVariant runScript(const QString &script);
+    static QVariant runScript(WebEngineBrowser &browser, const QString &script);
 
     QTemporaryDir m_dir;
     FakeDialogs m_dialogs;
@@ -64,7 +70,12 @@ void SaveFlowTest::cleanupTestCase()
 
 QVariant SaveFlowTest::runScript(const QString &script)
 {
-    auto *view = qobject_cast<QWebEngineView *>(m_browser->widget());
+    return runScript(*m_browser, script);
+}
+
+QVariant SaveFlowTest::runScript(WebEngineBrowser &browser, const QString &script)
+{
+    auto *view = qobject_cast<QWebEngineView *>(browser.widget());
     QVariant result;
     QEventLoop loop;
     view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant &value) {
@@ -135,6 +146,83 @@ void SaveFlowTest::newOpensTheTemplateInEditMode()
     QCOMPARE(m_browser->LocationName(), scratch);
     QVERIFY(!m_window->state().SurfMode);
     QCOMPARE(m_browser->designMode(), QStringLiteral("On"));
+}
+
+// What a user does: open an archive, switch to edit mode, double-click a
+// word, Ctrl+Space, Ctrl+S; a fresh window over a fresh engine then shows the
+// mark and the picture.
+void SaveFlowTest::typicalAnnotation()
+{
+    const QString page = m_dir.filePath(QStringLiteral("saved/annotated.mht"));
+    QVERIFY(QFile::copy(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht"), page));
+    m_window->navigation().startHitemclicked(page);
+    MainUi &ui = m_window->ui();
+    if (m_window->state().SurfMode)
+        ui.emodeMI->trigger();
+    QVERIFY(!m_window->state().SurfMode);
+    QVERIFY(!ui.SaveMI->isEnabled());
+
+    const QVariantList box = runScript(QStringLiteral("(function () { var r = document.createRange();"
+                                                      " var t = document.querySelector('p').firstChild;"
+                                                      " r.setStart(t, 0); r.setEnd(t, 6);"
+                                                      " var b = r.getBoundingClientRect();"
+                                                      " return [b.left + b.width / 2, b.top + b.height / 2]; })()"))
+                                 .toList();
+    QCOMPARE(box.size(), 2);
+    const QPoint word(qRound(box.at(0).toDouble()), qRound(box.at(1).toDouble()));
+    QWidget *input = m_browser->widget()->focusProxy();
+    QVERIFY(input);
+    input->setFocus();
+    // The engine counts clicks by their timestamps, which QTest spaces a
+    // double-click interval apart; these follow each other as a user's do.
+    ulong timestamp = 1000000;
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
+                              QEvent::MouseButtonRelease}) {
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, word, input->mapToGlobal(word), Qt::LeftButton, held, Qt::NoModifier);
+        event.setTimestamp(timestamp += 30);
+        QCoreApplication::sendEvent(input, &event);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(m_browser->selectionText().trimmed(), QStringLiteral("Sample"), 5000);
+
+    QTest::keyPress(input, Qt::Key_Control);
+    QTest::keyClick(input, Qt::Key_Space, Qt::ControlModifier);
+    QTest::keyRelease(input, Qt::Key_Control);
+    QTRY_VERIFY_WITH_TIMEOUT(m_browser->documentHtml().contains(QStringLiteral("background-color")), 5000);
+    QVERIFY(ui.SaveMI->isEnabled());
+
+    QTest::keyPress(input, Qt::Key_Control);
+    QTest::keyClick(input, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyRelease(input, Qt::Key_Control);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->ui().StB1->statusText().startsWith(QStringLiteral("File saved: ")), 5000);
+    QVERIFY(m_window->ui().StB1->statusText().endsWith(page + QLatin1Char(')')));
+    QVERIFY(!ui.SaveMI->isEnabled());
+
+    const MhtmlReadResult saved = MhtmlReader().readFile(page);
+    QVERIFY2(saved.ok(), qPrintable(saved.error));
+    QVERIFY2(saved.archive.rootHtml().contains(QStringLiteral("background-color")), qPrintable(saved.archive.rootHtml()));
+    QVERIFY(saved.archive.findByLocation(QStringLiteral("https://example.com/pics/dot.gif")));
+
+    // The first program ends before the second one starts.
+    m_window.reset();
+    m_browser.reset();
+    const QString otherHome = m_dir.filePath(QStringLiteral("second"));
+    QVERIFY(QDir().mkpath(otherHome));
+    for (const QString &name : QDir(m_dir.path()).entryList({QStringLiteral("*.mht"), QStringLiteral("*.htm")}))
+        QFile::copy(m_dir.filePath(name), otherHome + QLatin1Char('/') + name);
+    FakeDialogs dialogs;
+    FakeDesktop desktop;
+    WebEngineBrowser browser(nullptr, otherHome, otherHome + QStringLiteral("/cache"));
+    TMainF window(TMainF::Services{dialogs, desktop, browser, otherHome, otherHome + QStringLiteral("/quillet")});
+    window.resize(1000, 700);
+    window.show();
+    window.navigation().startHitemclicked(page);
+    QCOMPARE(browser.LocationName(), page);
+    QVERIFY(browser.documentHtml().contains(QStringLiteral("background-color")));
+    QTRY_COMPARE_WITH_TIMEOUT(runScript(browser, QStringLiteral("document.images.length === 1 && document.images[0]"
+                                                               ".complete && document.images[0].naturalWidth"))
+                                  .toInt(),
+                              1, 5000);
 }
 
 QTEST_MAIN(SaveFlowTest)

@@ -228,6 +228,38 @@ private Q_SLOTS:
         QCOMPARE(chosenName, saved ? QStringLiteral("My= page") : QStringLiteral("unchanged"));
     }
 
+    void emptyTitleIsRefused_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("only spaces") << QStringLiteral("   ");
+    }
+
+    void emptyTitleIsRefused()
+    {
+        QFETCH(QString, title);
+        Fixture f(m_dialogs, m_beeps);
+        bool stayedOpen = false;
+        QString note;
+        whenModal<TSaveToF>(this, [&](TSaveToF *dialog) {
+            auto *name = f.child<QLineEdit>("NameE");
+            name->setText(title);
+            QTest::mouseClick(f.child<QPushButton>("SaveB"), Qt::LeftButton);
+            QTest::keyClick(name, Qt::Key_Return);
+            stayedOpen = dialog->isVisible();
+            note = f.child<QStatusBar>("stb")->currentMessage();
+            name->setText(QStringLiteral("given"));
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        QString folder, name;
+        const SaveToChooser::Request request{QStringLiteral("Save to..."), QStringLiteral("proposed"), {},
+                                             QStringLiteral("/start")};
+        QVERIFY(static_cast<SaveToChooser &>(f.dialog).choose(request, folder, name));
+        QVERIFY(stayedOpen);
+        QCOMPARE(note, QStringLiteral("Please enter a title."));
+        QCOMPARE(name, QStringLiteral("given"));
+    }
+
     void browseTakesChosenFolder_data()
     {
         QTest::addColumn<QString>("typedFolder");
