@@ -7,11 +7,12 @@
 #include <QSaveFile>
 #include <QUrl>
 
+#include <array>
+#include <cstring>
+
 namespace {
 
 constexpr qsizetype Base64LineInput = 57; // 57 bytes encode to one 76-column line
-constexpr qsizetype Base64ChunkLines = 2048;
-
 // Header values never carry a line break of their own: that would start a new header.
 QByteArray headerSafe(QByteArray value)
 {
@@ -44,76 +45,196 @@ QString absoluteLocation(const QString &location, const QUrl &base)
     return base.resolved(url).toString(QUrl::FullyEncoded);
 }
 
-bool put(QIODevice &device, const QByteArray &bytes)
+// A value inside a quoted header parameter: a stray quote or backslash in a
+// type read from a damaged archive must not swallow the boundary after it.
+QByteArray quotedParameter(const QByteArray &value)
 {
-    return device.write(bytes) == bytes.size();
+    QByteArray out = headerSafe(value);
+    out.replace('\\', "\\\\");
+    out.replace('"', "\\\"");
+    return out;
 }
 
-bool writeBase64(QIODevice &device, const QByteArray &data)
+// Large blocks keep the number of writes (and QSaveFile's copying) small.
+constexpr qsizetype BlockSize = 1024 * 1024;
+
+// Output written straight into a block: handed to a device whenever it is
+// full, or grown when there is no device. The encoders fill it through a raw
+// pointer so their inner loops do no per-byte bookkeeping.
+class Sink
 {
-    const qsizetype chunkInput = Base64LineInput * Base64ChunkLines;
-    QByteArray out;
-    out.reserve(Base64ChunkLines * 78);
-    for (qsizetype pos = 0; pos < data.size(); pos += chunkInput) {
-        const qsizetype len = qMin(chunkInput, data.size() - pos);
-        const QByteArray encoded = QByteArray::fromRawData(data.constData() + pos, len).toBase64();
-        out.clear();
-        for (qsizetype i = 0; i < encoded.size(); i += 76) {
-            out.append(encoded.constData() + i, qMin<qsizetype>(76, encoded.size() - i));
-            out.append("\r\n", 2);
-        }
-        if (!put(device, out))
-            return false;
+public:
+    explicit Sink(QIODevice *device, qsizetype reserve = BlockSize)
+        : m_device(device), m_block(qMax<qsizetype>(reserve, 64), Qt::Uninitialized)
+    {
+        w = m_block.data();
+        end = w + m_block.size();
     }
-    return true;
+
+    // Makes room for n bytes at w.
+    void room(qsizetype n)
+    {
+        if (end - w >= n)
+            return;
+        if (m_device)
+            flush();
+        if (end - w < n) {
+            const qsizetype used = w - m_block.data();
+            m_block.resize(qMax(m_block.size() * 2, used + n));
+            w = m_block.data() + used;
+            end = m_block.data() + m_block.size();
+        }
+    }
+
+    void put(const char *data, qsizetype n)
+    {
+        if (m_device && n > BlockSize) {
+            flush();
+            if (!m_failed)
+                m_failed = m_device->write(data, n) != n;
+            return;
+        }
+        room(n);
+        std::memcpy(w, data, size_t(n));
+        w += n;
+    }
+    void put(const QByteArray &bytes) { put(bytes.constData(), bytes.size()); }
+
+    // Returns false once any write to the device has failed.
+    bool flush()
+    {
+        const qsizetype used = w - m_block.data();
+        if (m_device && used > 0 && !m_failed)
+            m_failed = m_device->write(m_block.constData(), used) != used;
+        if (m_device)
+            w = m_block.data();
+        return !m_failed;
+    }
+
+    QByteArray take()
+    {
+        m_block.truncate(w - m_block.data());
+        return std::move(m_block);
+    }
+
+    bool ok() const { return !m_failed; }
+
+    char *w = nullptr;
+    char *end = nullptr;
+
+private:
+    QIODevice *m_device = nullptr;
+    QByteArray m_block;
+    bool m_failed = false;
+};
+
+// Qt's toBase64 manages some 250 MB/s and needs a second pass to cut lines.
+void encodeBase64(Sink &sink, const QByteArray &data)
+{
+    static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const auto *in = reinterpret_cast<const unsigned char *>(data.constData());
+    qsizetype left = data.size();
+    while (left >= 3) {
+        sink.room(78);
+        const qsizetype lineInput = qMin(left - left % 3, Base64LineInput);
+        char *w = sink.w;
+        for (const unsigned char *stop = in + lineInput; in < stop; in += 3) {
+            const quint32 v = quint32(in[0]) << 16 | quint32(in[1]) << 8 | in[2];
+            w[0] = alphabet[v >> 18];
+            w[1] = alphabet[(v >> 12) & 63];
+            w[2] = alphabet[(v >> 6) & 63];
+            w[3] = alphabet[v & 63];
+            w += 4;
+        }
+        left -= lineInput;
+        if (lineInput == Base64LineInput || left == 0) {
+            *w++ = '\r';
+            *w++ = '\n';
+        }
+        sink.w = w;
+    }
+    if (left > 0) {
+        // The tail shares the last line, which has room: it held fewer than 57 bytes.
+        sink.room(6);
+        char *w = sink.w;
+        const quint32 v = quint32(in[0]) << 16 | (left == 2 ? quint32(in[1]) << 8 : 0);
+        w[0] = alphabet[v >> 18];
+        w[1] = alphabet[(v >> 12) & 63];
+        w[2] = left == 2 ? alphabet[(v >> 6) & 63] : '=';
+        w[3] = '=';
+        w[4] = '\r';
+        w[5] = '\n';
+        sink.w = w + 6;
+    }
+}
+
+void encodeQuotedPrintableTo(Sink &sink, const QByteArray &data)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    // Printable ASCII except "=" goes as it is.
+    static constexpr auto plain = [] {
+        std::array<bool, 256> t{};
+        for (int c = 33; c <= 126; ++c)
+            t[c] = c != '=';
+        return t;
+    }();
+    const qsizetype n = data.size();
+    const char *in = data.constData();
+    int column = 0;
+    char *w = sink.w;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (sink.end - w < 8) {
+            sink.w = w;
+            sink.room(8);
+            w = sink.w;
+        }
+        const char c = in[i];
+        const auto u = static_cast<unsigned char>(c);
+        int width = 1;
+        if (!plain[u]) {
+            if (c == '\n' || (c == '\r' && i + 1 < n && in[i + 1] == '\n')) {
+                if (c == '\r')
+                    ++i;
+                w[0] = '\r';
+                w[1] = '\n';
+                w += 2;
+                column = 0;
+                continue;
+            }
+            // Blanks before a line end would be lost in transport, so they are escaped.
+            const bool lineEnds = i + 1 == n || in[i + 1] == '\n' ||
+                                  (in[i + 1] == '\r' && i + 2 < n && in[i + 2] == '\n');
+            if (!((c == ' ' || c == '\t') && !lineEnds))
+                width = 3;
+        }
+        // 75 columns plus the soft break's "=" make 76; an escape is never split.
+        if (column + width > 75) {
+            w[0] = '=';
+            w[1] = '\r';
+            w[2] = '\n';
+            w += 3;
+            column = 0;
+        }
+        if (width == 1) {
+            *w++ = c;
+        } else {
+            w[0] = '=';
+            w[1] = hex[u >> 4];
+            w[2] = hex[u & 15];
+            w += 3;
+        }
+        column += width;
+    }
+    sink.w = w;
 }
 
 } // namespace
 
 QByteArray MhtmlWriter::encodeQuotedPrintable(const QByteArray &data)
 {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    const qsizetype n = data.size();
-    const char *in = data.constData();
-    QByteArray out(n + n / 8 + 64, Qt::Uninitialized);
-    qsizetype o = 0;
-    int column = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        if (o + 8 > out.size())
-            out.resize(out.size() * 2);
-        char *w = out.data();
-        const char c = in[i];
-        if (c == '\n' || (c == '\r' && i + 1 < n && in[i + 1] == '\n')) {
-            if (c == '\r')
-                ++i;
-            w[o++] = '\r';
-            w[o++] = '\n';
-            column = 0;
-            continue;
-        }
-        const bool lineEnds = i + 1 == n || in[i + 1] == '\n' || (in[i + 1] == '\r' && i + 2 < n && in[i + 2] == '\n');
-        const auto u = static_cast<unsigned char>(c);
-        // Blanks before a line end would be lost in transport, so they are escaped.
-        const bool literal = (u >= 33 && u <= 126 && c != '=') || ((c == ' ' || c == '\t') && !lineEnds);
-        const int width = literal ? 1 : 3;
-        // 75 columns plus the soft break's "=" make 76; an escape is never split.
-        if (column + width > 75) {
-            w[o++] = '=';
-            w[o++] = '\r';
-            w[o++] = '\n';
-            column = 0;
-        }
-        if (literal) {
-            w[o++] = c;
-        } else {
-            w[o++] = '=';
-            w[o++] = hex[u >> 4];
-            w[o++] = hex[u & 15];
-        }
-        column += width;
-    }
-    out.truncate(o);
-    return out;
+    Sink sink(nullptr, data.size() + data.size() / 8 + 64);
+    encodeQuotedPrintableTo(sink, data);
+    return sink.take();
 }
 
 QByteArray MhtmlWriter::encodeHeaderText(const QString &text)
@@ -161,7 +282,8 @@ QByteArray MhtmlWriter::makeBoundary(const MhtmlArchive &archive)
         const QByteArrayMatcher matcher(boundary);
         bool clash = false;
         for (const MhtmlPart &part : archive.parts) {
-            if (matcher.indexIn(part.data) >= 0) {
+            // Base64 text never holds "=_", so binary parts need no scan.
+            if (part.isText() && matcher.indexIn(part.data) >= 0) {
                 clash = true;
                 break;
             }
@@ -195,12 +317,10 @@ MhtmlWriteResult MhtmlWriter::write(const MhtmlArchive &archive, QIODevice &devi
             QByteArray::number(qAbs(offset) / 60 * 100 + qAbs(offset) % 60).rightJustified(4, '0') + "\r\n";
     head += "MIME-Version: 1.0\r\n";
     const QByteArray rootType = root->contentType.isEmpty() ? QByteArray("text/html") : root->contentType;
-    head += "Content-Type: multipart/related;\r\n\ttype=\"" + headerSafe(rootType) + "\";\r\n\tboundary=\"" + boundary +
+    head += "Content-Type: multipart/related;\r\n\ttype=\"" + quotedParameter(rootType) + "\";\r\n\tboundary=\"" + boundary +
             "\"\r\n\r\n";
-    if (!put(device, head)) {
-        result.error = device.errorString();
-        return result;
-    }
+    Sink sink(&device);
+    sink.put(head);
 
     QList<const MhtmlPart *> order{root};
     for (const MhtmlPart &part : archive.parts) {
@@ -222,20 +342,19 @@ MhtmlWriteResult MhtmlWriter::write(const MhtmlArchive &archive, QIODevice &devi
         if (!part->contentId.isEmpty())
             headers += "Content-ID: <" + headerSafe(part->contentId.toUtf8()) + ">\r\n";
         headers += "\r\n";
-        bool ok = put(device, headers);
-        if (ok && part->isText()) {
-            ok = put(device, encodeQuotedPrintable(part->data));
-            if (ok && !part->data.isEmpty())
-                ok = put(device, QByteArrayLiteral("\r\n"));
-        } else if (ok) {
-            ok = writeBase64(device, part->data);
+        sink.put(headers);
+        if (part->isText()) {
+            encodeQuotedPrintableTo(sink, part->data);
+            if (!part->data.isEmpty())
+                sink.put("\r\n", 2);
+        } else {
+            encodeBase64(sink, part->data);
         }
-        if (!ok) {
-            result.error = device.errorString();
-            return result;
-        }
+        if (!sink.ok())
+            break;
     }
-    if (!put(device, "--" + boundary + "--\r\n"))
+    sink.put("--" + boundary + "--\r\n");
+    if (!sink.flush())
         result.error = device.errorString();
     return result;
 }

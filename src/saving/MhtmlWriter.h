@@ -35,7 +35,8 @@ public:
     static QByteArray encodeQuotedPrintable(const QByteArray &data);
     // ASCII text as it is; anything else as RFC 2047 encoded words.
     static QByteArray encodeHeaderText(const QString &text);
-    // A boundary found in none of the parts' bytes.
+    // A boundary that occurs in no part as written: text parts are scanned,
+    // base64 cannot hold it.
     static QByteArray makeBoundary(const MhtmlArchive &archive);
 
 private:

@@ -1,0 +1,164 @@
+#include "saving/MhtmlReader.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Archives as other programs write them, resaved and checked through the
+// command-line companion, and damaged archives that must fail cleanly.
+class tst_ArchiveSamples : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    static QString dataPath(const QString &name)
+    {
+        return qEnvironmentVariable("QUILLET_TEST_DATA") + u'/' + name;
+    }
+
+    static bool run(const QStringList &args, int &exitCode, QString &err)
+    {
+        QProcess process;
+        process.start(QStringLiteral(QUILLET_ARCHIVE_EXE), args);
+        if (!process.waitForFinished(60000))
+            return false;
+        exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        err = QString::fromUtf8(process.readAllStandardError());
+        return true;
+    }
+
+    // The writer ends every text line with CRLF, so line ends are not compared.
+    static QByteArray comparable(const MhtmlPart &part)
+    {
+        return part.isText() ? QByteArray(part.data).replace("\r\n", "\n") : part.data;
+    }
+
+private Q_SLOTS:
+    void resaveKeepsEveryPart_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("parts");
+        QTest::newRow("chromium, binary html, cid parts") << QStringLiteral("chromium-binary.mht") << 4;
+        QTest::newRow("chromium, quoted-printable html") << QStringLiteral("chromium-qp.mht") << 2;
+        // The plain-text alternative is not kept.
+        QTest::newRow("windows, nested alternative, windows-1252")
+            << QStringLiteral("windows-alternative.mht") << 2;
+        QTest::newRow("lf only, file locations") << QStringLiteral("local-lf.mht") << 2;
+        QTest::newRow("quoted-printable windows-1252") << QStringLiteral("sample.mht") << 2;
+    }
+
+    void resaveKeepsEveryPart()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, parts);
+        const QString out = m_dir.filePath(file);
+        int code = 0;
+        QString err;
+        QVERIFY(run({QStringLiteral("resave"), dataPath(file), out}, code, err));
+        QCOMPARE(code, 0);
+        const MhtmlReadResult before = MhtmlReader().readFile(dataPath(file));
+        const MhtmlReadResult after = MhtmlReader().readFile(out);
+        QVERIFY2(before.ok(), qPrintable(before.error));
+        QVERIFY2(after.ok(), qPrintable(after.error));
+        QCOMPARE(before.archive.parts.size(), parts);
+        QCOMPARE(after.archive.parts.size(), parts);
+        QCOMPARE(after.archive.root()->contentLocation, before.archive.root()->contentLocation);
+        QCOMPARE(comparable(*after.archive.root()), comparable(*before.archive.root()));
+        QCOMPARE(after.archive.rootHtml(), before.archive.rootHtml());
+        if (!before.archive.snapshotLocation.isEmpty())
+            QCOMPARE(after.archive.snapshotLocation, before.archive.snapshotLocation);
+        for (const MhtmlPart &part : before.archive.parts) {
+            const MhtmlPart *kept = after.archive.findByLocation(part.contentLocation);
+            QVERIFY2(kept, qPrintable(part.contentLocation));
+            QCOMPARE(kept->contentType, part.contentType);
+            QCOMPARE(comparable(*kept), comparable(part));
+        }
+        QVERIFY(run({QStringLiteral("check"), out}, code, err));
+        QCOMPARE(code, 0);
+    }
+
+    void damagedArchiveGivesClearError_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray good = [] {
+            QFile f(dataPath(QStringLiteral("sample.mht")));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        QVERIFY(!good.isEmpty());
+        const qsizetype firstPart = good.indexOf("------=_sample_1\r\n");
+        const qsizetype image = good.indexOf("R0lGOD");
+        const qsizetype closing = good.lastIndexOf("------=_sample_1--");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("blank lines only") << QByteArray("\r\n\r\n \t\r\n");
+        QTest::newRow("truncated in the top header") << good.left(good.indexOf("boundary=") + 12);
+        QTest::newRow("truncated in a part header") << good.left(firstPart + 30);
+        QTest::newRow("truncated in a part") << good.left(image + 10);
+        QTest::newRow("truncated in the closing boundary") << good.left(closing + 8);
+        QTest::newRow("no boundary parameter")
+            << QByteArray(good).replace("boundary=\"----=_sample_1\"", "charset=x");
+        QTest::newRow("boundary never occurs")
+            << QByteArray(good).replace("boundary=\"----=_sample_1\"", "boundary=\"other\"");
+        QTest::newRow("ten megabyte header line")
+            << "Content-Type: multipart/related; boundary=b; x=" + QByteArray(10 * 1024 * 1024, 'a') + "\r\n\r\nbody";
+        QTest::newRow("ten megabyte line, no colon") << QByteArray(10 * 1024 * 1024, 'a');
+        QByteArray junk(64 * 1024, Qt::Uninitialized);
+        QRandomGenerator random(7);
+        random.fillRange(reinterpret_cast<quint32 *>(junk.data()), junk.size() / 4);
+        QTest::newRow("binary junk") << junk;
+        QTest::newRow("nested too deeply") << [] {
+            QByteArray a = "Content-Type: multipart/related; boundary=b0\r\n\r\n";
+            for (int i = 1; i < 40; ++i)
+                a += "--b" + QByteArray::number(i - 1) + "\r\nContent-Type: multipart/mixed; boundary=b" +
+                     QByteArray::number(i) + "\r\n\r\n";
+            return a;
+        }();
+    }
+
+    void damagedArchiveGivesClearError()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + QStringLiteral(".mht"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(bytes), bytes.size());
+        f.close();
+        int code = 0;
+        QString err;
+        QVERIFY2(run({QStringLiteral("check"), path}, code, err), "check did not finish");
+        QCOMPARE(code, 1);
+        QVERIFY2(err.contains(QLatin1String("not a readable web archive")), qPrintable(err));
+    }
+
+    // A type with a stray backslash once broke the boundary parameter of the resaved archive.
+    void strangeTypeSurvivesResave_data()
+    {
+        QTest::addColumn<QByteArray>("type");
+        QTest::newRow("backslashes") << QByteArray("-\\\\\\\\\\");
+        QTest::newRow("quote") << QByteArray("text/x\"y");
+    }
+
+    void strangeTypeSurvivesResave()
+    {
+        QFETCH(QByteArray, type);
+        const QString in = m_dir.filePath(QStringLiteral("strange.mht"));
+        const QString out = m_dir.filePath(QStringLiteral("strange-out.mht"));
+        QFile f(in);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("Content-Type: " + type + "\r\n\r\n<p>x</p>");
+        f.close();
+        int code = 0;
+        QString err;
+        QVERIFY(run({QStringLiteral("resave"), in, out}, code, err));
+        QCOMPARE(code, 0);
+        // Readable again; "check" would refuse it only for not being a page.
+        QVERIFY(run({QStringLiteral("info"), out}, code, err));
+        QVERIFY2(code == 0, qPrintable(err));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ArchiveSamples)
+#include "tst_ArchiveSamples.moc"
