@@ -20,6 +20,7 @@
 namespace {
 
 const QColor navy(0x00, 0x00, 0x80);
+const QString titleMissing = QStringLiteral("Please enter a title.");
 
 void paintNavy(QWidget *widget, QPalette::ColorRole role)
 {
@@ -235,6 +236,9 @@ void TSaveToF::NameEChange()
         if (m_beep)
             m_beep();
         stb->showMessage(QStringLiteral("A forbidden character was entered. We chose a better alternative."));
+    } else if (!NameE->text().trimmed().isEmpty() && stb->currentMessage() == titleMissing) {
+        // The request for a title is answered.
+        stb->clearMessage();
     }
     SaveToName = NameE->text();
     updateFullPath();
@@ -251,7 +255,7 @@ void TSaveToF::SaveBClick()
     // An empty title would write a file named only ".mht"; the dialog stays
     // open so the user can give one.
     if (NameE->text().trimmed().isEmpty()) {
-        stb->showMessage(QStringLiteral("Please enter a title."));
+        stb->showMessage(titleMissing);
         NameE->setFocus();
         return;
     }

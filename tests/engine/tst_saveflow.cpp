@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineScript>
@@ -202,6 +203,18 @@ void SaveFlowTest::typicalAnnotation()
     QVERIFY2(saved.ok(), qPrintable(saved.error));
     QVERIFY2(saved.archive.rootHtml().contains(QStringLiteral("background-color")), qPrintable(saved.archive.rootHtml()));
     QVERIFY(saved.archive.findByLocation(QStringLiteral("https://example.com/pics/dot.gif")));
+
+    // Save As reloads the page; the ticks that follow see no change of the user's.
+    FakeSaveToChooser saveTo;
+    saveTo.choices.enqueue(FakeSaveToChooser::Choice{m_dir.filePath(QStringLiteral("saved")), QStringLiteral("copy")});
+    TMainF &w = *m_window;
+    SaveController saver({w.state(), w.ui(), w.histories(), *m_browser, m_dialogs, w.modes(), &saveTo, {}, {},
+                          [&w] { w.navigation().wait_till_complete(); }, {}});
+    saver.SaveasMIClick();
+    QCOMPARE(m_browser->LocationName(), m_dir.filePath(QStringLiteral("saved/copy.mht")));
+    QSignalSpy ticks(ui.Timer1, &QTimer::timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 3, 10000);
+    QVERIFY(!ui.SaveMI->isEnabled());
 
     // The first program ends before the second one starts.
     m_window.reset();

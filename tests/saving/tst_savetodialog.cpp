@@ -240,7 +240,7 @@ private Q_SLOTS:
         QFETCH(QString, title);
         Fixture f(m_dialogs, m_beeps);
         bool stayedOpen = false;
-        QString note;
+        QString note, noteAfterTyping = QStringLiteral("unset");
         whenModal<TSaveToF>(this, [&](TSaveToF *dialog) {
             auto *name = f.child<QLineEdit>("NameE");
             name->setText(title);
@@ -248,7 +248,8 @@ private Q_SLOTS:
             QTest::keyClick(name, Qt::Key_Return);
             stayedOpen = dialog->isVisible();
             note = f.child<QStatusBar>("stb")->currentMessage();
-            name->setText(QStringLiteral("given"));
+            QTest::keyClicks(name, QStringLiteral("given"));
+            noteAfterTyping = f.child<QStatusBar>("stb")->currentMessage();
             QTest::keyClick(name, Qt::Key_Return);
         });
         QString folder, name;
@@ -257,7 +258,8 @@ private Q_SLOTS:
         QVERIFY(static_cast<SaveToChooser &>(f.dialog).choose(request, folder, name));
         QVERIFY(stayedOpen);
         QCOMPARE(note, QStringLiteral("Please enter a title."));
-        QCOMPARE(name, QStringLiteral("given"));
+        QCOMPARE(noteAfterTyping, QString());
+        QCOMPARE(name, title + QStringLiteral("given"));
     }
 
     void browseTakesChosenFolder_data()
