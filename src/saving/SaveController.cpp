@@ -205,6 +205,9 @@ void SaveController::NewMIClick()
         (state.PrependFilename ? DatePrefix() + QStringLiteral("-untitled.mht") : QStringLiteral("untitled.mht"));
     if (QFileInfo::exists(path) && !confirmOverwrite(path))
         return;
+    // The default folder is the documents folder at first, which a fresh
+    // desktop may not have yet.
+    ForceDir(state.DefaultSaveFolder);
     // A failed copy has been reported; there is nothing to open.
     if (!CopyFileKeepDate(state.ExeFolder + QStringLiteral("/untitled.mht"), path, m_s.dialogs, m_s.beep))
         return;

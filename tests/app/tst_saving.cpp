@@ -222,8 +222,7 @@ void TestSaving::saveOfUntitledPageAsksForName()
     f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{f.path(QStringLiteral("missing")), QStringLiteral("kept")});
     f.dialogs.answers.enqueue(Dialogs::Answer::No);
     f.saving->SaveMIClick();
-    QCOMPARE(statusText(f),
-             QStringLiteral("Please do not save to the temporary filename containing \"untitled\""));
+    QCOMPARE(statusText(f), QStringLiteral("Please do not save to the temporary filename containing \"untitled\""));
 }
 
 void TestSaving::failedHtmlWriteIsNotASave_data()
@@ -480,11 +479,13 @@ void TestSaving::newCopiesTheTemplate_data()
     QTest::addColumn<bool>("exists");
     QTest::addColumn<Dialogs::Answer>("answer");
     QTest::addColumn<bool>("copied");
+    QTest::addColumn<bool>("folderMissing");
 
-    QTest::newRow("untitled.mht") << false << false << Dialogs::Answer::No << true;
-    QTest::newRow("dated name") << true << false << Dialogs::Answer::No << true;
-    QTest::newRow("existing, overwrite") << false << true << Dialogs::Answer::Yes << true;
-    QTest::newRow("existing, keep") << false << true << Dialogs::Answer::No << false;
+    QTest::newRow("untitled.mht") << false << false << Dialogs::Answer::No << true << false;
+    QTest::newRow("dated name") << true << false << Dialogs::Answer::No << true << false;
+    QTest::newRow("existing, overwrite") << false << true << Dialogs::Answer::Yes << true << false;
+    QTest::newRow("existing, keep") << false << true << Dialogs::Answer::No << false << false;
+    QTest::newRow("default folder missing") << false << false << Dialogs::Answer::No << true << true;
 }
 
 void TestSaving::newCopiesTheTemplate()
@@ -493,10 +494,13 @@ void TestSaving::newCopiesTheTemplate()
     QFETCH(bool, exists);
     QFETCH(Dialogs::Answer, answer);
     QFETCH(bool, copied);
+    QFETCH(bool, folderMissing);
 
     SavingFixture f;
     const QByteArray page = "MIME-Version: 1.0\r\nContent-Type: text/html\r\n\r\n<html><body></body></html>\r\n";
     QVERIFY(writeBytes(f.path(QStringLiteral("untitled.mht")), page));
+    if (folderMissing)
+        QVERIFY(QDir(f.saveFolder()).removeRecursively());
     f.window->state().PrependFilename = prepend;
     const QString path = f.saveFolder() + QLatin1Char('/') +
                          (prepend ? DatePrefix() + QStringLiteral("-untitled.mht") : QStringLiteral("untitled.mht"));
