@@ -220,8 +220,10 @@ void TColorGrid::drawLabels(QPainter &painter) const
     if (m_foregroundEnabled) {
         label(m_foregroundIndex, shared && m_backgroundEnabled ? QStringLiteral("FB") : QStringLiteral("FG"));
     }
-    if (m_backgroundEnabled) {
-        label(m_backgroundIndex, shared && m_foregroundEnabled ? QStringLiteral("FB") : QStringLiteral("BG"));
+    // A shared cell gets its "FB" once: drawing it twice would darken its
+    // anti-aliased edges.
+    if (m_backgroundEnabled && !(shared && m_foregroundEnabled)) {
+        label(m_backgroundIndex, QStringLiteral("BG"));
     }
 }
 
