@@ -1,0 +1,170 @@
+#include "FakeDialogs.h"
+#include "browser/WebEngineBrowser.h"
+#include "saving/DocumentWriter.h"
+#include "saving/MhtmlReader.h"
+
+#include <QBuffer>
+#include <QEventLoop>
+#include <QFile>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+#include <memory>
+
+// Marking a page and saving it over the archive it came from, again and
+// again: each save must keep the earlier marks and leave the picture part
+// as it was, or an archive decays a little with every save.
+class ArchiveCycleTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void marksAndPictureSurviveRepeatedSaves();
+
+private:
+    void open(const QString &path);
+    QVariant runScript(const QString &script);
+
+    QTemporaryDir m_dir;
+    FakeDialogs m_dialogs;
+    std::unique_ptr<WebEngineBrowser> m_browser;
+};
+
+void ArchiveCycleTest::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_browser = std::make_unique<WebEngineBrowser>(nullptr, m_dir.path(), m_dir.filePath(QStringLiteral("cache")));
+    m_browser->widget()->resize(800, 600);
+    m_browser->widget()->show();
+}
+
+void ArchiveCycleTest::cleanupTestCase()
+{
+    m_browser.reset();
+}
+
+void ArchiveCycleTest::open(const QString &path)
+{
+    QSignalSpy complete(m_browser.get(), &Browser::DocumentComplete);
+    m_browser->Navigate(path);
+    QVERIFY(complete.wait(15000));
+    QCOMPARE(complete.first().at(1).toBool(), true);
+}
+
+// Runs in the application world, where the program's own scripts run.
+QVariant ArchiveCycleTest::runScript(const QString &script)
+{
+    auto *view = qobject_cast<QWebEngineView *>(m_browser->widget());
+    QVariant result;
+    QEventLoop loop;
+    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant &value) {
+        result = value;
+        loop.quit();
+    });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return result;
+}
+
+void ArchiveCycleTest::marksAndPictureSurviveRepeatedSaves()
+{
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(QColor(0, 0, 200));
+    QByteArray png;
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QVERIFY(picture.save(&buffer, "PNG"));
+    const QByteArray base64 = png.toBase64();
+    const QByteArray imageLocation = "http://example.test/pics/blue.png";
+    QByteArrayList lines = {
+        "From: <Saved by a test>",
+        "Subject: Cycle page",
+        "MIME-Version: 1.0",
+        "Content-Type: multipart/related; type=\"text/html\"; boundary=\"----=_Part_9\"",
+        "",
+        "------=_Part_9",
+        "Content-Type: text/html; charset=\"utf-8\"",
+        "Content-Transfer-Encoding: quoted-printable",
+        "Content-Location: http://example.test/cycle.html",
+        "",
+        "<!DOCTYPE html><html><head><title>Cycle page</title></head><body>",
+        "<p id=3D\"w0\">alpha</p><p id=3D\"w1\">bravo</p><p id=3D\"w2\">charlie</p>",
+        "<img src=3D\"" + imageLocation + "\"></body></html>",
+        "------=_Part_9",
+        "Content-Type: image/png",
+        "Content-Transfer-Encoding: base64",
+        "Content-Location: " + imageLocation,
+        "",
+    };
+    for (qsizetype at = 0; at < base64.size(); at += 76)
+        lines.append(base64.mid(at, 76));
+    lines += QByteArrayList{"", "------=_Part_9--", ""};
+    const QString path = m_dir.filePath(QStringLiteral("cycle.mht"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(lines.join("\r\n"));
+    }
+
+    const MhtmlReadResult original = MhtmlReader().readFile(path);
+    QVERIFY2(original.ok(), qPrintable(original.error));
+    const qsizetype partCount = original.archive.parts.size();
+    QCOMPARE(partCount, 2);
+
+    const auto imagePart = [](const MhtmlArchive &archive) -> const MhtmlPart * {
+        for (const MhtmlPart &part : archive.parts) {
+            if (part.contentType == "image/png")
+                return &part;
+        }
+        return nullptr;
+    };
+
+    DocumentWriter writer(*m_browser, m_dialogs);
+    const QStringList words = {QStringLiteral("alpha"), QStringLiteral("bravo"), QStringLiteral("charlie")};
+    for (int round = 0; round < words.size(); ++round) {
+        open(path);
+        m_browser->setDesignMode(QStringLiteral("On"));
+        runScript(QStringLiteral("var t = document.getElementById('w%1').firstChild; var r = document.createRange();"
+                                 " r.setStart(t, 0); r.setEnd(t, t.length); var s = window.getSelection();"
+                                 " s.removeAllRanges(); s.addRange(r);")
+                      .arg(round));
+        QCOMPARE(m_browser->selectionText(), words.at(round));
+        m_browser->execCommand(QStringLiteral("BackColor"), 255);
+        m_browser->setDesignMode(QStringLiteral("Off"));
+        writer.SaveDocAsMht(path, path);
+
+        open(path);
+        const QString html = m_browser->documentHtml();
+        for (int marked = 0; marked <= round; ++marked) {
+            const bool isMarked = runScript(QStringLiteral("(function () { var e = document.getElementById('w%1');"
+                                                           " var m = e.querySelector('[style]');"
+                                                           " return m !== null && m.textContent === '%2'"
+                                                           " && m.style.backgroundColor === 'rgb(255, 0, 0)'; })()")
+                                                .arg(marked)
+                                                .arg(words.at(marked)))
+                                      .toBool();
+            QVERIFY2(isMarked, qPrintable(QStringLiteral("round %1, word %2: %3").arg(round).arg(marked).arg(html)));
+        }
+        QVERIFY2(html.contains(QStringLiteral("rgb(255, 0, 0)")), qPrintable(html));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            runScript(QStringLiteral("document.images[0].complete ? document.images[0].naturalWidth : -1")).toInt(),
+            40, 5000);
+
+        const MhtmlReadResult saved = MhtmlReader().readFile(path);
+        QVERIFY2(saved.ok(), qPrintable(saved.error));
+        QCOMPARE(saved.archive.parts.size(), partCount);
+        const MhtmlPart *image = imagePart(saved.archive);
+        QVERIFY(image);
+        QCOMPARE(image->data, png);
+        QCOMPARE(image->contentLocation, QString::fromLatin1(imageLocation));
+    }
+}
+
+QTEST_MAIN(ArchiveCycleTest)
+#include "tst_archivecycle.moc"
