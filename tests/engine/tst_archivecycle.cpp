@@ -1,17 +1,16 @@
+#include "EnginePage.h"
 #include "FakeDialogs.h"
 #include "browser/WebEngineBrowser.h"
 #include "saving/DocumentWriter.h"
 #include "saving/MhtmlReader.h"
 
 #include <QBuffer>
-#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <memory>
@@ -57,19 +56,9 @@ void ArchiveCycleTest::open(const QString &path)
     QCOMPARE(complete.first().at(1).toBool(), true);
 }
 
-// Runs in the application world, where the program's own scripts run.
 QVariant ArchiveCycleTest::runScript(const QString &script)
 {
-    auto *view = qobject_cast<QWebEngineView *>(m_browser->widget());
-    QVariant result;
-    QEventLoop loop;
-    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant &value) {
-        result = value;
-        loop.quit();
-    });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return result;
+    return EnginePage::runScript(*m_browser, script);
 }
 
 void ArchiveCycleTest::marksAndPictureSurviveRepeatedSaves()
@@ -153,8 +142,8 @@ void ArchiveCycleTest::marksAndPictureSurviveRepeatedSaves()
         }
         QVERIFY2(html.contains(QStringLiteral("rgb(255, 0, 0)")), qPrintable(html));
         QTRY_COMPARE_WITH_TIMEOUT(
-            runScript(QStringLiteral("document.images[0].complete ? document.images[0].naturalWidth : -1")).toInt(),
-            40, 5000);
+            runScript(QStringLiteral("document.images[0].complete ? document.images[0].naturalWidth : -1")).toInt(), 40,
+            5000);
 
         const MhtmlReadResult saved = MhtmlReader().readFile(path);
         QVERIFY2(saved.ok(), qPrintable(saved.error));

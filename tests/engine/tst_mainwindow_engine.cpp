@@ -1,3 +1,4 @@
+#include "EnginePage.h"
 #include "FakeDesktop.h"
 #include "FakeDialogs.h"
 #include "app/AppState.h"
@@ -13,16 +14,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <memory>
@@ -119,19 +117,9 @@ void MainWindowEngineTest::openThroughHistory(const QString &path)
     QCOMPARE(m_browser->LocationName(), path);
 }
 
-// Runs in the application world, where the program's own scripts run.
 QVariant MainWindowEngineTest::runScript(const QString &script)
 {
-    auto *view = qobject_cast<QWebEngineView *>(m_browser->widget());
-    QVariant result;
-    QEventLoop loop;
-    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant &value) {
-        result = value;
-        loop.quit();
-    });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return result;
+    return EnginePage::runScript(*m_browser, script);
 }
 
 QPoint MainWindowEngineTest::textCentre(int from, int to)
@@ -179,8 +167,7 @@ void MainWindowEngineTest::hoveringALinkShowsItsAddress()
     QCOMPARE(box.size(), 2);
     m_window->ui().StB1->ShowStatusText(QString());
     QTest::mouseMove(input(), QPoint(box.at(0).toInt(), box.at(1).toInt()));
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->ui().StB1->statusText(), QStringLiteral("http://example.test/next.html"),
-                              5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->ui().StB1->statusText(), QStringLiteral("http://example.test/next.html"), 5000);
 }
 
 void MainWindowEngineTest::clickInSurfModeTellsHowToEdit_data()
@@ -230,11 +217,7 @@ void MainWindowEngineTest::marksWithMouseKeysAndMenus()
 
     const QPoint word = textCentre(6, 12);
     QVERIFY(!word.isNull());
-    // The engine counts clicks itself from presses close in time; a lone
-    // double-click event (all QTest::mouseDClick sends) selects nothing.
-    QTest::mouseClick(input(), Qt::LeftButton, {}, word);
-    QTest::lastMouseTimestamp -= QGuiApplication::styleHints()->mouseDoubleClickInterval();
-    QTest::mouseClick(input(), Qt::LeftButton, {}, word);
+    EnginePage::doubleClick(input(), word);
     QTRY_COMPARE_WITH_TIMEOUT(m_browser->selectionText().trimmed(), QStringLiteral("marked"), 5000);
 
     // Ctrl then Space, as typed into the page.
@@ -268,12 +251,13 @@ void MainWindowEngineTest::marksWithMouseKeysAndMenus()
     QTRY_VERIFY2_WITH_TIMEOUT(paragraphHtml().contains(QStringLiteral("<b>")), qPrintable(paragraphHtml()), 5000);
     for (int step = 0; step < 2; ++step)
         QTest::keyClick(input(), Qt::Key_Z, Qt::ControlModifier);
-    QTRY_VERIFY2_WITH_TIMEOUT(marked.match(paragraphHtml()).hasMatch() && !paragraphHtml().contains(QLatin1String("<b>")) &&
+    QTRY_VERIFY2_WITH_TIMEOUT(marked.match(paragraphHtml()).hasMatch() &&
+                                  !paragraphHtml().contains(QLatin1String("<b>")) &&
                                   !paragraphHtml().contains(QLatin1String("<i>")),
                               qPrintable(paragraphHtml()), 5000);
     QTest::keyClick(input(), Qt::Key_Z, Qt::ControlModifier);
-    QTRY_VERIFY2_WITH_TIMEOUT(!paragraphHtml().contains(QStringLiteral("rgb(255, 0, 0)")),
-                              qPrintable(paragraphHtml()), 5000);
+    QTRY_VERIFY2_WITH_TIMEOUT(!paragraphHtml().contains(QStringLiteral("rgb(255, 0, 0)")), qPrintable(paragraphHtml()),
+                              5000);
     QCOMPARE(paragraphHtml(), QStringLiteral("Hello marked world"));
 }
 

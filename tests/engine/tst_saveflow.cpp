@@ -1,10 +1,11 @@
+#include "EnginePage.h"
 #include "FakeDesktop.h"
 #include "FakeDialogs.h"
 #include "FakeSaveToChooser.h"
 #include "app/AppState.h"
+#include "app/MainUi.h"
 #include "app/ModeController.h"
 #include "app/NavigationController.h"
-#include "app/MainUi.h"
 #include "app/TMainF.h"
 #include "browser/WebEngineBrowser.h"
 #include "marking/TMyStatusBar.h"
@@ -13,14 +14,12 @@
 
 #include <QAction>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QMouseEvent>
-#include <QTemporaryDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <memory>
@@ -76,16 +75,7 @@ QVariant SaveFlowTest::runScript(const QString &script)
 
 QVariant SaveFlowTest::runScript(WebEngineBrowser &browser, const QString &script)
 {
-    auto *view = qobject_cast<QWebEngineView *>(browser.widget());
-    QVariant result;
-    QEventLoop loop;
-    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant &value) {
-        result = value;
-        loop.quit();
-    });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return result;
+    return EnginePage::runScript(browser, script);
 }
 
 void SaveFlowTest::marksSurviveSaveAndRename()
@@ -174,16 +164,7 @@ void SaveFlowTest::typicalAnnotation()
     QWidget *input = m_browser->widget()->focusProxy();
     QVERIFY(input);
     input->setFocus();
-    // The engine counts clicks by their timestamps, which QTest spaces a
-    // double-click interval apart; these follow each other as a user's do.
-    ulong timestamp = 1000000;
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
-                              QEvent::MouseButtonRelease}) {
-        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-        QMouseEvent event(type, word, input->mapToGlobal(word), Qt::LeftButton, held, Qt::NoModifier);
-        event.setTimestamp(timestamp += 30);
-        QCoreApplication::sendEvent(input, &event);
-    }
+    EnginePage::doubleClick(input, word);
     QTRY_COMPARE_WITH_TIMEOUT(m_browser->selectionText().trimmed(), QStringLiteral("Sample"), 5000);
 
     QTest::keyPress(input, Qt::Key_Control);
@@ -201,15 +182,25 @@ void SaveFlowTest::typicalAnnotation()
 
     const MhtmlReadResult saved = MhtmlReader().readFile(page);
     QVERIFY2(saved.ok(), qPrintable(saved.error));
-    QVERIFY2(saved.archive.rootHtml().contains(QStringLiteral("background-color")), qPrintable(saved.archive.rootHtml()));
+    QVERIFY2(saved.archive.rootHtml().contains(QStringLiteral("background-color")),
+             qPrintable(saved.archive.rootHtml()));
     QVERIFY(saved.archive.findByLocation(QStringLiteral("https://example.com/pics/dot.gif")));
 
     // Save As reloads the page; the ticks that follow see no change of the user's.
     FakeSaveToChooser saveTo;
     saveTo.choices.enqueue(FakeSaveToChooser::Choice{m_dir.filePath(QStringLiteral("saved")), QStringLiteral("copy")});
     TMainF &w = *m_window;
-    SaveController saver({w.state(), w.ui(), w.histories(), *m_browser, m_dialogs, w.modes(), &saveTo, {}, {},
-                          [&w] { w.navigation().wait_till_complete(); }, {}});
+    SaveController saver({w.state(),
+                          w.ui(),
+                          w.histories(),
+                          *m_browser,
+                          m_dialogs,
+                          w.modes(),
+                          &saveTo,
+                          {},
+                          {},
+                          [&w] { w.navigation().wait_till_complete(); },
+                          {}});
     saver.SaveasMIClick();
     QCOMPARE(m_browser->LocationName(), m_dir.filePath(QStringLiteral("saved/copy.mht")));
     QSignalSpy ticks(ui.Timer1, &QTimer::timeout);
@@ -233,7 +224,7 @@ void SaveFlowTest::typicalAnnotation()
     QCOMPARE(browser.LocationName(), page);
     QVERIFY(browser.documentHtml().contains(QStringLiteral("background-color")));
     QTRY_COMPARE_WITH_TIMEOUT(runScript(browser, QStringLiteral("document.images.length === 1 && document.images[0]"
-                                                               ".complete && document.images[0].naturalWidth"))
+                                                                ".complete && document.images[0].naturalWidth"))
                                   .toInt(),
                               1, 5000);
 }

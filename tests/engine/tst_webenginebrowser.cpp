@@ -1,10 +1,10 @@
+#include "EnginePage.h"
 #include "browser/WebEngineBrowser.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QPrinterInfo>
@@ -14,7 +14,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
-#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <memory>
@@ -105,19 +104,9 @@ void WebEngineBrowserTest::open(const QString &path)
     QCOMPARE(m_browser->ReadyState(), 4);
 }
 
-// Runs in the application world, where the program's own scripts run.
 QVariant WebEngineBrowserTest::runScript(const QString &script)
 {
-    auto *view = qobject_cast<QWebEngineView *>(m_browser->widget());
-    QVariant result;
-    QEventLoop loop;
-    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [&](const QVariant &value) {
-        result = value;
-        loop.quit();
-    });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return result;
+    return EnginePage::runScript(*m_browser, script);
 }
 
 QPoint WebEngineBrowserTest::elementCentre(const QString &id)
