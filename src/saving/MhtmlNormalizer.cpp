@@ -140,12 +140,14 @@ QString MhtmlNormalizer::engineReadyPath(const QString &archivePath, const QStri
         return archivePath; // too large to copy; the engine gets the original
     const QByteArray raw = file.readAll();
     file.close();
-    if (!needsNormalizing(raw))
-        return archivePath;
 
+    // A broken archive gets a clear message here; the engine would only show
+    // an empty page.
     MhtmlReadResult read = MhtmlReader().read(raw);
     if (!read.ok())
         return fail(QStringLiteral("%1 is not a readable web archive: %2").arg(archivePath, read.error));
+    if (!needsNormalizing(raw))
+        return archivePath;
     mapFileLocations(read.archive);
 
     if (!QDir().mkpath(cacheFolder))

@@ -40,6 +40,9 @@ private Q_SLOTS:
         QTest::newRow("lf web archive") << lfWeb << true << false;
         QTest::newRow("broken lf archive")
             << QByteArray("Content-Type: multipart/related; boundary=q\n\n--q\nx") << false << true;
+        QTest::newRow("broken crlf archive") << QByteArray("Content-Type: multipart/related; boundary=q\r\n\r\n"
+                                                           "--q\r\nContent-Type: text/html\r\n\r\n<p>cut")
+                                             << false << true;
     }
 
     void engineReadyPath()
