@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <stdexcept>
 
 LifecycleController::LifecycleController(AppState &state, MainUi &ui, Histories &histories, Browser &browser,
                                          Dialogs &dialogs, Desktop &desktop, ModeController &modes,
@@ -63,19 +64,34 @@ void LifecycleController::readSettings()
     m_ui.UseSelection4FilenameMI->setChecked(m_state.UseSelectionForFilename);
 }
 
+bool LifecycleController::openCommandLineFile(const QString &file)
+{
+    if (file.isEmpty() || !QFileInfo(file).isFile())
+        return false;
+    m_state.UserNavigation = true;
+    try {
+        m_browser.Navigate(file);
+    } catch (const std::exception &error) {
+        // An archive that cannot be shown is reported; start-up goes on as
+        // without a file.
+        m_state.UserNavigation = false;
+        m_dialogs.ShowErrorMsg(QString::fromStdString(error.what()));
+        return false;
+    }
+    for (TMYcustomhistory *list : {m_histories.allH, m_histories.startH, m_histories.renH, m_histories.delH})
+        list->AddItem(file);
+    return true;
+}
+
 void LifecycleController::FormActivate(const QStringList &arguments)
 {
-    const QString first = arguments.value(1);
-    if (!first.isEmpty() && QFileInfo(first).isFile()) {
-        m_state.UserNavigation = true;
-        m_browser.Navigate(first);
-        for (TMYcustomhistory *list : {m_histories.allH, m_histories.startH, m_histories.renH, m_histories.delH})
-            list->AddItem(first);
-    } else if (m_state.FirstRun) {
-        m_browser.Navigate(m_state.ExeFolder + QStringLiteral("/bestpractice.htm"));
-    } else {
-        m_browser.GoHome();
-        m_state.HomePending = true;
+    if (!openCommandLineFile(arguments.value(1))) {
+        if (m_state.FirstRun) {
+            m_browser.Navigate(m_state.ExeFolder + QStringLiteral("/bestpractice.htm"));
+        } else {
+            m_browser.GoHome();
+            m_state.HomePending = true;
+        }
     }
     m_modes.seteditmode(true);
 }

@@ -47,6 +47,10 @@ public:
     void ExitMIClick();
 
 private:
+    // Opens an existing file named on the command line; false when there is
+    // none or it cannot be shown.
+    bool openCommandLineFile(const QString &file);
+
     AppState &m_state;
     MainUi &m_ui;
     Histories &m_histories;

@@ -24,6 +24,7 @@ private Q_SLOTS:
     void exitQuestion_data();
     void exitQuestion();
     void commandLineFileGoesToHistories();
+    void unreadableCommandLineFileGoesHome();
     void editModeStates();
     void mhtOnlyRule_data();
     void mhtOnlyRule();
@@ -206,6 +207,23 @@ void TestMainWindow::commandLineFileGoesToHistories()
     for (TMYcustomhistory *list : {h.allH, h.startH, h.renH, h.delH})
         QCOMPARE(list->histlist().value(0), archive);
     QVERIFY(h.MoveH->histlist().isEmpty());
+}
+
+void TestMainWindow::unreadableCommandLineFileGoesHome()
+{
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), {});
+    const QString archive = f.path(QStringLiteral("broken.mht"));
+    writeFile(archive, "x");
+    TMainF &w = f.create();
+    f.browser.failNext = QStringLiteral("broken.mht is not a readable web archive");
+    w.FormActivate({QStringLiteral("quillet"), archive});
+
+    QCOMPARE(f.dialogs.texts(), QStringList{QStringLiteral("broken.mht is not a readable web archive")});
+    QCOMPARE(f.browser.navigations, QStringList{f.browser.homeAddress});
+    QVERIFY(w.histories().startH->histlist().isEmpty());
+    QVERIFY(!w.state().UserNavigation);
+    QVERIFY(w.state().SurfMode);
 }
 
 void TestMainWindow::editModeStates()
