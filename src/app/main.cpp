@@ -24,11 +24,11 @@ int main(int argc, char **argv)
     const QString folder = programFolder.path();
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
 
-    // Message boxes have no owner window, so they open centred on the screen.
     QtDialogs dialogs(nullptr);
     SystemDesktop desktop(QProcessEnvironment::systemEnvironment(), QApplication::applicationFilePath());
     WebEngineBrowser browser(nullptr, folder, cache);
     TMainF window({dialogs, desktop, browser, folder, QApplication::applicationFilePath()});
+    dialogs.setParentWidget(&window);
     window.show();
     window.FormActivate(QApplication::arguments());
     return QApplication::exec();

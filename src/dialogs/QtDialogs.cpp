@@ -1,6 +1,7 @@
 #include "dialogs/QtDialogs.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -9,6 +10,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+QWidget *QtDialogs::owner() const
+{
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    return m_parent;
+}
+
 QtDialogs::QtDialogs(QWidget *parent) : m_parent(parent)
 {
 }
@@ -16,7 +24,7 @@ QtDialogs::QtDialogs(QWidget *parent) : m_parent(parent)
 Dialogs::Answer QtDialogs::message(Kind kind, const QString &caption, const QString &text, Buttons buttons,
                                    Answer defaultAnswer)
 {
-    QMessageBox box(m_parent);
+    QMessageBox box(owner());
     box.setWindowTitle(caption);
     box.setText(text);
     box.setTextFormat(Qt::PlainText);
@@ -77,7 +85,7 @@ Dialogs::Answer QtDialogs::message(Kind kind, const QString &caption, const QStr
 std::optional<QString> QtDialogs::inputQuery(const QString &caption, const QString &prompt, const QString &value)
 {
     bool ok = false;
-    const QString text = QInputDialog::getText(m_parent, caption, prompt, QLineEdit::Normal, value, &ok);
+    const QString text = QInputDialog::getText(owner(), caption, prompt, QLineEdit::Normal, value, &ok);
     if (!ok)
         return std::nullopt;
     return text;
@@ -85,18 +93,18 @@ std::optional<QString> QtDialogs::inputQuery(const QString &caption, const QStri
 
 QString QtDialogs::openFileName(const QString &caption, const QString &folder, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(m_parent, caption, folder, filter);
+    return QFileDialog::getOpenFileName(owner(), caption, folder, filter);
 }
 
 QString QtDialogs::saveFileName(const QString &caption, const QString &path, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(m_parent, caption, path, filter);
+    return QFileDialog::getSaveFileName(owner(), caption, path, filter);
 }
 
 std::optional<std::uint32_t> QtDialogs::chooseColor(std::uint32_t initial)
 {
     Q_UNUSED(initial)
-    const QColor color = QColorDialog::getColor(m_lastColor, m_parent);
+    const QColor color = QColorDialog::getColor(m_lastColor, owner());
     if (!color.isValid())
         return std::nullopt;
     m_lastColor = color;
@@ -106,7 +114,7 @@ std::optional<std::uint32_t> QtDialogs::chooseColor(std::uint32_t initial)
 std::optional<Dialogs::FontChoice> QtDialogs::chooseFont()
 {
     bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, m_parent);
+    const QFont font = QFontDialog::getFont(&ok, owner());
     if (!ok)
         return std::nullopt;
     FontChoice choice;

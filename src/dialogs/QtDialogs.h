@@ -14,6 +14,10 @@ public:
     // parent may be null; the boxes then centre on the screen.
     explicit QtDialogs(QWidget *parent = nullptr);
 
+    // The window the boxes belong to when no dialog is open; set once the main
+    // window exists, so the window manager keeps every box above it.
+    void setParentWidget(QWidget *parent) { m_parent = parent; }
+
     Answer message(Kind kind, const QString &caption, const QString &text, Buttons buttons,
                    Answer defaultAnswer) override;
     std::optional<QString> inputQuery(const QString &caption, const QString &prompt, const QString &value) override;
@@ -26,6 +30,9 @@ public:
     std::optional<FontChoice> chooseFont() override;
 
 private:
+    // The open modal dialog, else the parent window.
+    QWidget *owner() const;
+
     QPointer<QWidget> m_parent;
     QColor m_lastColor = Qt::black;
 };
