@@ -3,6 +3,7 @@
 #include "browser/WebEngineBrowser.h"
 #include "saving/DocumentWriter.h"
 #include "saving/MhtmlReader.h"
+#include "saving/MhtmlWriter.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -25,6 +26,8 @@ private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
     void marksAndPictureSurviveRepeatedSaves();
+    void resavedArchivesShowTheirPictures_data();
+    void resavedArchivesShowTheirPictures();
 
 private:
     void open(const QString &path);
@@ -153,6 +156,32 @@ void ArchiveCycleTest::marksAndPictureSurviveRepeatedSaves()
         QCOMPARE(image->data, png);
         QCOMPARE(image->contentLocation, QString::fromLatin1(imageLocation));
     }
+}
+
+void ArchiveCycleTest::resavedArchivesShowTheirPictures_data()
+{
+    QTest::addColumn<QString>("sample");
+    // Archives as different tools write them, each with a picture.
+    for (const char *name :
+         {"chromium-binary.mht", "chromium-qp.mht", "windows-alternative.mht", "local-lf.mht", "sample.mht"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void ArchiveCycleTest::resavedArchivesShowTheirPictures()
+{
+    QFETCH(QString, sample);
+    const MhtmlReadResult read = MhtmlReader().readFile(qEnvironmentVariable("QUILLET_TEST_DATA") + u'/' + sample);
+    QVERIFY2(read.ok(), qPrintable(read.error));
+    const QString resaved = m_dir.filePath(QStringLiteral("resaved-") + sample);
+    const MhtmlWriteResult written = MhtmlWriter().writeFile(read.archive, resaved);
+    QVERIFY2(written.ok(), qPrintable(written.error));
+
+    open(resaved);
+    QTRY_VERIFY_WITH_TIMEOUT(runScript(QStringLiteral("(function () { var images = Array.from(document.images);"
+                                                      " return images.length > 0 && images.every(function (i) {"
+                                                      " return i.complete && i.naturalWidth > 0; }); })()"))
+                                 .toBool(),
+                             10000);
 }
 
 QTEST_MAIN(ArchiveCycleTest)
