@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMouseEvent>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -27,6 +28,31 @@ inline QVariant runScript(WebEngineBrowser &browser, const QString &script)
     QTimer::singleShot(5000, &loop, &QEventLoop::quit);
     loop.exec();
     return result;
+}
+
+// Loads path and waits for its top-level document; false when it did not
+// complete in time.
+inline bool load(WebEngineBrowser &browser, const QString &path)
+{
+    QSignalSpy complete(&browser, &Browser::DocumentComplete);
+    browser.Navigate(path);
+    while (complete.wait(15000)) {
+        if (complete.last().at(1).toBool())
+            return browser.ReadyState() == 4;
+    }
+    return false;
+}
+
+// The centre, in view pixels, of the box that rectScript (a script
+// expression giving a DOMRect) describes; a null point when there is none.
+inline QPoint centreOf(WebEngineBrowser &browser, const QString &rectScript)
+{
+    const QVariantList centre =
+        runScript(browser, QStringLiteral("(function () { var b = (%1); return b ? [b.left + b.width / 2,"
+                                          " b.top + b.height / 2] : null; })()")
+                               .arg(rectScript))
+            .toList();
+    return centre.size() == 2 ? QPoint(qRound(centre.at(0).toDouble()), qRound(centre.at(1).toDouble())) : QPoint();
 }
 
 // A double-click as a user makes it. The engine counts clicks from the

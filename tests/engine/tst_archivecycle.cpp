@@ -53,10 +53,7 @@ void ArchiveCycleTest::cleanupTestCase()
 
 void ArchiveCycleTest::open(const QString &path)
 {
-    QSignalSpy complete(m_browser.get(), &Browser::DocumentComplete);
-    m_browser->Navigate(path);
-    QVERIFY(complete.wait(15000));
-    QCOMPARE(complete.first().at(1).toBool(), true);
+    QVERIFY(EnginePage::load(*m_browser, path));
 }
 
 QVariant ArchiveCycleTest::runScript(const QString &script)

@@ -39,6 +39,8 @@ private Q_SLOTS:
 private:
     QVariant runScript(const QString &script);
     static QVariant runScript(WebEngineBrowser &browser, const QString &script);
+    // The window's save flows, with saveTo in place of the Save-to dialog.
+    std::unique_ptr<SaveController> saveControllerWith(SaveToChooser &saveTo);
 
     QTemporaryDir m_dir;
     FakeDialogs m_dialogs;
@@ -78,6 +80,22 @@ QVariant SaveFlowTest::runScript(WebEngineBrowser &browser, const QString &scrip
     return EnginePage::runScript(browser, script);
 }
 
+std::unique_ptr<SaveController> SaveFlowTest::saveControllerWith(SaveToChooser &saveTo)
+{
+    TMainF &w = *m_window;
+    return std::make_unique<SaveController>(SaveController::Services{w.state(),
+                                                                     w.ui(),
+                                                                     w.histories(),
+                                                                     *m_browser,
+                                                                     m_dialogs,
+                                                                     w.modes(),
+                                                                     &saveTo,
+                                                                     {},
+                                                                     {},
+                                                                     [&w] { w.navigation().wait_till_complete(); },
+                                                                     {}});
+}
+
 void SaveFlowTest::marksSurviveSaveAndRename()
 {
     const QString page = m_dir.filePath(QStringLiteral("saved/page.mht"));
@@ -104,19 +122,8 @@ void SaveFlowTest::marksSurviveSaveAndRename()
         FakeSaveToChooser::Choice{m_dir.filePath(QStringLiteral("kept")), QStringLiteral("renamed")});
     m_dialogs.answers.enqueue(Dialogs::Answer::Yes); // create the folder
     TMainF &w = *m_window;
-    SaveController renamer({w.state(),
-                            w.ui(),
-                            w.histories(),
-                            *m_browser,
-                            m_dialogs,
-                            w.modes(),
-                            &saveTo,
-                            {},
-                            {},
-                            [&w] { w.navigation().wait_till_complete(); },
-                            {}});
     w.state().RenameAsPending = true;
-    renamer.SaveasMIClick();
+    saveControllerWith(saveTo)->SaveasMIClick();
 
     const QString renamed = m_dir.filePath(QStringLiteral("kept/renamed.mht"));
     QVERIFY(!QFile::exists(page));
@@ -153,14 +160,12 @@ void SaveFlowTest::typicalAnnotation()
     QVERIFY(!m_window->state().SurfMode);
     QVERIFY(!ui.SaveMI->isEnabled());
 
-    const QVariantList box = runScript(QStringLiteral("(function () { var r = document.createRange();"
-                                                      " var t = document.querySelector('p').firstChild;"
-                                                      " r.setStart(t, 0); r.setEnd(t, 6);"
-                                                      " var b = r.getBoundingClientRect();"
-                                                      " return [b.left + b.width / 2, b.top + b.height / 2]; })()"))
-                                 .toList();
-    QCOMPARE(box.size(), 2);
-    const QPoint word(qRound(box.at(0).toDouble()), qRound(box.at(1).toDouble()));
+    const QPoint word =
+        EnginePage::centreOf(*m_browser, QStringLiteral("(function () { var r = document.createRange();"
+                                                        " var t = document.querySelector('p').firstChild;"
+                                                        " r.setStart(t, 0); r.setEnd(t, 6);"
+                                                        " return r.getBoundingClientRect(); })()"));
+    QVERIFY(!word.isNull());
     QWidget *input = m_browser->widget()->focusProxy();
     QVERIFY(input);
     input->setFocus();
@@ -189,19 +194,7 @@ void SaveFlowTest::typicalAnnotation()
     // Save As reloads the page; the ticks that follow see no change of the user's.
     FakeSaveToChooser saveTo;
     saveTo.choices.enqueue(FakeSaveToChooser::Choice{m_dir.filePath(QStringLiteral("saved")), QStringLiteral("copy")});
-    TMainF &w = *m_window;
-    SaveController saver({w.state(),
-                          w.ui(),
-                          w.histories(),
-                          *m_browser,
-                          m_dialogs,
-                          w.modes(),
-                          &saveTo,
-                          {},
-                          {},
-                          [&w] { w.navigation().wait_till_complete(); },
-                          {}});
-    saver.SaveasMIClick();
+    saveControllerWith(saveTo)->SaveasMIClick();
     QCOMPARE(m_browser->LocationName(), m_dir.filePath(QStringLiteral("saved/copy.mht")));
     QSignalSpy ticks(ui.Timer1, &QTimer::timeout);
     QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 3, 10000);

@@ -97,11 +97,7 @@ void WebEngineBrowserTest::cleanupTestCase()
 
 void WebEngineBrowserTest::open(const QString &path)
 {
-    QSignalSpy complete(m_browser.get(), &Browser::DocumentComplete);
-    m_browser->Navigate(path);
-    QVERIFY(complete.wait(15000));
-    QCOMPARE(complete.first().at(1).toBool(), true);
-    QCOMPARE(m_browser->ReadyState(), 4);
+    QVERIFY(EnginePage::load(*m_browser, path));
 }
 
 QVariant WebEngineBrowserTest::runScript(const QString &script)
@@ -111,12 +107,8 @@ QVariant WebEngineBrowserTest::runScript(const QString &script)
 
 QPoint WebEngineBrowserTest::elementCentre(const QString &id)
 {
-    const QVariantList box = runScript(QStringLiteral("(function () { var r = document.getElementById('%1')"
-                                                      ".getBoundingClientRect(); return [r.left + r.width / 2,"
-                                                      " r.top + r.height / 2]; })()")
-                                           .arg(id))
-                                 .toList();
-    return box.size() == 2 ? QPoint(box.at(0).toInt(), box.at(1).toInt()) : QPoint();
+    return EnginePage::centreOf(*m_browser,
+                                QStringLiteral("document.getElementById('%1').getBoundingClientRect()").arg(id));
 }
 
 void WebEngineBrowserTest::opensArchivesUnderTheirOwnPath_data()
