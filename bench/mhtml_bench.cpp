@@ -2,8 +2,8 @@
 // bytes made in the same run, so the ratio means something on a busy machine.
 // Each measurement runs in a child process so its peak memory is its own.
 
-#include "saving/MhtmlReader.h"
-#include "saving/MhtmlWriter.h"
+#include "archive/MhtmlReader.h"
+#include "archive/MhtmlWriter.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the archive reader; whatever it accepts must also
 // survive being written and read again.
-#include "MhtmlReader.h"
-#include "MhtmlWriter.h"
+#include "archive/MhtmlReader.h"
+#include "archive/MhtmlWriter.h"
 
 #include <QBuffer>
 

@@ -4,7 +4,7 @@
 #include "browser/ClipboardFragment.h"
 #include "browser/CssColor.h"
 #include "browser/DocumentEventBridge.h"
-#include "saving/MhtmlNormalizer.h"
+#include "archive/MhtmlNormalizer.h"
 
 #include <QDir>
 #include <QEventLoop>

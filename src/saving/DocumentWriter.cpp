@@ -1,8 +1,8 @@
 #include "DocumentWriter.h"
 
-#include "MhtmlComposer.h"
-#include "MhtmlReader.h"
-#include "MhtmlWriter.h"
+#include "archive/MhtmlComposer.h"
+#include "archive/MhtmlReader.h"
+#include "archive/MhtmlWriter.h"
 #include "browser/Browser.h"
 #include "support/Dialogs.h"
 #include "support/FileUtils.h"

@@ -3,7 +3,7 @@
 #include "app/ModeController.h"
 #include "history/TMYcustomhistory.h"
 #include "marking/TMyStatusBar.h"
-#include "saving/MhtmlReader.h"
+#include "archive/MhtmlReader.h"
 #include "saving/SaveController.h"
 #include "support/DateUtils.h"
 

@@ -2,8 +2,8 @@
 #include "FakeDialogs.h"
 #include "browser/WebEngineBrowser.h"
 #include "saving/DocumentWriter.h"
-#include "saving/MhtmlReader.h"
-#include "saving/MhtmlWriter.h"
+#include "archive/MhtmlReader.h"
+#include "archive/MhtmlWriter.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -9,7 +9,7 @@
 #include "app/TMainF.h"
 #include "browser/WebEngineBrowser.h"
 #include "marking/TMyStatusBar.h"
-#include "saving/MhtmlReader.h"
+#include "archive/MhtmlReader.h"
 #include "saving/SaveController.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "FakeBrowser.h"
 #include "FakeDialogs.h"
 #include "saving/DocumentWriter.h"
-#include "saving/MhtmlReader.h"
+#include "archive/MhtmlReader.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "saving/MhtmlReader.h"
-#include "saving/MhtmlWriter.h"
+#include "archive/MhtmlReader.h"
+#include "archive/MhtmlWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "saving/MhtmlNormalizer.h"
-#include "saving/MhtmlReader.h"
+#include "archive/MhtmlNormalizer.h"
+#include "archive/MhtmlReader.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // quillet-archive: the archive reader and writer from the command line, for
 // users, scripts, benchmarks and black-box checks.
 
-#include "saving/MhtmlReader.h"
-#include "saving/MhtmlWriter.h"
+#include "archive/MhtmlReader.h"
+#include "archive/MhtmlWriter.h"
 
 #include <QCoreApplication>
 #include <QStringList>

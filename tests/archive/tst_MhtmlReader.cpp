@@ -1,4 +1,4 @@
-#include "saving/MhtmlReader.h"
+#include "archive/MhtmlReader.h"
 
 #include <QTemporaryDir>
 #include <QTest>
