@@ -78,6 +78,11 @@ bool LifecycleController::openCommandLineFile(const QString &file)
         m_dialogs.ShowErrorMsg(QString::fromStdString(error.what()));
         return false;
     }
+    // The load's own address-box update re-applies the MHT-only rule, which
+    // enables Save; it has to land before the switch to surf mode clears it,
+    // as it does when a file is opened through the Open dialog.
+    if (m_steps.waitTillComplete)
+        m_steps.waitTillComplete();
     for (TMYcustomhistory *list : {m_histories.allH, m_histories.startH, m_histories.renH, m_histories.delH})
         list->AddItem(file);
     return true;

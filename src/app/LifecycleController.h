@@ -27,6 +27,8 @@ public:
         std::function<void()> save;
         // Closes the main window without further questions.
         std::function<void()> close;
+        // Waits until the browser's document is complete.
+        std::function<void()> waitTillComplete;
     };
 
     LifecycleController(AppState &state, MainUi &ui, Histories &histories, Browser &browser, Dialogs &dialogs,

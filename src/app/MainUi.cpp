@@ -220,6 +220,9 @@ void buildPanel(QWidget *panel, MainUi &ui)
     ui.EmodeB->setObjectName(QStringLiteral("EmodeB"));
     ui.EmodeB->setGeometry(0, 0, 65, 25);
     ui.EmodeB->setText(QStringLiteral("&Edit mode"));
+    // Alt+E belongs to the Edit menu (Alt+E, D toggles the mode); two owners
+    // of one key make Qt fire neither.
+    ui.EmodeB->setShortcut(QKeySequence());
     ui.EmodeB->setToolTip(QStringLiteral("Toggle surf/edit mode"));
     ui.EmodeB->setStatusTip(QStringLiteral("Toggle surf/edit mode"));
     ui.EmodeB->setFocusPolicy(Qt::NoFocus);

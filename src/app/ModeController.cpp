@@ -63,6 +63,7 @@ void ModeController::seteditmode(bool surf)
         m_browser.setDesignMode(QStringLiteral("On"));
         m_browser.execCommand(QStringLiteral("MultipleSelection"), 1);
         m_ui.Timer1->start();
+        Q_EMIT editModeEntered();
     }
 }
 

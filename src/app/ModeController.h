@@ -30,6 +30,11 @@ public:
     // The window caption and application title for the current mode.
     void updateCaption(const QString &locationName);
 
+Q_SIGNALS:
+    // The page has just become editable; what it holds now is what the user
+    // has not changed yet.
+    void editModeEntered();
+
 private:
     void en2mode(bool surf);
     bool addressIsMht() const;

@@ -70,6 +70,7 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
     steps.setmarkglyph = [this](std::uint32_t colour, int kind) { m_marking->setmarkglyph(colour, kind); };
     steps.save = [this] { m_ui.SaveMI->trigger(); };
     steps.close = [this] { close(); };
+    steps.waitTillComplete = [this] { m_navigation->wait_till_complete(); };
     m_lifecycle =
         std::make_unique<LifecycleController>(m_state, m_ui, m_histories, m_services.browser, m_services.dialogs,
                                               m_services.desktop, *m_modes, *m_settings, std::move(steps));

@@ -407,7 +407,9 @@ void TBitBtnWithColor::paintEvent(QPaintEvent *)
         painter.drawPixmap(place.glyph.topLeft(), m_glyph->stateImage(state, m_color, pal));
     }
     if (!text().isEmpty()) {
-        const int flags = Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic | Qt::TextDontClip;
+        // Underline the mnemonic letter only while it is a working key.
+        const int mnemonic = shortcut().isEmpty() ? Qt::TextHideMnemonic : Qt::TextShowMnemonic;
+        const int flags = Qt::AlignCenter | Qt::TextSingleLine | mnemonic | Qt::TextDontClip;
         if (state == TButtonGlyph::Disabled) {
             painter.setPen(Qt::white);
             painter.drawText(place.caption.translated(1, 1), flags, text());

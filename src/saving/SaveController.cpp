@@ -69,6 +69,7 @@ void SaveController::connectCommands()
     connectCommand(ui.PrependFilenameMI, this, dialogs, [this] { PrependFilenameMIClick(); });
     connectCommand(ui.UseSelection4FilenameMI, this, dialogs, [this] { UseSelection4FilenameMIClick(); });
     connect(ui.Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    connect(&m_s.modes, &ModeController::editModeEntered, this, [this] { takeSnapshot(); });
 }
 
 void SaveController::status(const QString &text)
@@ -257,6 +258,17 @@ void SaveController::Timer1Timer()
         if (!state.SurfMode && state.LastDocSnapshot != JustSaved)
             m_s.modes.SetSaveEnabled(true);
         state.LastDocSnapshot = text;
+    }
+}
+
+void SaveController::takeSnapshot()
+{
+    try {
+        m_s.state.LastDocSnapshot = DocumentWriter(m_s.browser, m_s.dialogs).GetDocHtml();
+    } catch (const std::exception &) {
+        // Unreadable now: the detector's next reading becomes the baseline
+        // instead of counting as a change.
+        m_s.state.LastDocSnapshot = JustSaved;
     }
 }
 

@@ -54,6 +54,8 @@ public:
     void PrependFilenameMIClick();
     void UseSelection4FilenameMIClick();
     void Timer1Timer();
+    // The change detector's baseline: the page as it is when edit mode starts.
+    void takeSnapshot();
 
     // The overwrite question of Save As and New; true to go on.
     bool confirmOverwrite(const QString &path);

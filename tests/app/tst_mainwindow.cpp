@@ -5,7 +5,12 @@
 #include "marking/TColorGrid.h"
 #include "marking/TMyStatusBar.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +39,7 @@ private Q_SLOTS:
     void hints_data();
     void hints();
     void windowComposition();
+    void noKeyIsClaimedTwice();
 };
 
 namespace {
@@ -203,6 +209,10 @@ void TestMainWindow::commandLineFileGoesToHistories()
     TMainF &w = f.create();
     w.FormActivate({QStringLiteral("quillet"), archive});
     QCOMPARE(f.browser.navigations.value(0), archive);
+    // Nothing was changed: once the load has finished, Save is still off.
+    QTRY_COMPARE_WITH_TIMEOUT(f.browser.ReadyState(), 4, 5000);
+    QCOMPARE(w.ui().URLs->text(), archive);
+    QVERIFY(!w.ui().SaveMI->isEnabled());
     Histories &h = w.histories();
     for (TMYcustomhistory *list : {h.allH, h.startH, h.renH, h.delH})
         QCOMPARE(list->histlist().value(0), archive);
@@ -418,6 +428,79 @@ void TestMainWindow::windowComposition()
     QVERIFY(ui.cg1->isHidden());
     const QImage surf = w.grab().toImage();
     QCOMPARE(surf.pixelColor(ui.EmodeB->mapTo(&w, QPoint(ui.EmodeB->width() / 2, 4))), QColor(255, 0, 0));
+}
+
+namespace {
+// The window whose keys reach an object: menus are popups of their own, so
+// their actions belong to the window that holds the menu bar.
+QWidget *hostWindow(QObject *object)
+{
+    for (QObject *o = object; o; o = o->parent()) {
+        auto *widget = qobject_cast<QWidget *>(o);
+        if (widget && !qobject_cast<QMenu *>(widget))
+            return widget->window();
+    }
+    return nullptr;
+}
+
+// Every key a window's own controls claim: the menu bar's titles, button and
+// label mnemonics, action and shortcut keys. Items of one menu may share a
+// letter (Qt cycles through them); those are not window keys.
+QMultiMap<QWidget *, std::pair<QKeySequence, QString>> claimedKeys(QWidget *root)
+{
+    QMultiMap<QWidget *, std::pair<QKeySequence, QString>> keys;
+    auto claim = [&keys](QObject *owner, const QKeySequence &key, const QString &what) {
+        if (!key.isEmpty())
+            keys.insert(hostWindow(owner), {key, what});
+    };
+    for (QMenuBar *bar : root->findChildren<QMenuBar *>())
+        for (QAction *title : bar->actions())
+            claim(bar, QKeySequence::mnemonic(title->text()), QStringLiteral("menu bar \"%1\"").arg(title->text()));
+    for (QAbstractButton *button : root->findChildren<QAbstractButton *>())
+        claim(button, button->shortcut(), QStringLiteral("button \"%1\"").arg(button->text()));
+    for (QLabel *label : root->findChildren<QLabel *>())
+        if (label->buddy())
+            claim(label, QKeySequence::mnemonic(label->text()), QStringLiteral("label \"%1\"").arg(label->text()));
+    for (QAction *action : root->findChildren<QAction *>())
+        if (action->shortcutContext() != Qt::WidgetShortcut)
+            for (const QKeySequence &key : action->shortcuts())
+                claim(action, key, QStringLiteral("action %1 \"%2\"").arg(action->objectName(), action->text()));
+    for (QShortcut *shortcut : root->findChildren<QShortcut *>())
+        claim(shortcut->parent(), shortcut->key(), QStringLiteral("shortcut %1").arg(shortcut->objectName()));
+    return keys;
+}
+} // namespace
+
+// Qt fires neither of two controls of one window that claim the same key, so
+// each clash is a key that silently does nothing.
+void TestMainWindow::noKeyIsClaimedTwice()
+{
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), {});
+    TMainF &w = f.create();
+    showDocument(f, f.path(QStringLiteral("page.mht")));
+    w.ui().findtextMI->trigger(); // the find dialog exists once it was asked for
+
+    const auto keys = claimedKeys(&w);
+    QList<QWidget *> windows{&w};
+    for (QDialog *dialog : w.findChildren<QDialog *>())
+        windows << dialog;
+    QVERIFY2(windows.size() >= 4, "the main window, the location chooser, the Save-to and the find dialog");
+    QStringList clashes;
+    for (QWidget *window : windows) {
+        QMap<QKeySequence, QStringList> owners;
+        for (const auto &[key, what] : keys.values(window))
+            owners[key] << what;
+        for (auto it = owners.cbegin(); it != owners.cend(); ++it)
+            if (it.value().size() > 1)
+                clashes << window->objectName() + QStringLiteral(": ") + it.key().toString() + QStringLiteral(" ") +
+                               it.value().join(QStringLiteral(", "));
+    }
+    QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join(QLatin1Char('\n'))));
+
+    // Alt+E opens the Edit menu, whose "Edit mo&de" is the way to the mode by keyboard.
+    QVERIFY(w.ui().EmodeB->shortcut().isEmpty());
+    QCOMPARE(w.ui().EmodeB->text(), QStringLiteral("&Edit mode"));
 }
 
 QTEST_MAIN(TestMainWindow)
