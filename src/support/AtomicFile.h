@@ -14,9 +14,6 @@ class AtomicFile
 public:
     explicit AtomicFile(const QString &path) : m_file(path) {}
 
-    // The file's name for messages, as given.
-    QString path() const { return m_file.fileName(); }
-
     bool open();
     // All or nothing: false (and the file will not be committed) when fewer
     // bytes were taken than given.
