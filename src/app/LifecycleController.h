@@ -43,8 +43,7 @@ public:
     // The first activation: opens the command-line file, the best-practice
     // page on the first run or the home page, then switches to surf mode.
     void FormActivate(const QStringList &arguments);
-    // Writes every setting; throws when the file cannot be written, which
-    // abandons the close.
+    // Writes every setting; throws when the file cannot be written.
     void FormClose();
     void ExitMIClick();
 

@@ -57,5 +57,6 @@ void SettingsFile::write(AppState &s) const
     ini.WriteBool(Save, QStringLiteral("Use selection for filename"), s.UseSelectionForFilename);
     ini.WriteBool(Save, QStringLiteral("Prepend filename"), s.PrependFilename);
     if (!ini.save())
-        throw std::runtime_error(QStringLiteral("Unable to write to %1").arg(m_path).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("Unable to write to %1\n%2").arg(m_path, ini.errorString()).toStdString());
 }

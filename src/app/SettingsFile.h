@@ -18,7 +18,8 @@ public:
     // stored (the caller applies the documents-folder fallback).
     void read(AppState &state) const;
     // Writes every key; throws std::runtime_error "Unable to write to " + path
-    // when the file cannot be written (the old file then stays as it was).
+    // and the reason on a second line when the file cannot be written (the
+    // old file then stays as it was).
     void write(AppState &state) const;
 
 private:

@@ -202,10 +202,11 @@ void TMainF::closeEvent(QCloseEvent *event)
 {
     try {
         m_lifecycle->FormClose();
-        event->accept();
     } catch (const std::exception &error) {
-        // The close is abandoned; a later close tries again.
+        // Said once, then the window closes anyway: refusing would leave a
+        // settings file that cannot be written (full disk, read-only file)
+        // with no way out but killing the program, which saves nothing either.
         m_services.dialogs.ShowErrorMsg(QString::fromStdString(error.what()));
-        event->ignore();
     }
+    event->accept();
 }

@@ -136,8 +136,12 @@ QString MhtmlNormalizer::engineReadyPath(const QString &archivePath, const QStri
     QFile file(archivePath);
     if (!file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot open %1: %2").arg(archivePath, file.errorString()));
+    // Unchecked, the engine would show a blank page that still went into the histories.
     if (file.size() > MhtmlReader::DefaultMaxSize)
-        return archivePath; // too large to copy; the engine gets the original
+        return fail(QStringLiteral("%1 is too large to open (%2 bytes; the limit is %3 bytes)")
+                        .arg(archivePath)
+                        .arg(file.size())
+                        .arg(MhtmlReader::DefaultMaxSize));
     const QByteArray raw = file.readAll();
     file.close();
 

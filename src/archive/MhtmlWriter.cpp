@@ -1,10 +1,11 @@
 #include "MhtmlWriter.h"
 
+#include "support/AtomicFile.h"
+
 #include <QBuffer>
 #include <QByteArrayMatcher>
 #include <QLocale>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QUrl>
 
 #include <array>
@@ -371,18 +372,16 @@ QByteArray MhtmlWriter::toBytes(const MhtmlArchive &archive) const
 MhtmlWriteResult MhtmlWriter::writeFile(const MhtmlArchive &archive, const QString &path) const
 {
     MhtmlWriteResult result;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        result.error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return result;
+    AtomicFile file(path);
+    if (file.open()) {
+        result = write(archive, file.device());
+        // Nothing is committed after a failed write; the old file stays.
+        if (result.ok() && !file.commit())
+            result.error = file.errorString();
+    } else {
+        result.error = file.errorString();
     }
-    result = write(archive, file);
-    if (!result.ok()) {
-        file.cancelWriting();
+    if (!result.ok())
         result.error = QStringLiteral("Cannot write %1: %2").arg(path, result.error);
-        return result;
-    }
-    if (!file.commit())
-        result.error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
     return result;
 }

@@ -2,8 +2,9 @@
 
 #include "support/Dialogs.h"
 
+#include "support/AtomicFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
 #include <limits>
@@ -42,14 +43,19 @@ QByteArray encode(const QString &text)
     return text.toUtf8();
 }
 
-// Lines end at CR LF, CR or LF; a final line end does not start another line,
-// so a file written by writeItems() reads back as the same list.
-QStringList readLines(const QString &path)
+std::optional<QByteArray> readBytes(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QString text = decode(file.readAll());
+        return std::nullopt;
+    return file.readAll();
+}
+
+// Lines end at CR LF, CR or LF; a final line end does not start another line,
+// so a file written by writeItems() reads back as the same list.
+QStringList splitLines(const QByteArray &bytes)
+{
+    const QString text = decode(bytes);
     QStringList lines;
     qsizetype start = 0;
     qsizetype i = 0;
@@ -113,26 +119,31 @@ QString HistoryList::filePath(const QString &name) const
     return m_programFolder + QLatin1Char('/') + name;
 }
 
-int HistoryList::readNumber(const QString &name, int fallback)
+int HistoryList::readNumber(const QString &name, int fallback, int limit)
 {
     const QString path = filePath(name);
     if (!QFile::exists(path))
         return fallback;
-    const QStringList lines = readLines(path);
+    const QStringList lines = splitLines(readBytes(path).value_or(QByteArray()));
     bool ok = false;
     const int value = lines.isEmpty() ? 0 : lines.first().trimmed().toInt(&ok);
-    if (!ok) {
+    // A negative maximum would silently stop the list from recording: it is
+    // as unusable as no number at all.
+    if (!ok || value < 0) {
         m_dialogs.ShowWarningMsg(QStringLiteral("Invalid number in ") + name);
         return fallback;
     }
-    return value;
+    // Beyond what the menu lets the user set, a long list would be shown in
+    // full and could stall start-up.
+    return std::min(value, limit);
 }
 
 void HistoryList::LoadHistory()
 {
-    setMaxhist(readNumber(m_maxhistname, DefaultMaxhist));
-    setMaxitemlen(readNumber(m_maxitemlenname, DefaultMaxitemlen));
-    m_items = readLines(historyPath());
+    setMaxhist(readNumber(m_maxhistname, DefaultMaxhist, MaxhistLimit));
+    setMaxitemlen(readNumber(m_maxitemlenname, DefaultMaxitemlen, MaxitemlenLimit));
+    m_onDisk = readBytes(historyPath());
+    m_items = splitLines(m_onDisk.value_or(QByteArray()));
     Rebuild();
 }
 
@@ -252,22 +263,27 @@ void HistoryList::SetMaxItemLen()
 
 bool HistoryList::writeMaxFile(const QString &path, int value)
 {
-    QSaveFile file(path);
-    const bool ok =
-        file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(value) + "\r\n") >= 0 && file.commit();
-    if (!ok)
-        m_dialogs.ShowErrorMsg(QStringLiteral("Unable to save max history file ") + path + QStringLiteral("!!"));
-    return ok;
+    const QString error = WriteFileAtomically(path, QByteArray::number(value) + "\r\n");
+    if (!error.isEmpty())
+        m_dialogs.ShowErrorMsg(QStringLiteral("Unable to save max history file ") + path + QStringLiteral("!!\n") +
+                               error);
+    return error.isEmpty();
 }
 
-bool HistoryList::writeItems()
+QString HistoryList::writeItems()
 {
     QString text;
     for (const QString &item : std::as_const(m_items))
         text += item + QLatin1String("\r\n");
     const QByteArray bytes = encode(text);
-    QSaveFile file(historyPath());
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    // A file that already holds these bytes is not written again: start-up
+    // and unchanged lists then touch nothing, even on a full disk.
+    if (m_onDisk == bytes)
+        return {};
+    const QString error = WriteFileAtomically(historyPath(), bytes);
+    if (error.isEmpty())
+        m_onDisk = bytes;
+    return error;
 }
 
 bool HistoryList::Rebuild()
@@ -278,8 +294,10 @@ bool HistoryList::Rebuild()
         m_rebuildHandler(shown);
     if (overLong)
         m_dialogs.ShowMsg(QStringLiteral("count > maxhist??"));
-    if (writeItems())
+    const QString error = writeItems();
+    if (error.isEmpty())
         return true;
-    m_dialogs.ShowErrorMsg(QStringLiteral("Unable to save history file ") + historyPath() + QStringLiteral("!!"));
+    m_dialogs.ShowErrorMsg(QStringLiteral("Unable to save history file ") + historyPath() + QStringLiteral("!!\n") +
+                           error);
     return false;
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 class Dialogs;
 
@@ -54,8 +55,9 @@ public:
 
     void setRebuildHandler(RebuildHandler handler) { m_rebuildHandler = std::move(handler); }
 
-    // Reads the max files (a bad number warns and falls back to the default, a
-    // missing file silently) and every line of the items file, then rebuilds.
+    // Reads the max files (a bad or negative number warns and falls back to
+    // the default, a missing file silently, a number above the menu's limit
+    // gives the limit) and every line of the items file, then rebuilds.
     void LoadHistory();
     // Puts text at the top. An item equal to it when only ASCII letters are
     // lowered is replaced; otherwise the oldest item beyond maxhist is dropped.
@@ -80,11 +82,14 @@ public:
 
 private:
     QString filePath(const QString &name) const;
-    int readNumber(const QString &name, int fallback);
+    // A missing file gives fallback; a bad or negative number warns and gives
+    // fallback; a larger one than limit gives limit.
+    int readNumber(const QString &name, int fallback, int limit);
     // False when the user cancelled or typed a bad or out-of-range number.
     bool askNumber(const QString &caption, const QString &prompt, int current, int limit, int &value);
     bool writeMaxFile(const QString &path, int value);
-    bool writeItems();
+    // Empty on success, otherwise the reason.
+    QString writeItems();
 
     Dialogs &m_dialogs;
     QString m_programFolder;
@@ -94,5 +99,7 @@ private:
     QString m_maxhistname = QStringLiteral("max.his");
     QString m_maxitemlenname = QStringLiteral("maxlen.his");
     QStringList m_items;
+    // The items file's bytes as last read or written; none when unknown.
+    std::optional<QByteArray> m_onDisk;
     RebuildHandler m_rebuildHandler;
 };

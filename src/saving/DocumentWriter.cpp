@@ -4,11 +4,11 @@
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
 #include "browser/Browser.h"
+#include "support/AtomicFile.h"
 #include "support/Dialogs.h"
 #include "support/FileUtils.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <stdexcept>
 
@@ -46,10 +46,9 @@ bool DocumentWriter::SaveDocAsHtml(const QString &fileName)
         m_dialogs.ShowMsg(QStringLiteral("SaveAs HTML fail!"));
         return false;
     }
-    QSaveFile file(fileName);
-    const QByteArray bytes = MhtmlComposer::utf8Html(html);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_dialogs.ShowMsg(QStringLiteral("SaveAs HTML fail!"));
+    const QString error = WriteFileAtomically(fileName, MhtmlComposer::utf8Html(html));
+    if (!error.isEmpty()) {
+        m_dialogs.ShowMsg(QStringLiteral("SaveAs HTML fail!\n") + fileName + QStringLiteral(": ") + error);
         return false;
     }
     return true;

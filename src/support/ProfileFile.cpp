@@ -1,7 +1,9 @@
 #include "support/ProfileFile.h"
 
+#include "support/AtomicFile.h"
+
 #include <QFile>
-#include <QSaveFile>
+#include <QStringDecoder>
 
 namespace {
 
@@ -49,6 +51,16 @@ QString singleLine(QString value)
     return value;
 }
 
+// Settings written by other programs or older systems may be in any 8-bit
+// encoding; such a line reads as Latin-1, and its bytes are written back as
+// they were unless the program changes it.
+QString decodeLine(const QByteArray &raw)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = utf8.decode(raw);
+    return utf8.hasError() ? QString::fromLatin1(raw) : text;
+}
+
 } // namespace
 
 ProfileFile::ProfileFile(QString path) : m_path(std::move(path))
@@ -61,22 +73,31 @@ ProfileFile::ProfileFile(QString path) : m_path(std::move(path))
         m_error = file.errorString();
         return;
     }
-    QString text = QString::fromUtf8(file.readAll());
+    QByteArray bytes = file.readAll();
     // Editors on some systems start the file with a byte-order mark.
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    m_lines = text.split(QLatin1Char('\n'));
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        m_bom = bytes.left(3);
+        bytes.remove(0, 3);
+    }
+    QList<QByteArray> raws = bytes.split('\n');
     // A final line break does not start another line.
-    if (!m_lines.isEmpty() && m_lines.last().isEmpty())
-        m_lines.removeLast();
+    if (!raws.isEmpty() && raws.last().isEmpty())
+        raws.removeLast();
+    for (QByteArray &raw : raws) {
+        QByteArray content = raw;
+        if (content.endsWith('\r')) {
+            content.chop(1);
+            m_lineBreak = "\r\n";
+        }
+        m_lines.append(Line{decodeLine(content), std::move(raw)});
+    }
 }
 
 qsizetype ProfileFile::findSection(const QString &section) const
 {
     QString name;
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        if (isSectionHeader(m_lines.at(i), &name) && sameName(name, section.trimmed()))
+        if (isSectionHeader(m_lines.at(i).text, &name) && sameName(name, section.trimmed()))
             return i;
     }
     return -1;
@@ -85,7 +106,7 @@ qsizetype ProfileFile::findSection(const QString &section) const
 qsizetype ProfileFile::sectionEnd(qsizetype sectionLine) const
 {
     qsizetype i = sectionLine + 1;
-    while (i < m_lines.size() && !isSectionHeader(m_lines.at(i)))
+    while (i < m_lines.size() && !isSectionHeader(m_lines.at(i).text))
         ++i;
     return i;
 }
@@ -95,7 +116,7 @@ qsizetype ProfileFile::findKey(qsizetype sectionLine, const QString &key) const
     const qsizetype end = sectionEnd(sectionLine);
     QString name;
     for (qsizetype i = sectionLine + 1; i < end; ++i) {
-        if (splitKeyLine(m_lines.at(i), &name, nullptr) && sameName(name, key.trimmed()))
+        if (splitKeyLine(m_lines.at(i).text, &name, nullptr) && sameName(name, key.trimmed()))
             return i;
     }
     return -1;
@@ -108,7 +129,7 @@ QString ProfileFile::ReadString(const QString &section, const QString &key, cons
     if (sectionLine >= 0) {
         const qsizetype keyLine = findKey(sectionLine, key);
         if (keyLine >= 0)
-            splitKeyLine(m_lines.at(keyLine), nullptr, &value);
+            splitKeyLine(m_lines.at(keyLine).text, nullptr, &value);
     }
     return value.left(ValueBufferSize - 1);
 }
@@ -143,26 +164,29 @@ bool ProfileFile::ReadBool(const QString &section, const QString &key, bool defa
 
 void ProfileFile::WriteString(const QString &section, const QString &key, const QString &value)
 {
-    const QString line = key.trimmed() + QLatin1Char('=') + singleLine(value);
+    const QString stored = singleLine(value);
     const qsizetype sectionLine = findSection(section);
     if (sectionLine < 0) {
-        m_lines << QLatin1Char('[') + section.trimmed() + QLatin1Char(']') << line;
+        m_lines.append(Line{QLatin1Char('[') + section.trimmed() + QLatin1Char(']'), std::nullopt});
+        m_lines.append(Line{key.trimmed() + QLatin1Char('=') + stored, std::nullopt});
         return;
     }
     const qsizetype keyLine = findKey(sectionLine, key);
     if (keyLine >= 0) {
-        // Keep the key as the file spells it.
+        // An unchanged value keeps its line, bytes and spelling included.
         QString existing;
-        splitKeyLine(m_lines.at(keyLine), &existing, nullptr);
-        m_lines[keyLine] = existing + QLatin1Char('=') + singleLine(value);
+        QString current;
+        splitKeyLine(m_lines.at(keyLine).text, &existing, &current);
+        if (current != stored)
+            m_lines[keyLine] = Line{existing + QLatin1Char('=') + stored, std::nullopt};
         return;
     }
     // New keys go after the section's last non-blank line, before any blank
     // lines that separate it from the next section.
     qsizetype insertAt = sectionEnd(sectionLine);
-    while (insertAt > sectionLine + 1 && m_lines.at(insertAt - 1).trimmed().isEmpty())
+    while (insertAt > sectionLine + 1 && m_lines.at(insertAt - 1).text.trimmed().isEmpty())
         --insertAt;
-    m_lines.insert(insertAt, line);
+    m_lines.insert(insertAt, Line{key.trimmed() + QLatin1Char('=') + stored, std::nullopt});
 }
 
 void ProfileFile::WriteInteger(const QString &section, const QString &key, int value)
@@ -177,21 +201,14 @@ void ProfileFile::WriteBool(const QString &section, const QString &key, bool val
 
 bool ProfileFile::save()
 {
-    m_error.clear();
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        m_error = file.errorString();
-        return false;
+    QByteArray bytes = m_bom;
+    for (const Line &line : std::as_const(m_lines)) {
+        // A line read keeps its own line break; new lines follow the file's.
+        if (line.raw)
+            bytes += *line.raw + '\n';
+        else
+            bytes += line.text.toUtf8() + m_lineBreak;
     }
-    QByteArray bytes;
-    for (const QString &line : std::as_const(m_lines)) {
-        bytes += line.toUtf8();
-        bytes += '\n';
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        m_error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    m_error = WriteFileAtomically(m_path, bytes);
+    return m_error.isEmpty();
 }

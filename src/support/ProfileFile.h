@@ -1,14 +1,18 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
+
+#include <optional>
 
 // An INI file with the semantics of the classic private-profile calls:
 // [section] headers, key=value lines, case-insensitive names, values taken as
 // they stand. Open once, read and write many keys in memory, then save();
 // save() writes atomically and says whether it worked, so the caller can
 // report "Unable to write to " + path(). Lines it does not understand
-// (comments, blank lines) are kept in place.
+// (comments, blank lines) and lines it does not change are written back
+// byte for byte, whatever their encoding.
 class ProfileFile
 {
 public:
@@ -49,8 +53,18 @@ private:
     // One past the last line of the section starting at sectionLine.
     qsizetype sectionEnd(qsizetype sectionLine) const;
 
+    struct Line
+    {
+        QString text;
+        // The bytes read from the file (without the line break); none for a
+        // line the program wrote.
+        std::optional<QByteArray> raw;
+    };
+
     QString m_path;
-    QStringList m_lines;
+    QByteArray m_bom;
+    QByteArray m_lineBreak = "\n";
+    QList<Line> m_lines;
     bool m_readOk = true;
     QString m_error;
 };

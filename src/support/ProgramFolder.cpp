@@ -64,6 +64,11 @@ QString ProgramFolder::resolve()
     if (!m_homeOverride.isEmpty()) {
         const QString home = clean(m_homeOverride);
         QDir().mkpath(home);
+        // A fresh home gets the shipped pages, so the first run can show the
+        // best-practice page; a home in use is left exactly as it is.
+        if (QDir(home).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot) &&
+            home != clean(m_executableFolder))
+            seed(home);
         return home;
     }
     const QString exeFolder = clean(m_executableFolder);

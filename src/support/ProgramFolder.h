@@ -7,7 +7,8 @@
 // Finds the folder that holds the settings file, the history files and the
 // shipped pages. A build tree or a portable copy keeps everything beside the
 // executable; an installed copy, whose folder is read-only, works in the
-// user's data folder instead, seeded with the shipped pages.
+// user's data folder instead, seeded with the shipped pages. QUILLET_HOME
+// names the folder outright; an empty one is seeded too.
 class ProgramFolder
 {
 public:
@@ -23,12 +24,12 @@ public:
     static ProgramFolder fromEnvironment();
 
     // The resolved folder, without a trailing "/" (the root stays "/"). The
-    // first call creates the folder when needed and seeds a fallback folder.
+    // first call creates the folder when needed and seeds a fallback or empty home folder.
     QString path();
     // path() + "/" + name.
     QString filePath(const QString &name);
 
-    // Shipped files copied into a fallback folder so far (for reporting).
+    // Shipped files copied into a fallback or empty home folder so far (for reporting).
     QStringList seededFiles() const { return m_seeded; }
 
     // The shipped data files, by name pattern.

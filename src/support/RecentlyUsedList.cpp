@@ -1,7 +1,8 @@
 #include "support/RecentlyUsedList.h"
 
+#include "support/AtomicFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -109,8 +110,7 @@ bool RecentlyUsedList::add(const QString &path, const QString &mimeType, const Q
     writer.writeEndElement(); // xbel
     writer.writeEndDocument();
 
-    QSaveFile file(m_filePath);
-    return file.open(QIODevice::WriteOnly) && file.write(out) == out.size() && file.commit();
+    return WriteFileAtomically(m_filePath, out).isEmpty();
 }
 
 QString RecentlyUsedList::newest() const

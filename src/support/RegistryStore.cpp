@@ -1,7 +1,8 @@
 #include "support/RegistryStore.h"
 
+#include "support/AtomicFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -185,13 +186,8 @@ bool RegistryStore::save()
             out += '\n';
         }
     }
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
-        m_error = file.errorString();
-        return false;
-    }
-    m_error.clear();
-    return true;
+    m_error = WriteFileAtomically(m_filePath, out);
+    return m_error.isEmpty();
 }
 
 bool RegistryStore::keyExists(RegRoot root, const QString &key)

@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "MainWindowFixture.h"
 #include "app/ModeController.h"
 #include "history/TMYcustomhistory.h"
@@ -18,6 +19,8 @@
 #include <QToolBar>
 #include <QtTest>
 
+#include <optional>
+
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -25,7 +28,9 @@ private Q_SLOTS:
     void firstRunThenSecondRun();
     void settingsValues_data();
     void settingsValues();
-    void unwritableSettingsKeepRunning();
+    void unwritableSettingsSayOnceThenClose_data();
+    void unwritableSettingsSayOnceThenClose();
+    void settingsKeepBytesTheyDoNotChange();
     void exitQuestion_data();
     void exitQuestion();
     void commandLineFileGoesToHistories();
@@ -43,6 +48,12 @@ private Q_SLOTS:
 };
 
 namespace {
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 QString readFile(const QString &path)
 {
     QFile file(path);
@@ -148,18 +159,86 @@ void TestMainWindow::settingsValues()
     QVERIFY2(written.contains(expectWritten), qPrintable(written));
 }
 
-void TestMainWindow::unwritableSettingsKeepRunning()
+void TestMainWindow::unwritableSettingsSayOnceThenClose_data()
 {
-    MainWindowFixture f;
+    QTest::addColumn<bool>("fullDisk");
     // A folder in the settings file's place can be neither read nor replaced.
+    QTest::newRow("folder in its place") << false;
+    // Every file of the program folder is kept as it was.
+    QTest::newRow("full disk") << true;
+}
+
+void TestMainWindow::unwritableSettingsSayOnceThenClose()
+{
+    QFETCH(bool, fullDisk);
+    MainWindowFixture f;
     const QString ini = f.path(QStringLiteral("quillet.ini"));
-    QVERIFY(QDir().mkdir(ini));
+    const QString history = f.path(QStringLiteral("webfiles.his"));
+    const QByteArray settings("[Edit]\r\nRed=300\r\n");
+    const QByteArray items("/a.mht\r\n/b.mht\r\n");
+    if (fullDisk) {
+        writeFile(ini, settings);
+        writeFile(history, items);
+    } else {
+        QVERIFY(QDir().mkdir(ini));
+    }
+    std::optional<FileSizeLimit> full;
+    if (fullDisk) {
+        full.emplace(4);
+        if (!full->active())
+            QSKIP("no file size limit on this system");
+    }
     f.create();
     f.window->show();
-    QVERIFY(!f.window->close());
-    QVERIFY(f.window->isVisible());
-    QCOMPARE(f.dialogs.lastText(), QStringLiteral("Unable to write to ") + ini);
+    // Loading unchanged lists writes nothing, so start-up has nothing to report.
+    if (fullDisk)
+        QVERIFY2(f.dialogs.shown.isEmpty(), qPrintable(f.dialogs.texts().join(u'|')));
+    f.dialogs.shown.clear();
+    // Escape, the Exit command's shortcut.
+    f.window->ui().ExitMI->trigger();
+    full.reset();
+
+    QVERIFY(!f.window->isVisible());
+    QCOMPARE(f.dialogs.shown.size(), 1);
     QCOMPARE(f.dialogs.shown.last().kind, Dialogs::Kind::Error);
+    const QString text = f.dialogs.lastText();
+    // The documented text, then the reason.
+    QVERIFY2(text.startsWith(QStringLiteral("Unable to write to ") + ini + QLatin1Char('\n')) &&
+                 text.size() > ini.size() + 20,
+             qPrintable(text));
+    if (fullDisk) {
+        QCOMPARE(readBytes(ini), settings);
+        QCOMPARE(readBytes(history), items);
+    }
+}
+
+void TestMainWindow::settingsKeepBytesTheyDoNotChange()
+{
+    MainWindowFixture f;
+    const QString ini = f.path(QStringLiteral("quillet.ini"));
+    // Values another program wrote in its own 8-bit encoding, a comment and
+    // odd spacing: the program changes none of them, so none may change.
+    const QByteArray bytes = "; written elsewhere\r\n"
+                             "[General]\r\nSuppress scripts=1\r\n"
+                             "[Location]\r\nSave = /data/caf\xe9 notes\r\n"
+                             "[Edit]\r\nAuto mode=0\r\nMHT only edit=1\r\nRed=255\r\nGreen=0\r\nBlue=0\r\n"
+                             "[Shell]\r\nRegister MHT files=0\r\nLaunch from IE=1\r\n"
+                             "[Registry]\r\nBkp-dotmht-def=Fichier \xab\xa0MHT\xa0\xbb\r\n"
+                             "Bkp-dotmht-cont=\r\nBkp-icon-def=\r\nBkp-open-def=\xe7\xa8 \xc3\xa9t\xc3\xa9\r\n"
+                             "[Save]\r\nUse selection for filename=1\r\nPrepend filename=0\r\n";
+    writeFile(ini, bytes);
+    f.create();
+    QCOMPARE(f.window->state().DefaultSaveFolder, QStringLiteral("/data/caf\u00e9 notes"));
+    QVERIFY(f.window->close());
+    QCOMPARE(readBytes(ini), bytes);
+
+    // A value the program changes is written anew; the rest stays.
+    f.create();
+    f.window->state().MarkColor = 0x0000FF00;
+    QVERIFY(f.window->close());
+    QByteArray changed = bytes;
+    changed.replace("Red=255\r\nGreen=0\r\n", "Red=0\r\nGreen=255\r\n");
+    QCOMPARE(readBytes(ini), changed);
 }
 
 void TestMainWindow::exitQuestion_data()

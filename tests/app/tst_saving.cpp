@@ -1,9 +1,11 @@
 #include "FakeSaveToChooser.h"
+#include "FileSizeLimit.h"
 #include "MainWindowFixture.h"
+#include "app/CommandGuard.h"
 #include "app/ModeController.h"
+#include "archive/MhtmlReader.h"
 #include "history/TMYcustomhistory.h"
 #include "marking/TMyStatusBar.h"
-#include "archive/MhtmlReader.h"
 #include "saving/SaveController.h"
 #include "support/DateUtils.h"
 
@@ -17,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace {
 QByteArray readBytes(const QString &path)
@@ -120,8 +123,8 @@ private Q_SLOTS:
     void saveWritesTheTarget_data();
     void saveWritesTheTarget();
     void saveOfUntitledPageAsksForName();
-    void failedHtmlWriteIsNotASave_data();
-    void failedHtmlWriteIsNotASave();
+    void failedWriteIsNotASave_data();
+    void failedWriteIsNotASave();
     void saveAsProposesTitle_data();
     void saveAsProposesTitle();
     void saveAsWritesAndReopens();
@@ -225,43 +228,71 @@ void TestSaving::saveOfUntitledPageAsksForName()
     QCOMPARE(statusText(f), QStringLiteral("Please do not save to the temporary filename containing \"untitled\""));
 }
 
-void TestSaving::failedHtmlWriteIsNotASave_data()
+void TestSaving::failedWriteIsNotASave_data()
 {
-    QTest::addColumn<bool>("engineFails");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("message"); // the first line; the reason follows
 
-    QTest::newRow("document cannot be read") << true << "SaveAs HTML fail!";
-    QTest::newRow("folder of the open file is gone") << false << "SaveAs HTML fail!";
+    QTest::newRow("document cannot be read") << "page.html"
+                                             << "engine"
+                                             << "SaveAs HTML fail!";
+    QTest::newRow("folder of the open file is gone") << "page.html"
+                                                     << "folder"
+                                                     << "SaveAs HTML fail!";
+    QTest::newRow("html on a full disk") << "page.html"
+                                         << "full"
+                                         << "SaveAs HTML fail!";
+    // The short write that used to leave an empty archive behind.
+    QTest::newRow("archive on a full disk") << "page.mht"
+                                            << "full"
+                                            << "Cannot write %1: ";
 }
 
-void TestSaving::failedHtmlWriteIsNotASave()
+void TestSaving::failedWriteIsNotASave()
 {
-    QFETCH(bool, engineFails);
+    QFETCH(QString, file);
+    QFETCH(QString, failure);
     QFETCH(QString, message);
 
     SavingFixture f;
     const QString folder = f.path(QStringLiteral("html"));
     QVERIFY(QDir().mkpath(folder));
-    const QString target = folder + QStringLiteral("/page.html");
-    QVERIFY(writeBytes(target, "<html><body>old</body></html>"));
-    f.showPage(target, target);
-    f.browser.html = QStringLiteral("<html><body>changed</body></html>");
-    if (engineFails)
-        f.browser.failNext = QStringLiteral("engine gone");
+    const QString target = folder + QLatin1Char('/') + file;
+    if (file.endsWith(QStringLiteral(".mht")))
+        QVERIFY(QFile::copy(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht"), target));
     else
+        QVERIFY(writeBytes(target, "<html><body>old</body></html>"));
+    const QByteArray original = readBytes(target);
+    f.showPage(target, target);
+    f.browser.html = QStringLiteral("<html><body>changed, and marked at length</body></html>");
+    if (failure == QStringLiteral("engine"))
+        f.browser.failNext = QStringLiteral("engine gone");
+    else if (failure == QStringLiteral("folder"))
         QVERIFY(QDir(folder).removeRecursively());
     f.window->modes().SetSaveEnabled(true);
     f.window->ui().StB1->ShowStatusText(QStringLiteral("before"));
 
-    f.saving->SaveMIClick();
+    std::optional<FileSizeLimit> full;
+    if (failure == QStringLiteral("full")) {
+        full.emplace(16);
+        if (!full->active())
+            QSKIP("no file size limit on this system");
+    }
+    // As the Ctrl+S chord runs it: an error the flow throws is shown.
+    runGuarded(f.dialogs, [&] { f.saving->SaveMIClick(); });
+    full.reset();
 
-    QCOMPARE(f.dialogs.texts(), QStringList{message});
+    QCOMPARE(f.dialogs.shown.size(), 1);
+    QVERIFY2(f.dialogs.lastText().startsWith(message.arg(target)), qPrintable(f.dialogs.lastText()));
     QCOMPARE(statusText(f), QStringLiteral("before"));
     QVERIFY(f.window->ui().SaveMI->isEnabled());
     QVERIFY(f.window->histories().allH->histlist().isEmpty());
     QVERIFY(f.window->state().LastDocSnapshot != QStringLiteral("justsaved"));
-    if (engineFails)
-        QCOMPARE(readBytes(target), QByteArray("<html><body>old</body></html>"));
+    if (failure != QStringLiteral("folder")) {
+        QCOMPARE(readBytes(target), original);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{file});
+    }
 }
 
 void TestSaving::saveAsProposesTitle_data()

@@ -77,6 +77,20 @@ private Q_SLOTS:
         QCOMPARE(QDir(cache).entryList(QDir::Files).size(), 1);
     }
 
+    void tooLargeToCheckIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString huge = dir.filePath(QStringLiteral("huge.mht"));
+        QFile f(huge);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        // Sparse: no disk space is taken.
+        QVERIFY(f.resize(MhtmlReader::DefaultMaxSize + 1));
+        f.close();
+        QString message;
+        QCOMPARE(MhtmlNormalizer::engineReadyPath(huge, dir.filePath(QStringLiteral("cache")), &message), huge);
+        QVERIFY2(message.startsWith(huge + QStringLiteral(" is too large to open")), qPrintable(message));
+    }
+
     void fileLocationsStayConsistent()
     {
         MhtmlReadResult read = MhtmlReader().readFile(data("local-lf.mht"));

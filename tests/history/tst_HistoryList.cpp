@@ -1,4 +1,5 @@
 #include "FakeDialogs.h"
+#include "FileSizeLimit.h"
 #include "history/HistoryList.h"
 
 #include <QFile>
@@ -193,11 +194,16 @@ private Q_SLOTS:
 
         QTest::newRow("max items") << false << QByteArray("5\r\n") << 5 << QString();
         QTest::newRow("further lines ignored") << false << QByteArray("7\nxyz\n") << 7 << QString();
-        QTest::newRow("above the menu's range") << false << QByteArray("150") << 150 << QString();
-        QTest::newRow("negative counts as 0") << false << QByteArray("-3\r\n") << 0 << QString();
+        QTest::newRow("above the menu's range is cut to it") << false << QByteArray("150") << 100 << QString();
+        QTest::newRow("huge") << false << QByteArray("2000000000") << 100 << QString();
+        QTest::newRow("negative is no maximum")
+            << false << QByteArray("-3\r\n") << 10 << u"Invalid number in webmax.his"_s;
         QTest::newRow("empty max items") << false << QByteArray() << 10 << u"Invalid number in webmax.his"_s;
         QTest::newRow("text max items") << false << QByteArray("ten\r\n") << 10 << u"Invalid number in webmax.his"_s;
         QTest::newRow("max length") << true << QByteArray("40\r\n") << 40 << QString();
+        QTest::newRow("max length above the range") << true << QByteArray("60000") << 10000 << QString();
+        QTest::newRow("negative max length")
+            << true << QByteArray("-1") << 2000 << u"Invalid number in webmaxlen.his"_s;
         QTest::newRow("bad max length") << true << QByteArray("\r\n40") << 2000 << u"Invalid number in webmaxlen.his"_s;
     }
 
@@ -391,6 +397,26 @@ private Q_SLOTS:
             QCOMPARE(box.kind, box.text.startsWith(u"count"_s) ? Dialogs::Kind::Plain : Dialogs::Kind::Error);
     }
 
+    void fullDiskKeepsItemsFile()
+    {
+        auto list = makeList();
+        const QByteArray stored = crlfLines({u"/a.mht"_s, u"/b.mht"_s});
+        writeBytes(list->historyPath(), stored);
+        FileSizeLimit full(8);
+        if (!full.active())
+            QSKIP("no file size limit on this system");
+        // Loading an unchanged list writes nothing, so it cannot fail.
+        list->LoadHistory();
+        QVERIFY(m_dialogs.shown.isEmpty());
+
+        list->AddItem(u"/c.mht"_s);
+        QCOMPARE(list->histlist().first(), u"/c.mht"_s);
+        QCOMPARE(m_dialogs.shown.size(), 1);
+        QVERIFY2(m_dialogs.lastText().startsWith(u"Unable to save history file "_s + list->historyPath() + u"!!\n"_s),
+                 qPrintable(m_dialogs.lastText()));
+        QCOMPARE(readBytes(list->historyPath()), stored);
+    }
+
     void unwritableFolder()
     {
         // A program folder that cannot be written: the user is told, nothing is lost in memory.
@@ -403,8 +429,10 @@ private Q_SLOTS:
         m_dialogs.inputs.enqueue(u"5"_s);
         list.SetMaxHistItems();
         QCOMPARE(list.maxhist(), 5);
-        QCOMPARE(m_dialogs.lastText(),
-                 u"Unable to save max history file "_s + m_dir->filePath(u"missing/max.his"_s) + u"!!"_s);
+        // The documented text, then the reason.
+        QVERIFY2(m_dialogs.lastText().startsWith(u"Unable to save max history file "_s +
+                                                 m_dir->filePath(u"missing/max.his"_s) + u"!!\n"_s),
+                 qPrintable(m_dialogs.lastText()));
     }
 };
 

@@ -80,6 +80,35 @@ private Q_SLOTS:
         QCOMPARE(kept.readAll(), QByteArray("edited"));
         QVERIFY(!QFile::exists(data + QStringLiteral("/quillet")));
     }
+
+    void emptyHomeIsSeeded_data()
+    {
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("seeded");
+        QTest::newRow("not there yet") << QStringList() << QStringList{QStringLiteral("bestpractice.htm")};
+        QTest::newRow("empty") << QStringList{QStringLiteral(".")} << QStringList{QStringLiteral("bestpractice.htm")};
+        // A home in use is the user's: nothing is added to it.
+        QTest::newRow("in use") << QStringList{QStringLiteral("quillet.ini")} << QStringList();
+    }
+    void emptyHomeIsSeeded()
+    {
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, seeded);
+        QTemporaryDir root;
+        const QString exe = root.filePath(QStringLiteral("exe"));
+        const QString home = root.filePath(QStringLiteral("home"));
+        QVERIFY(QDir().mkpath(exe));
+        touch(exe + QStringLiteral("/bestpractice.htm"), "shipped");
+        for (const QString &name : present) {
+            QVERIFY(QDir().mkpath(home));
+            if (name != QStringLiteral("."))
+                touch(home + QLatin1Char('/') + name);
+        }
+        ProgramFolder folder(exe, home, root.filePath(QStringLiteral("data")));
+        QCOMPARE(folder.path(), home);
+        QCOMPARE(folder.seededFiles(), seeded);
+        QCOMPARE(QFile::exists(home + QStringLiteral("/bestpractice.htm")), !seeded.isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProgramFolder)

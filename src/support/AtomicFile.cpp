@@ -1,0 +1,70 @@
+#include "support/AtomicFile.h"
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#endif
+
+bool AtomicFile::fail(const QString &reason)
+{
+    if (!m_failed) {
+        m_failed = true;
+        m_error = reason.isEmpty() ? QStringLiteral("Unknown error") : reason;
+    }
+    if (m_file.isOpen())
+        m_file.cancelWriting();
+    return false;
+}
+
+bool AtomicFile::open()
+{
+    m_failed = false;
+    m_error.clear();
+    if (!m_file.open(QIODevice::WriteOnly))
+        return fail(m_file.errorString());
+    return true;
+}
+
+bool AtomicFile::write(const char *data, qsizetype size)
+{
+    if (m_failed)
+        return false;
+    if (m_file.write(data, size) != size)
+        return fail(m_file.errorString());
+    return true;
+}
+
+bool AtomicFile::commit()
+{
+    if (m_failed)
+        return false;
+    if (!m_file.isOpen())
+        return fail(QStringLiteral("The file was not opened for writing"));
+    // A streaming writer may have ignored a failed write; QSaveFile remembers it.
+    if (m_file.error() != QFileDevice::NoError)
+        return fail(m_file.errorString());
+    // The bytes still in Qt's buffer: the write that fails on a full disk.
+    if (!m_file.flush())
+        return fail(m_file.errorString());
+#ifdef Q_OS_UNIX
+    // Some file systems (network, quota) report a lost write only when the
+    // data is synced; commit() would ignore that.
+    if (::fsync(m_file.handle()) != 0 && errno != EINVAL && errno != EROFS)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+#endif
+    if (!m_file.commit()) {
+        m_failed = true;
+        m_error = m_file.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString WriteFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    AtomicFile file(path);
+    if (file.open() && file.write(bytes) && file.commit())
+        return {};
+    return file.errorString();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSaveFile>
+#include <QString>
+
+// The one way a user's file is written: into a temporary file beside it that
+// replaces the old file only once every byte has reached the disk. QSaveFile
+// alone is not enough: on Qt 6.4 commit() reports success when buffered bytes
+// fail only at the final flush (a full disk), and the empty temporary file
+// then replaces the original.
+class AtomicFile
+{
+public:
+    explicit AtomicFile(const QString &path) : m_file(path) {}
+
+    bool open();
+    // All or nothing: false (and the file will not be committed) when fewer
+    // bytes were taken than given.
+    bool write(const char *data, qsizetype size);
+    bool write(const QByteArray &bytes) { return write(bytes.constData(), bytes.size()); }
+    // For writers that stream into a device. Whatever they write is checked
+    // at commit(), so a failed write there is never missed.
+    QIODevice &device() { return m_file; }
+
+    // Flushes and syncs, then renames into place. On any failure so far the
+    // old file stays as it was and errorString() says why. A file never
+    // committed is dropped when the object goes.
+    bool commit();
+    QString errorString() const { return m_error; }
+
+private:
+    bool fail(const QString &reason);
+
+    QSaveFile m_file;
+    QString m_error;
+    bool m_failed = false;
+};
+
+// Writes bytes to path through AtomicFile. Empty on success, otherwise the
+// reason; the old file is then as it was.
+QString WriteFileAtomically(const QString &path, const QByteArray &bytes);
