@@ -140,10 +140,8 @@ QString MainWindowEngineTest::paragraphHtml()
 void MainWindowEngineTest::opensTheCommandLineArchive()
 {
     const QStringList foldersBefore = m_window->histories().MoveH->histlist();
-    QSignalSpy complete(m_browser.get(), &Browser::DocumentComplete);
     m_window->FormActivate({QStringLiteral("quillet"), m_archive});
-    QVERIFY(complete.wait(15000));
-    QTRY_COMPARE(m_browser->ReadyState(), 4);
+    QTRY_COMPARE_WITH_TIMEOUT(m_browser->ReadyState(), 4, 15000);
 
     QCOMPARE(m_browser->LocationName(), m_archive);
     QTRY_COMPARE(m_window->ui().URLs->text(), m_archive);
@@ -152,6 +150,20 @@ void MainWindowEngineTest::opensTheCommandLineArchive()
         QCOMPARE(list->histlist().value(0), m_archive);
     QCOMPARE(lists.MoveH->histlist(), foldersBefore);
     QVERIFY(m_window->state().SurfMode);
+
+    // Nothing was changed: Save stays off, in surf mode and through edit mode
+    // and its change detector's ticks, so neither switch nor Exit asks.
+    const MainUi &ui = m_window->ui();
+    QVERIFY(!ui.SaveMI->isEnabled());
+    m_dialogs.shown.clear();
+    m_window->modes().editmodetoggle();
+    QVERIFY(!m_window->state().SurfMode);
+    QSignalSpy ticks(ui.Timer1, &QTimer::timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 2, 10000);
+    QVERIFY(!ui.SaveMI->isEnabled());
+    m_window->modes().editmodetoggle();
+    QVERIFY(m_window->state().SurfMode);
+    QVERIFY(m_dialogs.shown.isEmpty());
 }
 
 void MainWindowEngineTest::hoveringALinkShowsItsAddress()
