@@ -80,6 +80,24 @@ private Q_SLOTS:
         QCOMPARE(kept.readAll(), QByteArray("edited"));
         QVERIFY(!QFile::exists(data + QStringLiteral("/quillet")));
     }
+
+    void installedCopyWorksInTheUserFolder()
+    {
+        // As root even /usr/bin is writable; the layout decides.
+        QTemporaryDir root;
+        const QString bin = root.filePath(QStringLiteral("usr/bin"));
+        const QString shared = root.filePath(QStringLiteral("usr/share/quillet"));
+        const QString data = root.filePath(QStringLiteral("home/data"));
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(QDir().mkpath(shared));
+        touch(shared + QStringLiteral("/bestpractice.htm"), "shipped");
+        touch(bin + QStringLiteral("/quillet"), "program");
+
+        ProgramFolder folder(bin, QString(), data, [](const QString &) { return true; });
+        QCOMPARE(folder.path(), data);
+        QCOMPARE(folder.seededFiles(), QStringList{QStringLiteral("bestpractice.htm")});
+        QVERIFY(!QFile::exists(bin + QStringLiteral("/bestpractice.htm")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProgramFolder)
