@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QThread>
+#include <algorithm>
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
@@ -80,6 +81,13 @@ QString GioDesktopAssociation::iconPath() const
 
 QString GioDesktopAssociation::execLine(const QString &programPath)
 {
+    // A plain path stays unquoted: xdg-utils takes the first word of Exec as
+    // it stands when it checks that the program exists.
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    const bool plain =
+        std::none_of(programPath.begin(), programPath.end(), [](QChar c) { return reserved.contains(c); });
+    if (plain)
+        return QString(programPath).replace(u'%', QStringLiteral("%%")) + QStringLiteral(" %f");
     // Inside a quoted argument ", `, $ and \ take a backslash; the key file's
     // own string escaping then doubles every backslash once more.
     QString quoted;

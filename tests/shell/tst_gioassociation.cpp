@@ -11,14 +11,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// The option's controller over a registry store in root, for the program's
-// stand-in there.
+// The option's controller over a registry store in root, for a stand-in of
+// the program there.
 struct Switch
 {
-    Switch(const QString &root, DesktopAssociation &association)
+    Switch(const QString &root, const QString &program, DesktopAssociation &association)
         : registry(root + QStringLiteral("registry.ini")), controller(state, item, registry, dialogs, association)
     {
-        state.ExeName = root + QStringLiteral("my $apps/quillet");
+        state.ExeName = root + program;
     }
 
     RegistryStore registry;
@@ -99,9 +99,9 @@ private Q_SLOTS:
                       " %f\nMimeType=application/x-mimearchive;\n");
         writeFile(QStringLiteral("config/mimeapps.list"),
                   "[Default Applications]\napplication/x-mimearchive=viewer.desktop\n");
-        // The program's stand-in lies in a folder with a space and a dollar.
-        writeFile(QStringLiteral("my $apps/quillet"),
-                  "#!/bin/sh\nprintf '%s\\n' \"$1\" > \"$(dirname \"$0\")/opened.txt\"\n", true);
+        // Stand-ins of the program, one in a folder with a space and a dollar.
+        for (const QString &program : {QStringLiteral("bin/quillet"), QStringLiteral("my $apps/quillet")})
+            writeFile(program, "#!/bin/sh\nprintf '%s\\n' \"$1\" > \"$(dirname \"$0\")/opened.txt\"\n", true);
         writeFile(QStringLiteral("page.mht"), "MIME-Version: 1.0\r\n\r\n");
     }
 
@@ -109,7 +109,7 @@ private Q_SLOTS:
     {
         GioDesktopAssociation association;
         QCOMPARE(association.entryPath(), path(QStringLiteral("data/applications/quillet.desktop")));
-        Switch option(m_root.path() + u'/', association);
+        Switch option(m_root.path() + u'/', QStringLiteral("bin/quillet"), association);
         AssociationController &controller = option.controller;
         FakeDialogs &dialogs = option.dialogs;
         const QString query = QStringLiteral("query default application/x-mimearchive");
@@ -124,8 +124,8 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(association.iconPath()));
         run(QStringLiteral("gio"), {QStringLiteral("open"), path(QStringLiteral("page.mht"))}, &code);
         QCOMPARE(code, 0);
-        QTRY_COMPARE_WITH_TIMEOUT(contents(path(QStringLiteral("my $apps/opened.txt"))),
-                                  path(QStringLiteral("page.mht")), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(contents(path(QStringLiteral("bin/opened.txt"))), path(QStringLiteral("page.mht")),
+                                  10000);
 
         controller.registerMhtMIClick();
         QCOMPARE(dialogs.lastText(), QStringLiteral("Success! Old system data were used for reset"));
@@ -143,11 +143,17 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(path(QStringLiteral("system/applications/viewer.desktop"))));
         GioDesktopAssociation association;
         QTRY_COMPARE_WITH_TIMEOUT(association.defaultApplication(AssociationController::mimeType()), QString(), 5000);
-        Switch option(m_root.path() + u'/', association);
+        // A program path that the entry has to quote and escape.
+        Switch option(m_root.path() + u'/', QStringLiteral("my $apps/quillet"), association);
         AssociationController &controller = option.controller;
 
         controller.registerMhtMIClick();
         QCOMPARE(association.defaultApplication(AssociationController::mimeType()), QStringLiteral("quillet.desktop"));
+        int code = -1;
+        run(QStringLiteral("gio"), {QStringLiteral("open"), path(QStringLiteral("page.mht"))}, &code);
+        QCOMPARE(code, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(contents(path(QStringLiteral("my $apps/opened.txt"))),
+                                  path(QStringLiteral("page.mht")), 10000);
         controller.registerMhtMIClick();
         QCOMPARE(option.dialogs.texts().size(), 2);
         QTRY_COMPARE_WITH_TIMEOUT(association.defaultApplication(AssociationController::mimeType()), QString(), 5000);
