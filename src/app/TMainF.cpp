@@ -17,6 +17,7 @@
 #include "marking/TMyStatusBar.h"
 #include "saving/SaveController.h"
 #include "saving/TSaveToF.h"
+#include "shell/AssociationController.h"
 #include "support/Dialogs.h"
 #include "support/KeyUtils.h"
 
@@ -74,6 +75,9 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
     m_lifecycle =
         std::make_unique<LifecycleController>(m_state, m_ui, m_histories, m_services.browser, m_services.dialogs,
                                               m_services.desktop, *m_modes, *m_settings, std::move(steps));
+
+    m_association = std::make_unique<AssociationController>(m_state, *m_ui.registerMhtMI, m_services.registry,
+                                                            m_services.dialogs, m_services.association);
 
     m_lifecycle->createSettings();
     for (auto &list : m_historyLists)
@@ -141,7 +145,7 @@ void TMainF::connectCommands()
     auto *unavailable = new QActionGroup(this);
     unavailable->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
     for (QAction *action : {m_ui.SaveAsIEMI, m_ui.SavewhenIEfailsMI, m_ui.RenBrowseMI, m_ui.MoveBrowseMI,
-                            m_ui.DelBrowseMI, m_ui.registerMhtMI, m_ui.launchfromIEMI, m_ui.AboutMI})
+                            m_ui.DelBrowseMI, m_ui.launchfromIEMI, m_ui.AboutMI})
         unavailable->addAction(action);
     unavailable->setEnabled(false);
 
@@ -156,6 +160,7 @@ void TMainF::connectCommands()
     connect(m_ui.EmodeB, &QAbstractButton::clicked, this, [this, toggle] { runGuarded(m_services.dialogs, toggle); });
     connectCommand(m_ui.MHTonlyeditMI, this, dialogs, [this] { m_modes->MHTonlyeditMIClick(); });
     connectCommand(m_ui.autoemMI, this, dialogs, [this] { m_modes->autoemMIClick(); });
+    connectCommand(m_ui.registerMhtMI, this, dialogs, [this] { m_association->registerMhtMIClick(); });
     connect(m_ui.URLs, &QLineEdit::textChanged, this,
             [this] { runGuarded(m_services.dialogs, [this] { m_modes->MHTonlyeditUpd(); }); });
 }

@@ -10,8 +10,10 @@
 #include <memory>
 #include <vector>
 
+class AssociationController;
 class Browser;
 class Desktop;
+class DesktopAssociation;
 class Dialogs;
 class DocumentEventsController;
 class KeyChordFilter;
@@ -19,6 +21,7 @@ class LifecycleController;
 class MarkingController;
 class ModeController;
 class NavigationController;
+class RegistryStore;
 class SaveController;
 class SettingsFile;
 class TLocxxxF;
@@ -40,6 +43,8 @@ public:
         QString programFolder;
         // The program file's full path.
         QString exeName;
+        RegistryStore &registry;
+        DesktopAssociation &association;
     };
 
     explicit TMainF(Services services, QWidget *parent = nullptr);
@@ -85,6 +90,7 @@ private:
     TLocxxxF *m_locxxx = nullptr;
     TSaveToF *m_saveTo = nullptr;
     std::unique_ptr<SaveController> m_saving;
+    std::unique_ptr<AssociationController> m_association;
     std::unique_ptr<KeyChordFilter> m_keyChords;
     // The Save command itself, which the Ctrl then S chord runs whatever the
     // state of its menu item.

@@ -61,30 +61,40 @@ QString ProgramFolder::resolve()
         StripBackslash(p);
         return p;
     };
+    const QString exeFolder = clean(m_executableFolder);
+    // An installed copy keeps its pages under the prefix, not beside the
+    // executable, and never works in the system's program folder, even when
+    // it could write there (as root).
+    const QString installed = installedDataFolder();
     if (!m_homeOverride.isEmpty()) {
         const QString home = clean(m_homeOverride);
         QDir().mkpath(home);
         // A fresh home gets the shipped pages, so the first run can show the
         // best-practice page; a home in use is left exactly as it is.
         if (QDir(home).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot) &&
-            home != clean(m_executableFolder))
-            seed(home);
+            home != exeFolder)
+            seed(installed.isEmpty() ? exeFolder : installed, home);
         return home;
     }
-    const QString exeFolder = clean(m_executableFolder);
-    if (m_isWritable(exeFolder))
+    if (installed.isEmpty() && m_isWritable(exeFolder))
         return exeFolder;
     const QString fallback = clean(m_fallbackFolder);
     QDir().mkpath(fallback);
-    seed(fallback);
+    seed(installed.isEmpty() ? exeFolder : installed, fallback);
     return fallback;
 }
 
-void ProgramFolder::seed(const QString &target)
+QString ProgramFolder::installedDataFolder() const
+{
+    const QString folder = QDir::cleanPath(m_executableFolder + QStringLiteral("/../share/quillet"));
+    return QDir(folder).entryList(shippedPatterns(), QDir::Files).isEmpty() ? QString() : folder;
+}
+
+void ProgramFolder::seed(const QString &from, const QString &target)
 {
     // Only missing files are copied: the user's own edits of a page survive,
     // and a file shipped by a later version still arrives.
-    const QDir source(m_executableFolder);
+    const QDir source(from);
     const QStringList names = source.entryList(shippedPatterns(), QDir::Files);
     for (const QString &name : names) {
         const QString to = target + QLatin1Char('/') + name;

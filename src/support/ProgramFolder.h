@@ -6,9 +6,10 @@
 
 // Finds the folder that holds the settings file, the history files and the
 // shipped pages. A build tree or a portable copy keeps everything beside the
-// executable; an installed copy, whose folder is read-only, works in the
-// user's data folder instead, seeded with the shipped pages. QUILLET_HOME
-// names the folder outright; an empty one is seeded too.
+// executable; an installed copy (its pages under the prefix's share/quillet)
+// or a copy in a read-only folder works in the user's data folder instead,
+// seeded with the shipped pages. QUILLET_HOME names the folder outright; an
+// empty one is seeded too.
 class ProgramFolder
 {
 public:
@@ -37,7 +38,10 @@ public:
 
 private:
     QString resolve();
-    void seed(const QString &target);
+    // The shipped data of an installed copy (prefix/share/quillet beside
+    // prefix/bin); "" for a build tree or a portable copy.
+    QString installedDataFolder() const;
+    void seed(const QString &from, const QString &target);
 
     QString m_executableFolder;
     QString m_homeOverride;

@@ -2,8 +2,10 @@
 
 #include "FakeBrowser.h"
 #include "FakeDesktop.h"
+#include "FakeDesktopAssociation.h"
 #include "FakeDialogs.h"
 #include "app/TMainF.h"
+#include "support/RegistryStore.h"
 
 #include <QTemporaryDir>
 #include <memory>
@@ -15,14 +17,16 @@ struct MainWindowFixture
     FakeDialogs dialogs;
     FakeDesktop desktop;
     FakeBrowser browser;
+    RegistryStore registry{folder.path() + QStringLiteral("/registry.ini")};
+    FakeDesktopAssociation association;
     std::unique_ptr<TMainF> window;
 
     QString path(const QString &name) const { return folder.path() + QLatin1Char('/') + name; }
 
     TMainF &create()
     {
-        window = std::make_unique<TMainF>(
-            TMainF::Services{dialogs, desktop, browser, folder.path(), path(QStringLiteral("quillet"))});
+        window = std::make_unique<TMainF>(TMainF::Services{dialogs, desktop, browser, folder.path(),
+                                                           path(QStringLiteral("quillet")), registry, association});
         return *window;
     }
 };

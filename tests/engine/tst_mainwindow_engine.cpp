@@ -1,5 +1,6 @@
 #include "EnginePage.h"
 #include "FakeDesktop.h"
+#include "FakeDesktopAssociation.h"
 #include "FakeDialogs.h"
 #include "app/AppState.h"
 #include "app/FindDialog.h"
@@ -10,6 +11,7 @@
 #include "browser/WebEngineBrowser.h"
 #include "history/TMYcustomhistory.h"
 #include "marking/TMyStatusBar.h"
+#include "support/RegistryStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,6 +55,8 @@ private:
     QTemporaryDir m_dir;
     FakeDialogs m_dialogs;
     FakeDesktop m_desktop;
+    RegistryStore m_registry{m_dir.filePath(QStringLiteral("registry.ini"))};
+    FakeDesktopAssociation m_association;
     std::unique_ptr<WebEngineBrowser> m_browser;
     std::unique_ptr<TMainF> m_window;
     QString m_archive;
@@ -97,8 +101,9 @@ void MainWindowEngineTest::initTestCase()
     QVERIFY(!m_archive.isEmpty() && !m_plainPage.isEmpty());
 
     m_browser = std::make_unique<WebEngineBrowser>(nullptr, m_dir.path(), m_dir.filePath(QStringLiteral("cache")));
-    m_window = std::make_unique<TMainF>(
-        TMainF::Services{m_dialogs, m_desktop, *m_browser, m_dir.path(), m_dir.filePath(QStringLiteral("quillet"))});
+    m_window = std::make_unique<TMainF>(TMainF::Services{m_dialogs, m_desktop, *m_browser, m_dir.path(),
+                                                         m_dir.filePath(QStringLiteral("quillet")), m_registry,
+                                                         m_association});
     m_window->resize(1000, 700);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

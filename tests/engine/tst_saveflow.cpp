@@ -1,5 +1,6 @@
 #include "EnginePage.h"
 #include "FakeDesktop.h"
+#include "FakeDesktopAssociation.h"
 #include "FakeDialogs.h"
 #include "FakeSaveToChooser.h"
 #include "app/AppState.h"
@@ -7,10 +8,11 @@
 #include "app/ModeController.h"
 #include "app/NavigationController.h"
 #include "app/TMainF.h"
+#include "archive/MhtmlReader.h"
 #include "browser/WebEngineBrowser.h"
 #include "marking/TMyStatusBar.h"
-#include "archive/MhtmlReader.h"
 #include "saving/SaveController.h"
+#include "support/RegistryStore.h"
 
 #include <QAction>
 #include <QDir>
@@ -45,6 +47,8 @@ private:
     QTemporaryDir m_dir;
     FakeDialogs m_dialogs;
     FakeDesktop m_desktop;
+    RegistryStore m_registry{m_dir.filePath(QStringLiteral("registry.ini"))};
+    FakeDesktopAssociation m_association;
     std::unique_ptr<WebEngineBrowser> m_browser;
     std::unique_ptr<TMainF> m_window;
 };
@@ -56,8 +60,9 @@ void SaveFlowTest::initTestCase()
     for (const QString &name : shipped.entryList(QDir::Files))
         QVERIFY(QFile::copy(shipped.filePath(name), m_dir.filePath(name)));
     m_browser = std::make_unique<WebEngineBrowser>(nullptr, m_dir.path(), m_dir.filePath(QStringLiteral("cache")));
-    m_window = std::make_unique<TMainF>(
-        TMainF::Services{m_dialogs, m_desktop, *m_browser, m_dir.path(), m_dir.filePath(QStringLiteral("quillet"))});
+    m_window = std::make_unique<TMainF>(TMainF::Services{m_dialogs, m_desktop, *m_browser, m_dir.path(),
+                                                         m_dir.filePath(QStringLiteral("quillet")), m_registry,
+                                                         m_association});
     m_window->resize(1000, 700);
     m_window->show();
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("saved"))));
@@ -210,7 +215,8 @@ void SaveFlowTest::typicalAnnotation()
     FakeDialogs dialogs;
     FakeDesktop desktop;
     WebEngineBrowser browser(nullptr, otherHome, otherHome + QStringLiteral("/cache"));
-    TMainF window(TMainF::Services{dialogs, desktop, browser, otherHome, otherHome + QStringLiteral("/quillet")});
+    TMainF window(TMainF::Services{dialogs, desktop, browser, otherHome, otherHome + QStringLiteral("/quillet"),
+                                   m_registry, m_association});
     window.resize(1000, 700);
     window.show();
     window.navigation().startHitemclicked(page);

@@ -109,6 +109,24 @@ private Q_SLOTS:
         QCOMPARE(folder.seededFiles(), seeded);
         QCOMPARE(QFile::exists(home + QStringLiteral("/bestpractice.htm")), !seeded.isEmpty());
     }
+
+    void installedCopyWorksInTheUserFolder()
+    {
+        // As root even /usr/bin is writable; the layout decides.
+        QTemporaryDir root;
+        const QString bin = root.filePath(QStringLiteral("usr/bin"));
+        const QString shared = root.filePath(QStringLiteral("usr/share/quillet"));
+        const QString data = root.filePath(QStringLiteral("home/data"));
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(QDir().mkpath(shared));
+        touch(shared + QStringLiteral("/bestpractice.htm"), "shipped");
+        touch(bin + QStringLiteral("/quillet"), "program");
+
+        ProgramFolder folder(bin, QString(), data, [](const QString &) { return true; });
+        QCOMPARE(folder.path(), data);
+        QCOMPARE(folder.seededFiles(), QStringList{QStringLiteral("bestpractice.htm")});
+        QVERIFY(!QFile::exists(bin + QStringLiteral("/bestpractice.htm")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProgramFolder)

@@ -1,0 +1,158 @@
+#include "shell/AssociationController.h"
+
+#include "app/AppState.h"
+#include "shell/DesktopAssociation.h"
+#include "support/Dialogs.h"
+#include "support/RegistryRoutines.h"
+
+#include <QAction>
+
+namespace {
+
+constexpr RegRoot Classes = RegRoot::HKEY_CLASSES_ROOT;
+
+// The desktop's previous opener, kept where a turn-off after a restart (or
+// after the settings file was lost) still finds it.
+constexpr RegRoot PreviousRoot = RegRoot::HKEY_CURRENT_USER;
+const char16_t PreviousKey[] = u"Software\\Quillet\\Association";
+const char16_t PreviousName[] = u"Previous default";
+
+} // namespace
+
+AssociationController::AssociationController(AppState &state, QAction &registerMhtMI, RegistryStore &registry,
+                                             Dialogs &dialogs, DesktopAssociation &desktop, QObject *parent)
+    : QObject(parent), m_state(state), m_registerMhtMI(registerMhtMI), m_registry(registry), m_dialogs(dialogs),
+      m_desktop(desktop)
+{
+}
+
+QString AssociationController::bkpregkey(const QString &key, const QString &name, bool &exit)
+{
+    exit = false;
+    QString value;
+    const QString status = RegReadStr(m_registry, Classes, key, name, value);
+    if (!status.isEmpty() && status != QStringLiteral("keyNotExist"))
+        exit = m_dialogs.AskYesNo(QStringLiteral("An error occurred during the backup of existing system data (") +
+                                  status + QStringLiteral("). Exit now?"));
+    return value;
+}
+
+void AssociationController::registerMhtMIClick()
+{
+    const bool switched = m_state.RegisterMht ? turnOff() : turnOn();
+    if (switched)
+        m_state.RegisterMht = !m_state.RegisterMht;
+    // The click itself toggled the check mark; it shows the state only.
+    m_registerMhtMI.setChecked(m_state.RegisterMht);
+}
+
+bool AssociationController::turnOn()
+{
+    struct Backup
+    {
+        QString key;
+        QString name;
+        QString *target;
+    };
+    const Backup backups[] = {
+        {QStringLiteral(".mht"), QString(), &m_state.BkpDotMhtDef},
+        {QStringLiteral(".mht"), QStringLiteral("Content Type"), &m_state.BkpDotMhtCont},
+        {QStringLiteral("mhtmlfile\\DefaultIcon"), QString(), &m_state.BkpIconDef},
+        {QStringLiteral("mhtmlfile\\shell\\open\\command"), QString(), &m_state.BkpOpenDef},
+    };
+    for (const Backup &backup : backups) {
+        bool exit = false;
+        *backup.target = bkpregkey(backup.key, backup.name, exit);
+        if (exit)
+            return false;
+    }
+
+    const QString program = m_state.ExeName;
+    const QString fatal = QStringLiteral("Fatal error: ");
+    QString result =
+        RegWriteStr(m_registry, Classes, QStringLiteral(".mht"), QString(), QStringLiteral("Quillet.file"), true);
+    if (result != QStringLiteral("keyOk")) {
+        m_dialogs.ShowErrorMsg(fatal + result);
+        return false;
+    }
+    result = RegWriteStr(m_registry, Classes, QStringLiteral("Quillet.file\\DefaultIcon"), QString(),
+                         program + QStringLiteral(",0"), true);
+    if (result != QStringLiteral("keyOk")) {
+        m_dialogs.ShowErrorMsg(fatal + result);
+        return false;
+    }
+    result = RegWriteStr(m_registry, Classes, QStringLiteral("Quillet.file\\shell\\Open with Quillet\\command"),
+                         QString(), program + QStringLiteral(" \"%1\""), true);
+    if (result != QStringLiteral("keyOk")) {
+        m_dialogs.ShowErrorMsg(result);
+        return false;
+    }
+    result = takeOverDesktop();
+    if (!result.isEmpty()) {
+        m_dialogs.ShowErrorMsg(fatal + result);
+        return false;
+    }
+    m_dialogs.ShowMsg(QStringLiteral("Success! MHT files should open with Quillet from now on."));
+    return true;
+}
+
+bool AssociationController::turnOff()
+{
+    // An empty backup writes an empty default value: the key stays.
+    QString result = RegWriteStr(m_registry, Classes, QStringLiteral(".mht"), QString(), m_state.BkpDotMhtDef, true);
+    if (result != QStringLiteral("keyOk")) {
+        m_dialogs.ShowErrorMsg(result);
+        return false;
+    }
+    result = RegKeyDelete(m_registry, Classes, QStringLiteral("Quillet.file"));
+    if (result != QStringLiteral("keyDeleted") && result != QStringLiteral("keyNotExist")) {
+        m_dialogs.ShowErrorMsg(result);
+        return false;
+    }
+    result = giveBackDesktop();
+    if (!result.isEmpty()) {
+        m_dialogs.ShowErrorMsg(result);
+        return false;
+    }
+    m_dialogs.ShowMsg(QStringLiteral("Success! Old system data were used for reset"));
+    return true;
+}
+
+QString AssociationController::takeOverDesktop()
+{
+    // Taking over twice must not remember the program itself as the opener
+    // to go back to.
+    const QString current = m_desktop.defaultApplication(mimeType());
+    if (current != DesktopAssociation::programEntryId()) {
+        const QString result = RegWriteStr(m_registry, PreviousRoot, QString::fromUtf16(PreviousKey),
+                                           QString::fromUtf16(PreviousName), current, true);
+        if (result != QStringLiteral("keyOk"))
+            return result;
+    }
+    QString error = m_desktop.installEntry(m_state.ExeName);
+    if (error.isEmpty())
+        error = m_desktop.setDefaultApplication(mimeType(), DesktopAssociation::programEntryId());
+    return error;
+}
+
+QString AssociationController::giveBackDesktop()
+{
+    QString previous;
+    const QString status = RegReadStr(m_registry, PreviousRoot, QString::fromUtf16(PreviousKey),
+                                      QString::fromUtf16(PreviousName), previous);
+    if (!status.isEmpty() && status != QStringLiteral("keyNotExist"))
+        return status;
+    // An opener uninstalled since counts as none.
+    QString error = !previous.isEmpty() && m_desktop.hasApplication(previous)
+                        ? m_desktop.setDefaultApplication(mimeType(), previous)
+                        : m_desktop.resetDefault(mimeType());
+    // Left behind, the entry would still offer the program as the opener.
+    if (error.isEmpty())
+        error = m_desktop.removeEntry();
+    if (error.isEmpty()) {
+        const QString result = RegKeyDelete(m_registry, PreviousRoot, QString::fromUtf16(PreviousKey));
+        if (result != QStringLiteral("keyDeleted") && result != QStringLiteral("keyNotExist"))
+            error = result;
+    }
+    return error;
+}
