@@ -118,8 +118,10 @@ bool MhtmlNormalizer::mapFileLocations(MhtmlArchive &archive)
     archive.snapshotLocation = mapFileUrl(archive.snapshotLocation);
     for (MhtmlPart &part : archive.parts) {
         part.contentLocation = mapFileUrl(part.contentLocation);
-        if (part.isText())
+        if (part.isText()) {
+            part.materialize();
             mapFileReferences(part.data);
+        }
     }
     return true;
 }
