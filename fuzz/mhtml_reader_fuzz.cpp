@@ -27,6 +27,10 @@ void roundTrip(const QByteArray &bytes, bool keepEncoded)
     const MhtmlReadResult first = reader.read(bytes);
     if (!first.ok())
         return;
+    for (const MhtmlPart &part : first.archive.parts) {
+        if (part.decodedSize() != part.decoded().size())
+            std::abort();
+    }
     MhtmlWriter writer;
     writer.setDate(QDateTime::fromSecsSinceEpoch(0));
     QByteArray written;

@@ -540,24 +540,67 @@ QByteArray MhtmlReader::decodeBody(const QByteArray &encoded, const QByteArray &
 qsizetype MhtmlReader::decodedSize(const QByteArray &encoded, const QByteArray &transferEncoding)
 {
     if (transferEncoding == "quoted-printable")
-        return decodeQuotedPrintable(encoded).size();
+        return quotedPrintableSize(encoded);
     if (transferEncoding != "base64")
         return encoded.size();
     // Counts what decodeBase64 writes: three bytes a group of four, and a
-    // partial group flushed at padding or at the end.
+    // partial group flushed at each padding run or at the end. Padding is
+    // rare, so runs between padding characters are counted without branches.
+    static constexpr auto valid = [] {
+        std::array<unsigned char, 256> t{};
+        for (int c = 0; c < 256; ++c)
+            t[c] = base64Values[c] >= 0 ? 1 : 0;
+        return t;
+    }();
     const auto tail = [](qsizetype run) { return run / 4 * 3 + (run % 4 == 2 ? 1 : run % 4 == 3 ? 2 : 0); };
+    const auto *p = reinterpret_cast<const unsigned char *>(encoded.constData());
+    const unsigned char *const e = p + encoded.size();
     qsizetype size = 0;
-    qsizetype run = 0;
-    for (const char c : encoded) {
-        const signed char v = base64Values[static_cast<unsigned char>(c)];
-        if (v >= 0) {
-            ++run;
-        } else if (v == -2) {
-            size += tail(run);
-            run = 0;
+    while (true) {
+        const auto *pad = static_cast<const unsigned char *>(std::memchr(p, '=', size_t(e - p)));
+        const unsigned char *stop = pad ? pad : e;
+        qsizetype run = 0;
+        for (; p < stop; ++p)
+            run += valid[*p];
+        size += tail(run);
+        if (!pad)
+            return size;
+        p = pad + 1;
+    }
+}
+
+qsizetype MhtmlReader::quotedPrintableSize(const QByteArray &encoded)
+{
+    // decodeQuotedPrintable's rules, counted between escapes found by memchr.
+    const char *p = encoded.constData();
+    const char *const e = p + encoded.size();
+    qsizetype size = 0;
+    while (p < e) {
+        const char *eq = static_cast<const char *>(std::memchr(p, '=', size_t(e - p)));
+        if (!eq)
+            return size + (e - p);
+        size += eq - p;
+        p = eq;
+        if (e - p >= 3 && hexValue(p[1]) >= 0 && hexValue(p[2]) >= 0) {
+            ++size;
+            p += 3;
+            continue;
+        }
+        const char *q = p + 1;
+        while (q < e && (*q == ' ' || *q == '\t'))
+            ++q;
+        if (q == e) {
+            p = e;
+        } else if (*q == '\n') {
+            p = q + 1;
+        } else if (*q == '\r') {
+            p = (q + 1 < e && q[1] == '\n') ? q + 2 : q + 1;
+        } else {
+            ++size;
+            ++p;
         }
     }
-    return size + tail(run);
+    return size;
 }
 
 QByteArray MhtmlReader::decodeQuotedPrintable(const QByteArray &encoded)

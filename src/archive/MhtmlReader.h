@@ -44,6 +44,8 @@ public:
 
     // The quoted-printable and RFC 2047 decoders are shared with the tools.
     static QByteArray decodeQuotedPrintable(const QByteArray &encoded);
+    // decodeQuotedPrintable(encoded).size(), without the copy.
+    static qsizetype quotedPrintableSize(const QByteArray &encoded);
     // Decodes "=?charset?B|Q?...?=" words; other text is taken as UTF-8.
     static QString decodeHeaderWords(const QByteArray &value);
 
