@@ -12,11 +12,13 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -153,6 +155,77 @@ void scenario(const QString &name, const QString &folder, qint64 htmlBytes, qint
     std::fflush(stdout);
 }
 
+struct ProcessRun
+{
+    double seconds = 0;
+    long peakKiB = 0;
+    bool ok = false;
+};
+
+// Runs a program to its end, its output thrown away, and measures it as a
+// whole: wall time and the child's own peak resident memory.
+ProcessRun runProcess(const std::vector<QByteArray> &argv)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        std::vector<char *> args;
+        for (const QByteArray &a : argv)
+            args.push_back(const_cast<char *>(a.constData()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    return {timer.nsecsElapsed() / 1e9, usage.ru_maxrss, WIFEXITED(status) && WEXITSTATUS(status) == 0};
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The command-line tool against cp and cat of the same file, runs
+// interleaved so a busy machine slows both alike.
+void wholeProcesses(const QString &folder, const char *tool, int runs)
+{
+    const QByteArray archive = QDir(folder).filePath(QStringLiteral("64 MB archive.mht")).toLocal8Bit();
+    const QByteArray out = QDir(folder).filePath(QStringLiteral("resaved.mht")).toLocal8Bit();
+    const QByteArray copy = QDir(folder).filePath(QStringLiteral("copied.mht")).toLocal8Bit();
+    const double fileMiB = QFileInfo(QString::fromLocal8Bit(archive)).size() / double(MiB);
+    std::vector<double> resave, cp, check, cat;
+    long resavePeak = 0;
+    long checkPeak = 0;
+    bool ok = true;
+    for (int i = 0; i < runs; ++i) {
+        ProcessRun r = runProcess({tool, "resave", archive, out});
+        resave.push_back(r.seconds);
+        resavePeak = qMax(resavePeak, r.peakKiB);
+        ok = ok && r.ok;
+        r = runProcess({"/bin/cp", archive, copy});
+        cp.push_back(r.seconds);
+        ok = ok && r.ok;
+        r = runProcess({tool, "check", archive});
+        check.push_back(r.seconds);
+        checkPeak = qMax(checkPeak, r.peakKiB);
+        ok = ok && r.ok;
+        r = runProcess({"/bin/cat", archive});
+        cat.push_back(r.seconds);
+        ok = ok && r.ok;
+    }
+    std::printf("whole processes, %.1f MB archive, medians of %d runs%s\n", fileMiB, runs, ok ? "" : " (A RUN FAILED)");
+    std::printf("  resave %.3f s, cp %.3f s, ratio %.2f; peak memory %.1f MB = %.2fx the file\n", median(resave),
+                median(cp), median(resave) / median(cp), resavePeak / 1024.0, resavePeak / 1024.0 / fileMiB);
+    std::printf("  check %.3f s, cat %.3f s, ratio %.2f; peak memory %.1f MB = %.2fx the file\n", median(check),
+                median(cat), median(check) / median(cat), checkPeak / 1024.0, checkPeak / 1024.0 / fileMiB);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main()
@@ -164,5 +237,6 @@ int main()
     }
     scenario(QStringLiteral("1 MB page"), dir.path(), 768 * 1024, 256 * 1024, 4, 5);
     scenario(QStringLiteral("64 MB archive"), dir.path(), 8 * MiB, 56 * MiB, 14, 3);
+    wholeProcesses(dir.path(), QUILLET_ARCHIVE_EXE, 9);
     return 0;
 }

@@ -1,13 +1,44 @@
 #include "MhtmlArchive.h"
 
+#include "MhtmlReader.h"
+#include "WebEncoding.h"
+
 #include <QRegularExpression>
-#include <QStringDecoder>
 
 bool MhtmlPart::isText() const
 {
     return contentType.startsWith("text/") || contentType == "application/javascript" ||
            contentType == "application/xhtml+xml" || contentType == "image/svg+xml" ||
            contentType == "application/json" || contentType == "application/xml";
+}
+
+bool MhtmlPart::hasTextLineBreaks() const
+{
+    return contentType.startsWith("text/");
+}
+
+QByteArray MhtmlPart::decoded() const
+{
+    if (encoded.isEmpty() || !data.isEmpty())
+        return data;
+    return MhtmlReader::decodeBody(encoded, transferEncoding);
+}
+
+qsizetype MhtmlPart::decodedSize() const
+{
+    if (encoded.isEmpty() || !data.isEmpty())
+        return data.size();
+    return MhtmlReader::decodedSize(encoded, transferEncoding);
+}
+
+void MhtmlPart::materialize()
+{
+    if (encoded.isEmpty())
+        return;
+    if (data.isEmpty())
+        data = decoded();
+    encoded.clear();
+    source.reset();
 }
 
 QByteArray MhtmlPart::header(const QByteArray &name) const
@@ -35,9 +66,10 @@ QString MhtmlArchive::rootHtml() const
     if (!part)
         return {};
     QByteArray charset = part->charset;
+    const QByteArray bytes = part->decoded();
     if (charset.isEmpty())
-        charset = sniffHtmlCharset(part->data);
-    return decodeText(part->data, charset);
+        charset = sniffHtmlCharset(bytes);
+    return decodeText(bytes, charset);
 }
 
 const MhtmlPart *MhtmlArchive::findByLocation(const QString &location) const
@@ -53,18 +85,38 @@ qint64 MhtmlArchive::totalSize() const
 {
     qint64 total = 0;
     for (const MhtmlPart &part : parts)
-        total += part.data.size();
+        total += part.decodedSize();
     return total;
 }
 
 QString MhtmlArchive::decodeText(const QByteArray &bytes, const QByteArray &charset)
 {
-    if (!charset.isEmpty()) {
-        QStringDecoder decoder(charset.constData());
-        if (decoder.isValid())
-            return decoder.decode(bytes);
-    }
-    return QString::fromUtf8(bytes);
+    return WebEncoding::decode(bytes, charset);
+}
+
+bool MhtmlArchive::isShowableType(const QByteArray &type)
+{
+    // What Chromium renders as a document of its own: pages, text of any
+    // kind, XML, and the pictures it decodes.
+    static const QList<QByteArray> types{
+        "application/xhtml+xml",
+        "application/xml",
+        "application/json",
+        "application/javascript",
+        "image/png",
+        "image/jpeg",
+        "image/gif",
+        "image/webp",
+        "image/bmp",
+        "image/svg+xml",
+        "image/x-icon",
+        "image/vnd.microsoft.icon",
+        "image/avif",
+        "image/apng",
+        "image/pjpeg",
+        "image/x-ms-bmp",
+    };
+    return type.startsWith("text/") || types.contains(type);
 }
 
 QByteArray MhtmlArchive::sniffHtmlCharset(const QByteArray &html)

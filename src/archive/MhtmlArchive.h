@@ -5,6 +5,8 @@
 #include <QPair>
 #include <QString>
 
+#include <memory>
+
 // One resource of a web archive: its headers as read and its decoded bytes.
 struct MhtmlPart
 {
@@ -19,10 +21,26 @@ struct MhtmlPart
     QString contentId;
     // Lower-case transfer encoding as read; empty when the header was missing.
     QByteArray transferEncoding;
+    // The decoded bytes. Empty while encoded holds the part still undecoded.
     QByteArray data;
+    // Only from a reader told to keep the source: the body as it stands in
+    // the file, transfer-encoded. A writer copies it as it is when its
+    // encoding is clean; whoever changes the part assigns data and clears it.
+    QByteArray encoded;
+    // Keeps the bytes that encoded points into alive.
+    std::shared_ptr<const void> source;
 
-    // Text parts are written quoted-printable, everything else base64.
+    // Holds text that may refer to other parts (pages, styles, scripts, SVG).
     bool isText() const;
+    // text/*: the only parts whose line breaks a writer may turn into CRLF;
+    // every other part must come back byte for byte.
+    bool hasTextLineBreaks() const;
+    // data, or the decoded encoded body.
+    QByteArray decoded() const;
+    // The size of decoded() without keeping it.
+    qsizetype decodedSize() const;
+    // Decodes a kept body into data, so the part can be changed.
+    void materialize();
     // First value of a header, case-insensitive name; empty when absent.
     QByteArray header(const QByteArray &name) const;
 };
@@ -48,8 +66,10 @@ public:
     // Sum of the decoded sizes of all parts.
     qint64 totalSize() const;
 
-    // Decodes bytes with a charset name; unknown or empty names give UTF-8.
+    // Decodes bytes under a charset label as browsers do; unknown or empty labels give UTF-8.
     static QString decodeText(const QByteArray &bytes, const QByteArray &charset);
+    // Whether a browser shows a document of this type (a page, text or a picture).
+    static bool isShowableType(const QByteArray &type);
     // The charset an HTML text declares in a <meta> tag near its start; empty if none.
     static QByteArray sniffHtmlCharset(const QByteArray &html);
 };

@@ -6,9 +6,13 @@
 
 MhtmlArchive MhtmlComposer::compose(const QString &html, const MhtmlArchive *source, const QString &location)
 {
+    const MhtmlPart *sourceRoot = source ? source->root() : nullptr;
+    // A picture or a text shown as it is has no HTML of its own to save: the
+    // engine's stand-in page would replace the very part it shows.
+    if (sourceRoot && sourceRoot->contentType != "text/html" && sourceRoot->contentType != "application/xhtml+xml")
+        return *source;
     MhtmlArchive archive;
     MhtmlPart root;
-    const MhtmlPart *sourceRoot = source ? source->root() : nullptr;
     if (sourceRoot) {
         root.contentLocation = sourceRoot->contentLocation;
         root.contentId = sourceRoot->contentId;

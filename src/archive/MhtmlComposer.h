@@ -11,7 +11,8 @@ class MhtmlComposer
 {
 public:
     // source is the archive the page was opened from, or nullptr; location
-    // names the root when there is no source (the page's address).
+    // names the root when there is no source (the page's address). A source
+    // whose root is no page (a picture, plain text) is kept as it is.
     static MhtmlArchive compose(const QString &html, const MhtmlArchive *source, const QString &location);
     // The HTML as UTF-8 bytes, with any <meta> charset declaration saying so.
     static QByteArray utf8Html(const QString &html);

@@ -47,6 +47,23 @@ bool hasFileLocation(const QByteArray &raw)
     return false;
 }
 
+// Chromium shows only a flat archive whose first part is a page: a nested
+// multipart (the frameset beside its plain-text stand-in) or a picture as
+// the root leaves it blank, though its parts are all there.
+bool showsAsItIs(const MhtmlArchive &archive, const QByteArray &raw)
+{
+    const MhtmlPart *root = archive.root();
+    if (archive.rootIndex != 0 || !root ||
+        (root->contentType != "text/html" && root->contentType != "application/xhtml+xml"))
+        return false;
+    int multiparts = 0;
+    for (qsizetype pos = 0; (pos = raw.indexOf("ultipart/", pos)) > 0; ++pos) {
+        if ((raw[pos - 1] == 'm' || raw[pos - 1] == 'M') && ++multiparts > 1)
+            return false;
+    }
+    return true;
+}
+
 bool isUrlChar(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
@@ -118,8 +135,10 @@ bool MhtmlNormalizer::mapFileLocations(MhtmlArchive &archive)
     archive.snapshotLocation = mapFileUrl(archive.snapshotLocation);
     for (MhtmlPart &part : archive.parts) {
         part.contentLocation = mapFileUrl(part.contentLocation);
-        if (part.isText())
+        if (part.isText()) {
+            part.materialize();
             mapFileReferences(part.data);
+        }
     }
     return true;
 }
@@ -150,7 +169,7 @@ QString MhtmlNormalizer::engineReadyPath(const QString &archivePath, const QStri
     MhtmlReadResult read = MhtmlReader().read(raw);
     if (!read.ok())
         return fail(QStringLiteral("%1 is not a readable web archive: %2").arg(archivePath, read.error));
-    if (!needsNormalizing(raw))
+    if (!needsNormalizing(raw) && showsAsItIs(read.archive, raw))
         return archivePath;
     mapFileLocations(read.archive);
 

@@ -5,14 +5,16 @@
 
 class MhtmlArchive;
 
-// Chromium refuses archives with LF-only line ends and will not show parts
-// whose Content-Location is a file: URL. This makes a copy it accepts.
+// Chromium refuses archives with LF-only line ends, will not show parts
+// whose Content-Location is a file: URL, and leaves nested or picture-rooted
+// archives blank. This makes a copy it shows.
 class MhtmlNormalizer
 {
 public:
     // archivePath itself when the engine can open it as it is; otherwise the
     // path of a normalised copy written into cacheFolder (CRLF line ends,
-    // file: locations and the references to them moved to a non-file scheme).
+    // file: locations and the references to them moved to a non-file scheme,
+    // one flat multipart with its root first).
     // When the archive cannot be read or the copy cannot be written, returns
     // archivePath and sets *error (if given) to a message for the user.
     static QString engineReadyPath(const QString &archivePath, const QString &cacheFolder, QString *error);

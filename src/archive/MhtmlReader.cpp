@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
@@ -85,11 +86,24 @@ QByteArray headerValue(const HeaderList &headers, const char *name)
     return {};
 }
 
+// A header name is a token: a line whose text before its colon holds a
+// blank is no header of its own.
+bool isFieldName(const QByteArray &name)
+{
+    return !name.isEmpty() && std::all_of(name.cbegin(), name.cend(), [](char c) { return c > ' ' && c < 127; });
+}
+
 // Reads header lines from pos; returns where the body begins, or -1 when the
-// text does not start with a header at all.
+// text does not start with a header at all. Like browsers, a line that is no
+// header (a wrapped value that lost its indentation) continues the header
+// above it, and only a blank line ends the block; when none comes, the body
+// is taken to begin at the first such line.
 qsizetype parseHeaders(const QByteArray &data, qsizetype pos, qsizetype end, HeaderList &headers)
 {
     const char *d = data.constData();
+    qsizetype strayAt = -1;
+    qsizetype headersAtStray = 0;
+    qsizetype valueSizeAtStray = 0;
     while (pos < end) {
         const void *hit = std::memchr(d + pos, '\n', size_t(end - pos));
         const qsizetype nl = hit ? static_cast<const char *>(hit) - d : end;
@@ -100,25 +114,34 @@ qsizetype parseHeaders(const QByteArray &data, qsizetype pos, qsizetype end, Hea
         if (lineEnd == pos)
             return next;
         const QByteArray line = QByteArray::fromRawData(d + pos, lineEnd - pos);
-        if ((line[0] == ' ' || line[0] == '\t') && !headers.isEmpty()) {
+        const qsizetype colon = line.indexOf(':');
+        const bool folded = line[0] == ' ' || line[0] == '\t';
+        if (folded && !headers.isEmpty()) {
             // A URL folded over lines gains no spaces; other values keep one.
             if (headers.last().first.compare("Content-Location", Qt::CaseInsensitive) == 0)
                 headers.last().second += line.trimmed();
             else
                 headers.last().second += line;
-        } else {
-            const qsizetype colon = line.indexOf(':');
-            if (colon <= 0) {
-                if (headers.isEmpty())
-                    return -1;
-                // A stray line among headers: the body has begun without its blank line.
-                return pos;
-            }
+        } else if (colon > 0 && isFieldName(line.left(colon).trimmed())) {
             headers.append({line.left(colon).trimmed(), line.mid(colon + 1).trimmed()});
+        } else {
+            if (headers.isEmpty())
+                return -1;
+            if (strayAt < 0) {
+                strayAt = pos;
+                headersAtStray = headers.size();
+                valueSizeAtStray = headers.last().second.size();
+            }
+            headers.last().second += ' ' + line.trimmed();
         }
         pos = next;
     }
-    return end;
+    if (strayAt < 0)
+        return end;
+    // No blank line at all: the body began without one, at the first stray line.
+    headers.resize(headersAtStray);
+    headers.last().second.truncate(valueSizeAtStray);
+    return strayAt;
 }
 
 // Splits [begin, end) at the delimiter lines of boundary into the bodies of its parts.
@@ -293,22 +316,21 @@ QByteArray decodeBase64(const QByteArray &encoded)
     return out;
 }
 
-QByteArray decodeBody(const QByteArray &data, Span span, const QByteArray &encoding)
+QByteArray typeOf(const HeaderList &headers)
 {
-    const QByteArray view = QByteArray::fromRawData(data.constData() + span.begin, span.end - span.begin);
-    if (encoding == "base64")
-        return decodeBase64(view);
-    if (encoding == "quoted-printable")
-        return MhtmlReader::decodeQuotedPrintable(view);
-    return QByteArray(view.constData(), view.size());
+    const QByteArray value = headerValue(headers, "Content-Type");
+    return parseContentType(value.isEmpty() ? QByteArray("text/plain") : value).type;
 }
 
 class Parser
 {
 public:
-    explicit Parser(const QByteArray &data) : m_data(data) {}
+    // With a source, parts keep their bodies encoded, pointing into data.
+    Parser(const QByteArray &data, std::shared_ptr<const void> source) : m_data(data), m_source(std::move(source)) {}
 
-    QString parseEntity(Span span, int depth, QList<MhtmlPart> &out, HeaderList *topHeaders)
+    // Appends the leaves of the entity in span to out; root becomes the
+    // index of the one that stands for the entity as a document.
+    QString parseEntity(Span span, int depth, QList<MhtmlPart> &out, qsizetype &root, HeaderList *topHeaders)
     {
         if (depth > MaxDepth)
             return QStringLiteral("its parts are nested too deeply");
@@ -325,59 +347,88 @@ public:
         const ContentType ct = parseContentType(ctValue.isEmpty() ? QByteArray("text/plain") : ctValue);
         const Span body{bodyStart, span.end};
         if (ct.type.startsWith("multipart/"))
-            return parseMultipart(ct, body, depth, out);
+            return parseMultipart(ct, body, depth, out, root);
 
         MhtmlPart part;
         part.headers = headers;
         part.contentType = ct.type;
         part.charset = ct.params.value("charset").toLower();
         part.contentLocation = QString::fromUtf8(headerValue(headers, "Content-Location"));
-        QByteArray id = headerValue(headers, "Content-ID").trimmed();
-        if (id.startsWith('<') && id.endsWith('>'))
-            id = id.mid(1, id.size() - 2);
-        part.contentId = QString::fromUtf8(id);
+        part.contentId = QString::fromUtf8(withoutAngles(headerValue(headers, "Content-ID")));
         part.transferEncoding = headerValue(headers, "Content-Transfer-Encoding").trimmed().toLower();
-        part.data = decodeBody(m_data, body, part.transferEncoding);
+        const QByteArray view = QByteArray::fromRawData(m_data.constData() + body.begin, body.end - body.begin);
+        if (m_source && !view.isEmpty()) {
+            part.encoded = view;
+            part.source = m_source;
+        } else {
+            part.data = MhtmlReader::decodeBody(view, part.transferEncoding);
+        }
+        root = out.size();
         out.append(std::move(part));
         return {};
     }
 
-    QByteArray startId;
+    static QByteArray withoutAngles(QByteArray id)
+    {
+        id = id.trimmed();
+        if (id.startsWith('<') && id.endsWith('>'))
+            id = id.mid(1, id.size() - 2);
+        return id;
+    }
 
 private:
-    QString parseMultipart(const ContentType &ct, Span body, int depth, QList<MhtmlPart> &out)
+    QString parseMultipart(const ContentType &ct, Span body, int depth, QList<MhtmlPart> &out, qsizetype &root)
     {
         const QByteArray boundary = ct.params.value("boundary");
         if (boundary.isEmpty())
             return QStringLiteral("a multipart section has no boundary");
-        if (depth == 0)
-            startId = ct.params.value("start");
         QList<Span> bodies;
         const QString error = splitMultipart(m_data, body, boundary, bodies);
         if (!error.isEmpty())
             return error;
-        if (ct.type != "multipart/alternative") {
-            for (const Span &child : bodies) {
-                const QString childError = parseEntity(child, depth + 1, out, nullptr);
-                if (!childError.isEmpty())
-                    return childError;
+        const bool alternative = ct.type == "multipart/alternative";
+        // An alternative stands for its richest rendering, the last page or
+        // multipart among its children; only a plain-text stand-in beside
+        // that may go, every other child is kept.
+        QList<QByteArray> types;
+        qsizetype chosen = bodies.size() - 1;
+        if (alternative) {
+            for (qsizetype i = 0; i < bodies.size(); ++i) {
+                HeaderList headers;
+                types.append(parseHeaders(m_data, bodies[i].begin, bodies[i].end, headers) < 0 ? QByteArray()
+                                                                                               : typeOf(headers));
+                if (types[i] == "text/html" || types[i] == "application/xhtml+xml" || types[i].startsWith("multipart/"))
+                    chosen = i;
             }
-            return {};
         }
-        // Only the richest rendering is kept: the page, not its plain-text twin.
-        Span chosen = bodies.last();
-        for (const Span &child : bodies) {
-            HeaderList headers;
-            if (parseHeaders(m_data, child.begin, child.end, headers) < 0)
+        const qsizetype first = out.size();
+        root = -1;
+        for (qsizetype i = 0; i < bodies.size(); ++i) {
+            if (alternative && i != chosen && types[i] == "text/plain" && types[chosen] != "text/plain")
                 continue;
-            const QByteArray type = parseContentType(headerValue(headers, "Content-Type")).type;
-            if (type == "text/html" || type == "multipart/related")
-                chosen = child;
+            qsizetype childRoot = -1;
+            const QString childError = parseEntity(bodies[i], depth + 1, out, childRoot, nullptr);
+            if (!childError.isEmpty())
+                return childError;
+            if (alternative ? i == chosen : root < 0)
+                root = childRoot;
         }
-        return parseEntity(chosen, depth + 1, out, nullptr);
+        // RFC 2557: the start parameter names the root by its Content-ID.
+        const QByteArray start = withoutAngles(ct.params.value("start"));
+        if (ct.type == "multipart/related" && !start.isEmpty()) {
+            const QString id = QString::fromUtf8(start);
+            for (qsizetype i = first; i < out.size(); ++i) {
+                if (out[i].contentId == id) {
+                    root = i;
+                    break;
+                }
+            }
+        }
+        return {};
     }
 
     const QByteArray &m_data;
+    std::shared_ptr<const void> m_source;
 };
 
 int hexValue(char c)
@@ -396,32 +447,33 @@ int hexValue(char c)
 MhtmlReadResult MhtmlReader::readFile(const QString &path) const
 {
     MhtmlReadResult result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
+    auto file = std::make_shared<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("Cannot open %1: %2").arg(path, file->errorString());
         return result;
     }
-    if (file.size() > m_maxSize) {
+    if (file->size() > m_maxSize) {
         result.error = QStringLiteral("%1 is too large to read (%2 bytes; the limit is %3)")
                            .arg(path)
-                           .arg(file.size())
+                           .arg(file->size())
                            .arg(m_maxSize);
         return result;
     }
-    // Mapping spares a copy of the whole file; every decoded part is copied
-    // out of it, so nothing refers to the mapping once read() returns.
-    uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr;
+    // Mapping spares a copy of the whole file. Decoded parts are copied out
+    // of it; parts kept encoded point into it, and the open file keeps the
+    // mapping alive as long as they do.
+    uchar *mapped = file->size() > 0 ? file->map(0, file->size()) : nullptr;
     if (mapped) {
-        adviseLargeBuffer(reinterpret_cast<char *>(mapped), file.size(), false);
-        result = read(QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), file.size()));
-        file.unmap(mapped);
+        adviseLargeBuffer(reinterpret_cast<char *>(mapped), file->size(), false);
+        const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), file->size());
+        result = parse(bytes, m_keepEncoded ? std::shared_ptr<const void>(file) : nullptr);
     } else {
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            result.error = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
+        auto bytes = std::make_shared<QByteArray>(file->readAll());
+        if (file->error() != QFileDevice::NoError) {
+            result.error = QStringLiteral("Cannot read %1: %2").arg(path, file->errorString());
             return result;
         }
-        result = read(bytes);
+        result = parse(*bytes, m_keepEncoded ? std::shared_ptr<const void>(bytes) : nullptr);
     }
     if (!result.ok())
         result.error = QStringLiteral("%1 is not a readable web archive: %2").arg(path, result.error);
@@ -429,6 +481,17 @@ MhtmlReadResult MhtmlReader::readFile(const QString &path) const
 }
 
 MhtmlReadResult MhtmlReader::read(const QByteArray &bytes) const
+{
+    if (!m_keepEncoded)
+        return parse(bytes, nullptr);
+    // Kept parts point into the bytes, so they must be owned: raw data is copied.
+    auto owned = std::make_shared<QByteArray>(bytes);
+    if (!owned->data_ptr().isMutable())
+        *owned = QByteArray(bytes.constData(), bytes.size());
+    return parse(*owned, owned);
+}
+
+MhtmlReadResult MhtmlReader::parse(const QByteArray &bytes, const std::shared_ptr<const void> &source) const
 {
     MhtmlReadResult result;
     if (bytes.size() > m_maxSize) {
@@ -440,31 +503,104 @@ MhtmlReadResult MhtmlReader::read(const QByteArray &bytes) const
         result.error = QStringLiteral("it is empty");
         return result;
     }
-    Parser parser(bytes);
+    Parser parser(bytes, source);
     HeaderList top;
     QList<MhtmlPart> parts;
-    const QString error = parser.parseEntity({0, bytes.size()}, 0, parts, &top);
+    qsizetype root = -1;
+    const QString error = parser.parseEntity({0, bytes.size()}, 0, parts, root, &top);
     if (!error.isEmpty()) {
         result.error = error;
         return result;
     }
+    // The one verdict every command takes: an archive is good when a browser
+    // shows its root, so what is written from it is good again.
+    const QByteArray rootType = root >= 0 ? parts[root].contentType : QByteArray();
+    if (!MhtmlArchive::isShowableType(rootType)) {
+        result.error = QStringLiteral("its root part is %1, which a browser does not show as a document")
+                           .arg(rootType.isEmpty() ? QStringLiteral("missing") : QString::fromLatin1(rootType));
+        return result;
+    }
     MhtmlArchive &archive = result.archive;
     archive.parts = std::move(parts);
+    archive.rootIndex = int(root);
     archive.subject = decodeHeaderWords(headerValue(top, "Subject"));
     archive.snapshotLocation = QString::fromUtf8(headerValue(top, "Snapshot-Content-Location"));
-    archive.rootIndex = 0;
-    QByteArray start = parser.startId.trimmed();
-    if (start.startsWith('<') && start.endsWith('>'))
-        start = start.mid(1, start.size() - 2);
-    if (!start.isEmpty()) {
-        for (qsizetype i = 0; i < archive.parts.size(); ++i) {
-            if (archive.parts[i].contentId == QString::fromUtf8(start)) {
-                archive.rootIndex = int(i);
-                break;
-            }
+    return result;
+}
+
+QByteArray MhtmlReader::decodeBody(const QByteArray &encoded, const QByteArray &transferEncoding)
+{
+    if (transferEncoding == "base64")
+        return decodeBase64(encoded);
+    if (transferEncoding == "quoted-printable")
+        return decodeQuotedPrintable(encoded);
+    return QByteArray(encoded.constData(), encoded.size());
+}
+
+qsizetype MhtmlReader::decodedSize(const QByteArray &encoded, const QByteArray &transferEncoding)
+{
+    if (transferEncoding == "quoted-printable")
+        return quotedPrintableSize(encoded);
+    if (transferEncoding != "base64")
+        return encoded.size();
+    // Counts what decodeBase64 writes: three bytes a group of four, and a
+    // partial group flushed at each padding run or at the end. Padding is
+    // rare, so runs between padding characters are counted without branches.
+    static constexpr auto valid = [] {
+        std::array<unsigned char, 256> t{};
+        for (int c = 0; c < 256; ++c)
+            t[c] = base64Values[c] >= 0 ? 1 : 0;
+        return t;
+    }();
+    const auto tail = [](qsizetype run) { return run / 4 * 3 + (run % 4 == 2 ? 1 : run % 4 == 3 ? 2 : 0); };
+    const auto *p = reinterpret_cast<const unsigned char *>(encoded.constData());
+    const unsigned char *const e = p + encoded.size();
+    qsizetype size = 0;
+    while (true) {
+        const auto *pad = static_cast<const unsigned char *>(std::memchr(p, '=', size_t(e - p)));
+        const unsigned char *stop = pad ? pad : e;
+        qsizetype run = 0;
+        for (; p < stop; ++p)
+            run += valid[*p];
+        size += tail(run);
+        if (!pad)
+            return size;
+        p = pad + 1;
+    }
+}
+
+qsizetype MhtmlReader::quotedPrintableSize(const QByteArray &encoded)
+{
+    // decodeQuotedPrintable's rules, counted between escapes found by memchr.
+    const char *p = encoded.constData();
+    const char *const e = p + encoded.size();
+    qsizetype size = 0;
+    while (p < e) {
+        const char *eq = static_cast<const char *>(std::memchr(p, '=', size_t(e - p)));
+        if (!eq)
+            return size + (e - p);
+        size += eq - p;
+        p = eq;
+        if (e - p >= 3 && hexValue(p[1]) >= 0 && hexValue(p[2]) >= 0) {
+            ++size;
+            p += 3;
+            continue;
+        }
+        const char *q = p + 1;
+        while (q < e && (*q == ' ' || *q == '\t'))
+            ++q;
+        if (q == e) {
+            p = e;
+        } else if (*q == '\n') {
+            p = q + 1;
+        } else if (*q == '\r') {
+            p = (q + 1 < e && q[1] == '\n') ? q + 2 : q + 1;
+        } else {
+            ++size;
+            ++p;
         }
     }
-    return result;
+    return size;
 }
 
 QByteArray MhtmlReader::decodeQuotedPrintable(const QByteArray &encoded)

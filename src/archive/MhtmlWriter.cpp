@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QUrl>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -203,8 +204,8 @@ void encodeQuotedPrintableTo(Sink &sink, const QByteArray &data)
                 continue;
             }
             // Blanks before a line end would be lost in transport, so they are escaped.
-            const bool lineEnds = i + 1 == n || in[i + 1] == '\n' ||
-                                  (in[i + 1] == '\r' && i + 2 < n && in[i + 2] == '\n');
+            const bool lineEnds =
+                i + 1 == n || in[i + 1] == '\n' || (in[i + 1] == '\r' && i + 2 < n && in[i + 2] == '\n');
             if (!((c == ' ' || c == '\t') && !lineEnds))
                 width = 3;
         }
@@ -227,6 +228,107 @@ void encodeQuotedPrintableTo(Sink &sink, const QByteArray &data)
         column += width;
     }
     sink.w = w;
+}
+
+// A body is copied as it stands only when any reader decodes it to the same
+// bytes and it cannot hold the boundary: lines of at most 76 characters, CRLF
+// between them, nothing outside the encoding's alphabet.
+constexpr qsizetype MaxLine = 76;
+
+constexpr auto qpPlain = [] {
+    std::array<bool, 256> t{};
+    for (int c = 33; c <= 126; ++c)
+        t[c] = c != '=';
+    t[' '] = t['\t'] = true;
+    return t;
+}();
+
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// Calls line(begin, end) for every CRLF-separated line; false at a bare CR
+// or LF, an over-long line, or when line() says no.
+template <typename LineCheck> bool eachCleanLine(const QByteArray &body, LineCheck line)
+{
+    const char *p = body.constData();
+    const char *const e = p + body.size();
+    while (p < e) {
+        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)));
+        const char *stop = nl ? nl : e;
+        if (nl && (stop == p || stop[-1] != '\r'))
+            return false;
+        if (nl)
+            --stop;
+        if (stop - p > MaxLine || !line(p, stop))
+            return false;
+        p = nl ? nl + 1 : e;
+    }
+    return true;
+}
+
+// Base64 is copied when its lines are sound and padding only ends it, so the
+// boundary (it holds "=_") cannot occur in it. Stray characters are copied
+// too: every reader skips them now as it did in the original.
+bool isCleanBase64(const QByteArray &body)
+{
+    const char *pad = static_cast<const char *>(std::memchr(body.constData(), '=', size_t(body.size())));
+    if (pad) {
+        const char *end = body.constData() + body.size();
+        while (end > pad && (end[-1] == '\n' || end[-1] == '\r'))
+            --end;
+        if (end - pad > 2 || !std::all_of(pad, end, [](char c) { return c == '='; }))
+            return false;
+    }
+    // Full lines, the bulk, in a loop the compiler can vectorise.
+    const char *p = body.constData();
+    const char *const e = p + body.size();
+    constexpr qsizetype FullLine = MaxLine + 2;
+    while (e - p >= FullLine && p[MaxLine] == '\r' && p[MaxLine + 1] == '\n') {
+        bool breaks = false;
+        for (qsizetype i = 0; i < MaxLine; ++i)
+            breaks |= p[i] == '\r' || p[i] == '\n';
+        if (breaks)
+            return false;
+        p += FullLine;
+    }
+    return eachCleanLine(QByteArray::fromRawData(p, e - p), [](const char *line, const char *end) {
+        return line < end && !std::memchr(line, '\r', size_t(end - line));
+    });
+}
+
+bool isCleanQuotedPrintable(const QByteArray &body)
+{
+    return eachCleanLine(body, [](const char *p, const char *e) {
+        if (p < e && (e[-1] == ' ' || e[-1] == '\t'))
+            return false; // trailing blanks are lost in transport
+        while (p < e) {
+            if (qpPlain[static_cast<unsigned char>(*p)]) {
+                ++p;
+            } else if (*p == '=' && p + 1 == e) {
+                ++p; // soft line break
+            } else if (*p == '=' && e - p >= 3 && isHexDigit(p[1]) && isHexDigit(p[2])) {
+                p += 3;
+            } else {
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
+// The part's kept body when it can be copied as it is; empty otherwise.
+QByteArray copyableBody(const MhtmlPart &part)
+{
+    if (part.encoded.isEmpty() || !part.data.isEmpty())
+        return {};
+    const QByteArray &body = part.encoded;
+    if (part.transferEncoding == "base64" && isCleanBase64(body))
+        return body;
+    if (part.transferEncoding == "quoted-printable" && isCleanQuotedPrintable(body))
+        return body;
+    return {};
 }
 
 } // namespace
@@ -318,8 +420,8 @@ MhtmlWriteResult MhtmlWriter::write(const MhtmlArchive &archive, QIODevice &devi
             QByteArray::number(qAbs(offset) / 60 * 100 + qAbs(offset) % 60).rightJustified(4, '0') + "\r\n";
     head += "MIME-Version: 1.0\r\n";
     const QByteArray rootType = root->contentType.isEmpty() ? QByteArray("text/html") : root->contentType;
-    head += "Content-Type: multipart/related;\r\n\ttype=\"" + quotedParameter(rootType) + "\";\r\n\tboundary=\"" + boundary +
-            "\"\r\n\r\n";
+    head += "Content-Type: multipart/related;\r\n\ttype=\"" + quotedParameter(rootType) + "\";\r\n\tboundary=\"" +
+            boundary + "\"\r\n\r\n";
     Sink sink(&device);
     sink.put(head);
 
@@ -335,8 +437,14 @@ MhtmlWriteResult MhtmlWriter::write(const MhtmlArchive &archive, QIODevice &devi
         headers += "Content-Type: " + headerSafe(type);
         if (!part->charset.isEmpty())
             headers += "; charset=" + headerSafe(part->charset);
+        // Parts the page did not change are copied as they were encoded;
+        // only text may have its line breaks made CRLF, everything else is
+        // written base64 so it comes back byte for byte.
+        const QByteArray copied = copyableBody(*part);
+        const bool quotedPrintable =
+            copied.isEmpty() ? part->hasTextLineBreaks() : part->transferEncoding == "quoted-printable";
         headers += "\r\nContent-Transfer-Encoding: ";
-        headers += part->isText() ? "quoted-printable\r\n" : "base64\r\n";
+        headers += quotedPrintable ? "quoted-printable\r\n" : "base64\r\n";
         const QString location = absoluteLocation(part->contentLocation, base);
         if (!location.isEmpty())
             headers += "Content-Location: " + locationBytes(location) + "\r\n";
@@ -344,12 +452,18 @@ MhtmlWriteResult MhtmlWriter::write(const MhtmlArchive &archive, QIODevice &devi
             headers += "Content-ID: <" + headerSafe(part->contentId.toUtf8()) + ">\r\n";
         headers += "\r\n";
         sink.put(headers);
-        if (part->isText()) {
-            encodeQuotedPrintableTo(sink, part->data);
-            if (!part->data.isEmpty())
-                sink.put("\r\n", 2);
+        if (!copied.isEmpty()) {
+            sink.put(copied);
+            sink.put("\r\n", 2);
         } else {
-            encodeBase64(sink, part->data);
+            const QByteArray bytes = part->decoded();
+            if (quotedPrintable) {
+                encodeQuotedPrintableTo(sink, bytes);
+                if (!bytes.isEmpty())
+                    sink.put("\r\n", 2);
+            } else {
+                encodeBase64(sink, bytes);
+            }
         }
         if (!sink.ok())
             break;

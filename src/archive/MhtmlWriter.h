@@ -17,8 +17,9 @@ struct MhtmlWriteResult
 };
 
 // Writes a web archive as multipart/related (RFC 2557) with CRLF line ends:
-// the root first, text parts quoted-printable, all others base64, every line
-// of a body at most 76 characters, and a boundary that occurs in no part.
+// the root first, text/* parts quoted-printable, all others base64, every
+// line of a body at most 76 characters, and a boundary that occurs in no
+// part. A part still kept encoded is copied as it is when its encoding is clean.
 class MhtmlWriter
 {
 public:

@@ -38,6 +38,9 @@ private Q_SLOTS:
         QByteArray lfWeb = bytesOf(data("sample.mht"));
         lfWeb.replace("\r\n", "\n");
         QTest::newRow("lf web archive") << lfWeb << true << false;
+        QTest::newRow("nested alternative") << bytesOf(data("ie-framed-alternative.mht")) << true << false;
+        QTest::newRow("picture as the root") << bytesOf(data("image-document.mht")) << true << false;
+        QTest::newRow("chromium snapshot is used as it is") << bytesOf(data("chromium-snapshot.mht")) << false << false;
         QTest::newRow("broken lf archive")
             << QByteArray("Content-Type: multipart/related; boundary=q\n\n--q\nx") << false << true;
         QTest::newRow("broken crlf archive") << QByteArray("Content-Type: multipart/related; boundary=q\r\n\r\n"
@@ -72,6 +75,8 @@ private Q_SLOTS:
         const MhtmlReadResult after = MhtmlReader().read(copy);
         QVERIFY2(after.ok(), qPrintable(after.error));
         QCOMPARE(after.archive.parts.size(), before.archive.parts.size());
+        QCOMPARE(after.archive.rootIndex, 0);
+        QCOMPARE(after.archive.root()->contentType, before.archive.root()->contentType);
         // Opening again reuses the same copy instead of filling the cache.
         QCOMPARE(MhtmlNormalizer::engineReadyPath(original, cache, &message), path);
         QCOMPARE(QDir(cache).entryList(QDir::Files).size(), 1);

@@ -74,6 +74,31 @@ private Q_SLOTS:
                                       "--b\nContent-Type: text/html\nContent-ID: <r@x>\n\nroot\n--b--\n";
         QTest::newRow("start parameter names the root")
             << startParam << QString() << 2 << QByteArray("root") << QByteArray("root");
+        QTest::newRow("alternative inside related: only the plain stand-in goes")
+            << QByteArray("Content-Type: multipart/related; boundary=o\r\n\r\n--o\r\n"
+                          "Content-Type: multipart/alternative; boundary=i\r\n\r\n"
+                          "--i\r\nContent-Type: text/plain\r\n\r\nplain\r\n"
+                          "--i\r\nContent-Type: text/html\r\n\r\nframeset\r\n--i--\r\n"
+                          "--o\r\nContent-Type: text/html\r\n\r\nframe\r\n"
+                          "--o\r\nContent-Type: image/png\r\n\r\nPNG\r\n--o--\r\n")
+            << QString() << 3 << QByteArray("frameset") << QByteArray("PNG");
+        QTest::newRow("a picture as the root")
+            << QByteArray("Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: image/png\r\n"
+                          "Content-Transfer-Encoding: base64\r\n\r\niVBO\r\n--b--\r\n")
+            << QString() << 1 << QByteArray("\x89PN") << QByteArray("\x89PN");
+        QTest::newRow("a root no browser shows")
+            << QByteArray("Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\n"
+                          "Content-Type: application/octet-stream\r\n\r\nx\r\n--b--\r\n")
+            << QStringLiteral("does not show") << 0 << QByteArray() << QByteArray();
+        QTest::newRow("wrapped subject without indentation")
+            << QByteArray(
+                   "Subject: a long\nsubject, wrapped\nMIME-Version: 1.0\n"
+                   "Content-Type: multipart/related; boundary=b\n\n--b\nContent-Type: text/html\n\nroot\n--b--\n")
+            << QString() << 1 << QByteArray("root") << QByteArray("root");
+        QTest::newRow("no blank line: the body begins at the first stray line")
+            << QByteArray("Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: text/html\r\n"
+                          "<p>a</p>\r\n<p>b: c</p>\r\n--b--\r\n")
+            << QString() << 1 << QByteArray("<p>a</p>\r\n<p>b: c</p>") << QByteArray("<p>a</p>\r\n<p>b: c</p>");
         QTest::newRow("single html message")
             << QByteArray("Content-Type: text/html\r\nContent-Transfer-Encoding: base64\r\n\r\nPGI+\r\n") << QString()
             << 1 << QByteArray("<b>") << QByteArray("<b>");
@@ -109,17 +134,23 @@ private Q_SLOTS:
         QFETCH(QByteArray, rootData);
         QFETCH(QByteArray, lastData);
 
-        const MhtmlReadResult result = MhtmlReader().read(input);
-        if (!errorPart.isEmpty()) {
-            QVERIFY(!result.ok());
-            QVERIFY2(result.error.contains(errorPart), qPrintable(result.error));
-            return;
+        // Decoding at once and keeping parts encoded give the same archive.
+        for (const bool keepEncoded : {false, true}) {
+            MhtmlReader reader;
+            reader.setKeepEncoded(keepEncoded);
+            const MhtmlReadResult result = reader.read(input);
+            if (!errorPart.isEmpty()) {
+                QVERIFY(!result.ok());
+                QVERIFY2(result.error.contains(errorPart), qPrintable(result.error));
+                continue;
+            }
+            QVERIFY2(result.ok(), qPrintable(result.error));
+            QCOMPARE(result.archive.parts.size(), parts);
+            QVERIFY(result.archive.root());
+            QCOMPARE(result.archive.root()->decoded(), rootData);
+            QCOMPARE(result.archive.parts.last().decoded(), lastData);
+            QCOMPARE(result.archive.parts.last().decodedSize(), lastData.size());
         }
-        QVERIFY2(result.ok(), qPrintable(result.error));
-        QCOMPARE(result.archive.parts.size(), parts);
-        QVERIFY(result.archive.root());
-        QCOMPARE(result.archive.root()->data, rootData);
-        QCOMPARE(result.archive.parts.last().data, lastData);
     }
 
     void headersOfSampleArchive()
@@ -162,6 +193,32 @@ private Q_SLOTS:
         QVERIFY2(result.ok(), qPrintable(result.error));
         QCOMPARE(result.archive.subject, decoded);
         QCOMPARE(result.archive.root()->contentLocation, QStringLiteral("https://x.test/a/very/long.html"));
+    }
+
+    // Labels decode as browsers map them, not as strictly as they claim.
+    void charsetLabelsAsBrowsersMapThem_data()
+    {
+        QTest::addColumn<QByteArray>("label");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("gb2312 is gbk") << QByteArray("gb2312") << QByteArray("\xa8\x43") << QStringLiteral("\u2013");
+        QTest::newRow("iso-8859-1 is windows-1252")
+            << QByteArray("ISO-8859-1") << QByteArray("\x80") << QStringLiteral("\u20ac");
+        QTest::newRow("us-ascii is windows-1252")
+            << QByteArray("us-ascii") << QByteArray("\x93x\x94") << QStringLiteral("\u201cx\u201d");
+        QTest::newRow("blanks and case") << QByteArray(" Latin1 ") << QByteArray("\x85") << QStringLiteral("\u2026");
+        QTest::newRow("ks_c_5601-1987 is euc-kr")
+            << QByteArray("ks_c_5601-1987") << QByteArray("\xb0\xa1") << QStringLiteral("\uac00");
+        QTest::newRow("unknown label is utf-8")
+            << QByteArray("x-nonsense") << QByteArray("\xc3\xa9") << QStringLiteral("\u00e9");
+    }
+
+    void charsetLabelsAsBrowsersMapThem()
+    {
+        QFETCH(QByteArray, label);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(MhtmlArchive::decodeText(bytes, label), text);
     }
 
     void sizeCapRefusesWithoutReading()

@@ -24,6 +24,9 @@ private Q_SLOTS:
         QFile broken(m_dir.filePath(QStringLiteral("broken.mht")));
         QVERIFY(broken.open(QIODevice::WriteOnly));
         broken.write("Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: text/html\r\n\r\n<p>");
+        QFile longSubject(m_dir.filePath(QStringLiteral("long.mht")));
+        QVERIFY(longSubject.open(QIODevice::WriteOnly));
+        longSubject.write("Subject: " + QByteArray(3 * 1024 * 1024, 'x') + "\r\nContent-Type: text/html\r\n\r\n<p>");
     }
 
     void exitCodes_data()
@@ -49,6 +52,13 @@ private Q_SLOTS:
         row("info broken", QStringLiteral("info $TMP/broken.mht"), 1, QString(), QStringLiteral("truncated"));
         row("resave", QStringLiteral("resave $DATA/local-lf.mht $TMP/out.mht"), 0, QString(), QString());
         row("resave result checks", QStringLiteral("check $TMP/out.mht"), 0, QStringLiteral("ok, 2 parts"), QString());
+        // Values print as they are: an escape in a location is no format pattern.
+        row("info keeps percent escapes", QStringLiteral("info $DATA/qp-svg-percent-location.mht"), 0,
+            QStringLiteral("https://svg.example.org/commonPrint%2Cshared.css\t\n"), QString());
+        row("info keeps a percent content id", QStringLiteral("info $DATA/qp-svg-percent-location.mht"), 0,
+            QStringLiteral("<frame-1%dpercent@mhtml.blink>"), QString());
+        row("info cuts a long subject", QStringLiteral("info $TMP/long.mht"), 0,
+            QStringLiteral("Subject: ") + QString(200, u'x') + QChar(0x2026) + u'\n', QString());
         row("resave to missing folder", QStringLiteral("resave $DATA/sample.mht $TMP/no/out.mht"), 1, QString(),
             QStringLiteral("Cannot write"));
     }
