@@ -2,6 +2,7 @@
 // bytes made in the same run, so the ratio means something on a busy machine.
 // Each measurement runs in a child process so its peak memory is its own.
 
+#include "BenchArchive.h"
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
 
@@ -9,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -23,32 +23,6 @@
 namespace {
 
 constexpr qint64 MiB = 1024 * 1024;
-
-MhtmlArchive makeArchive(qint64 htmlBytes, qint64 imageBytes, int images)
-{
-    MhtmlArchive archive;
-    MhtmlPart root;
-    root.contentType = "text/html";
-    root.charset = "utf-8";
-    root.contentLocation = QStringLiteral("https://bench.test/page.html");
-    const QByteArray paragraph = "<p class=\"x\">Caf\xc3\xa9 cr\xc3\xa8me &amp; a=b, the quick brown fox jumps over "
-                                 "the lazy dog <img src=\"img/0.jpg\"></p>\n";
-    root.data.reserve(htmlBytes);
-    while (root.data.size() < htmlBytes)
-        root.data += paragraph;
-    root.data.truncate(htmlBytes);
-    archive.parts.append(root);
-    QRandomGenerator random(42);
-    for (int i = 0; i < images; ++i) {
-        MhtmlPart image;
-        image.contentType = "image/jpeg";
-        image.contentLocation = QStringLiteral("https://bench.test/img/%1.jpg").arg(i);
-        image.data.resize(imageBytes / images);
-        random.fillRange(reinterpret_cast<quint32 *>(image.data.data()), image.data.size() / 4);
-        archive.parts.append(image);
-    }
-    return archive;
-}
 
 bool copyFile(const QString &from, const QString &to)
 {
@@ -112,7 +86,7 @@ void scenario(const QString &name, const QString &folder, qint64 htmlBytes, qint
     const QString copyPath = QDir(folder).filePath(name + QStringLiteral("-copy.mht"));
 
     const QString write = inChild([&] {
-        const MhtmlArchive archive = makeArchive(htmlBytes, imageBytes, images);
+        const MhtmlArchive archive = makeBenchArchive(htmlBytes, imageBytes, images);
         const MhtmlWriter writer;
         const double t = bestOf(runs, [&] { writer.writeFile(archive, archivePath); });
         const double copy = bestOf(runs, [&] { copyFile(archivePath, copyPath); });

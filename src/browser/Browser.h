@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 class QWidget;
 
 // What the program needs of a browser engine. Every call is synchronous: an
@@ -50,8 +52,15 @@ public:
     virtual void execCommand(const QString &name, const QVariant &value = {}) = 0;
 
     virtual QString selectionText() const = 0;
-    // Doctype plus the root element's outerHTML: the current state, marks included.
-    virtual QString documentHtml() const = 0;
+    // Doctype plus the root element's outerHTML: the current state, marks
+    // included. meanwhile, when given, runs while the engine serialises the
+    // page, so that the caller's own work overlaps with the engine's.
+    virtual QString documentHtml(const std::function<void()> &meanwhile = {}) const = 0;
+    // A count that grows when the document's DOM changes; loading a document
+    // counts as a change. Reading it costs nothing, so a caller can leave an
+    // unchanged page unread: a change made after documentHtml() has read the
+    // page raises the count, once the page has reported it.
+    virtual quint64 documentChanges() const = 0;
     virtual QString bodyOuterHtml() const = 0;
     // Collapses a range to the end of the body and inserts html there.
     virtual void insertHtmlAtBodyEnd(const QString &html) = 0;

@@ -9,3 +9,8 @@ void DocumentEventBridge::mouseOver(const QString &tagName, const QString &href)
 {
     Q_EMIT mousedOver(tagName.toUpper(), href);
 }
+
+void DocumentEventBridge::changed()
+{
+    Q_EMIT documentChanged();
+}

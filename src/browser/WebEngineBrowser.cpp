@@ -1,10 +1,10 @@
 #include "WebEngineBrowser.h"
 
+#include "archive/MhtmlNormalizer.h"
 #include "browser/BrowserPage.h"
 #include "browser/ClipboardFragment.h"
 #include "browser/CssColor.h"
 #include "browser/DocumentEventBridge.h"
-#include "archive/MhtmlNormalizer.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -81,16 +81,46 @@ bool isArchivePath(const QString &path)
     return suffix == QLatin1String("mht") || suffix == QLatin1String("mhtml");
 }
 
-// Reports the page's click and mouse-over to the bridge object. Runs in the
-// application world of every top-level document, before the page's content.
+// Reports the page's click, mouse-over and changes to the bridge object. Runs
+// in the application world of every top-level document, before the page's
+// content. A change is reported once, until the program reads the document
+// (quilletDocumentRead), so typing costs one message, not one per key.
 const char bridgeScript[] = R"JS(
 (function () {
     function tagOf(el) { return el && el.tagName ? String(el.tagName).toUpperCase() : ''; }
     function hrefOf(el) { return el && el.getAttribute ? (el.getAttribute('href') || '') : ''; }
+    var events = null, reported = false, watching = false, changes = 0;
+    var documentId = String(Math.random()).slice(2) + '.' + Date.now();
+    function changed() {
+        ++changes;
+        if (!reported) {
+            reported = true;
+            events.changed();
+        }
+    }
+    // Every read of the document calls this. It answers a name for the
+    // document's present state, the same until the DOM changes (null while
+    // the document is not watched yet).
+    window.quilletDocumentRead = function () {
+        reported = false;
+        return watching ? documentId + ':' + changes : null;
+    };
     new QWebChannel(qt.webChannelTransport, function (channel) {
-        var events = channel.objects.quilletEvents;
+        events = channel.objects.quilletEvents;
         document.addEventListener('click', function (e) { events.click(tagOf(e.target), hrefOf(e.target)); }, true);
         document.addEventListener('mouseover', function (e) { events.mouseOver(tagOf(e.target), hrefOf(e.target)); }, true);
+        // Parsing is not watched (a big page would queue a record per node);
+        // the loaded document counts as one change.
+        function watch() {
+            new MutationObserver(changed).observe(document,
+                { subtree: true, childList: true, attributes: true, characterData: true });
+            watching = true;
+            changed();
+        }
+        if (document.readyState === 'loading')
+            document.addEventListener('DOMContentLoaded', watch);
+        else
+            watch();
     });
 })();
 )JS";
@@ -118,6 +148,7 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent, const QString &programFolder
 
     connect(m_bridge, &DocumentEventBridge::clicked, this, &Browser::DocumentClick);
     connect(m_bridge, &DocumentEventBridge::mousedOver, this, &Browser::DocumentMouseOver);
+    connect(m_bridge, &DocumentEventBridge::documentChanged, this, [this] { ++m_documentChanges; });
     connect(m_page, &QWebEnginePage::loadStarted, this, &WebEngineBrowser::onLoadStarted);
     connect(m_page, &QWebEnginePage::loadFinished, this, &WebEngineBrowser::onLoadFinished);
     connect(m_page, &QWebEnginePage::loadProgress, this,
@@ -224,6 +255,9 @@ void WebEngineBrowser::onNavigationRequested(const QUrl &url, bool isMainFrame, 
 
 void WebEngineBrowser::onLoadStarted()
 {
+    ++m_documentChanges;
+    m_readState.clear();
+    m_readHtml.clear();
     m_readyState = 1;
     m_busy = true;
 }
@@ -301,16 +335,18 @@ void WebEngineBrowser::requireDocument() const
         fail(QStringLiteral("No document is loaded."));
 }
 
-QVariant WebEngineBrowser::evaluate(const QString &body) const
+QVariant WebEngineBrowser::evaluate(const QString &body, const std::function<void()> &meanwhile) const
 {
     requireDocument();
     const QString script = QStringLiteral("(function () { try { return { ok: true, value: (function () { %1 })() }; }"
                                           " catch (e) { return { ok: false, error: String(e) }; } })()")
                                .arg(body);
     const std::optional<QVariant> result =
-        awaitAnswer<QVariant>(m_scriptTimeout, [this, &script](std::function<void(QVariant)> deliver) {
+        awaitAnswer<QVariant>(m_scriptTimeout, [this, &script, &meanwhile](std::function<void(QVariant)> deliver) {
             m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
                                   [deliver](const QVariant &value) { deliver(value); });
+            if (meanwhile)
+                meanwhile();
         });
     if (!result)
         fail(QStringLiteral("The page did not answer in time."));
@@ -366,14 +402,29 @@ QString WebEngineBrowser::selectionText() const
     return evaluate(QStringLiteral("var s = window.getSelection(); return s ? s.toString() : '';")).toString();
 }
 
-QString WebEngineBrowser::documentHtml() const
+QString WebEngineBrowser::documentHtml(const std::function<void()> &meanwhile) const
 {
-    return evaluate(QStringLiteral(
-                        "var d = document.doctype, t = '';"
-                        " if (d) t = '<!DOCTYPE ' + d.name + (d.publicId ? ' PUBLIC \"' + d.publicId + '\"' : '')"
-                        " + (d.systemId ? (d.publicId ? '' : ' SYSTEM') + ' \"' + d.systemId + '\"' : '') + '>\\n';"
-                        " return t + (document.documentElement ? document.documentElement.outerHTML : '');"))
-        .toString();
+    // Serialising a big page and carrying it over takes long; the page says
+    // whether it still is as it was at the last read.
+    const QVariantList answer =
+        evaluate(
+            QStringLiteral("var state = window.quilletDocumentRead ? quilletDocumentRead() : null;"
+                           " if (state !== null && state === %1) return [state];"
+                           " var d = document.doctype, t = '';"
+                           " if (d) t = '<!DOCTYPE ' + d.name + (d.publicId ? ' PUBLIC \"' + d.publicId + '\"' : '')"
+                           " + (d.systemId ? (d.publicId ? '' : ' SYSTEM') + ' \"' + d.systemId + '\"' : '') + '>\\n';"
+                           " return [state, t + (document.documentElement ? document.documentElement.outerHTML : '')];")
+                .arg(jsString(m_readState)),
+            meanwhile)
+            .toList();
+    if (answer.size() == 1)
+        return m_readHtml;
+    if (answer.size() != 2)
+        fail(QStringLiteral("The page did not give its HTML."));
+    const QString html = answer.at(1).toString();
+    m_readState = answer.at(0).toString();
+    m_readHtml = m_readState.isEmpty() ? QString() : html;
+    return html;
 }
 
 QString WebEngineBrowser::bodyOuterHtml() const

@@ -47,7 +47,8 @@ public:
     QString designMode() const override;
     void execCommand(const QString &name, const QVariant &value = {}) override;
     QString selectionText() const override;
-    QString documentHtml() const override;
+    QString documentHtml(const std::function<void()> &meanwhile = {}) const override;
+    quint64 documentChanges() const override { return m_documentChanges; }
     QString bodyOuterHtml() const override;
     void insertHtmlAtBodyEnd(const QString &html) override;
     void pasteAtBodyEnd() override;
@@ -65,8 +66,9 @@ private:
     QUrl currentUrl() const;
 
     // Runs body (a function body ending in a return) in the application world
-    // and waits for its value; throws on a script error or time-out.
-    QVariant evaluate(const QString &body) const;
+    // and waits for its value; throws on a script error or time-out. meanwhile
+    // runs once the script has been sent, before the wait.
+    QVariant evaluate(const QString &body, const std::function<void()> &meanwhile = {}) const;
     void requireDocument() const;
     void installBridgeScript();
 
@@ -86,6 +88,11 @@ private:
     int m_readyState = 0;
     bool m_busy = false;
     bool m_hasDocument = false;
+    quint64 m_documentChanges = 0;
+    // The last documentHtml() answer and the page's name for the state it
+    // showed; an unchanged page is answered from here.
+    mutable QString m_readState;
+    mutable QString m_readHtml;
     int m_scriptTimeout = 5000;
     QString m_lastFindText;
     bool m_lastFindCaseSensitive = false;

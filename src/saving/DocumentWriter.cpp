@@ -14,11 +14,16 @@
 
 void DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &sourceArchive)
 {
-    const QString html = GetDocHtml();
     MhtmlReadResult source;
     bool haveSource = false;
-    if (!sourceArchive.isEmpty() && QFileInfo::exists(sourceArchive)) {
-        source = MhtmlReader().readFile(sourceArchive);
+    const bool readSource = !sourceArchive.isEmpty() && QFileInfo::exists(sourceArchive);
+    // The engine serialises a big page about as long as reading its archive
+    // takes here; the two run side by side.
+    const QString html = GetDocHtml([&] {
+        if (readSource)
+            source = MhtmlReader().readFile(sourceArchive);
+    });
+    if (readSource) {
         haveSource = source.ok();
         // Overwriting an archive we cannot read would throw away its
         // pictures for good; saving under another name loses nothing.
@@ -54,11 +59,11 @@ bool DocumentWriter::SaveDocAsHtml(const QString &fileName)
     return true;
 }
 
-QString DocumentWriter::GetDocHtml() const
+QString DocumentWriter::GetDocHtml(const std::function<void()> &meanwhile) const
 {
     if (!m_browser.HasDocument())
         throw std::runtime_error("Document not loaded!");
-    return m_browser.documentHtml();
+    return m_browser.documentHtml(meanwhile);
 }
 
 void DocumentWriter::confsavedsize(const QString &fileName, const StatusSink &statusSink) const

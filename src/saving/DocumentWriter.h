@@ -25,8 +25,9 @@ public:
     // Writes the current HTML as UTF-8. Reports its own failures in a plain
     // message box and returns false, so the caller does not report a save.
     bool SaveDocAsHtml(const QString &fileName);
-    // The document's current HTML, marks included.
-    QString GetDocHtml() const;
+    // The document's current HTML, marks included; meanwhile runs while the
+    // engine serialises the page.
+    QString GetDocHtml(const std::function<void()> &meanwhile = {}) const;
     // Puts "File saved: <size> bytes (<fileName>)" through statusSink.
     void confsavedsize(const QString &fileName, const StatusSink &statusSink) const;
 

@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 #include <stdexcept>
@@ -77,6 +78,21 @@ void SaveController::status(const QString &text)
     m_s.ui.StB1->ShowStatusText(text);
 }
 
+void SaveController::writeArchive(DocumentWriter &writer, const QString &path, const QString &sourceArchive)
+{
+    const QScopedValueRollback busy(m_busy, true);
+    // A big page takes a while; the window cannot repaint until it is written.
+    const QString before = m_s.ui.StB1->statusText();
+    status(QStringLiteral("Saving..."));
+    m_s.ui.StB1->repaint();
+    try {
+        writer.SaveDocAsMht(path, sourceArchive);
+    } catch (...) {
+        status(before);
+        throw;
+    }
+}
+
 void SaveController::SaveMIClick()
 {
     const QString name = m_s.browser.LocationName();
@@ -97,7 +113,7 @@ void SaveController::SaveMIClick()
     DocumentWriter writer(m_s.browser, m_s.dialogs);
     const QString ext = extensionOf(target);
     if (ext == QStringLiteral(".mht") || ext == QStringLiteral(".eml"))
-        writer.SaveDocAsMht(target, QFileInfo(openFile).isAbsolute() ? openFile : QString());
+        writeArchive(writer, target, QFileInfo(openFile).isAbsolute() ? openFile : QString());
     else if (!writer.SaveDocAsHtml(target))
         return; // reported by the writer; the changes are still unsaved
     if (!m_s.state.SurfMode)
@@ -156,7 +172,7 @@ void SaveController::SaveasMIClick()
 
     const QString oldFile = localPath(oldPath);
     DocumentWriter writer(m_s.browser, m_s.dialogs);
-    writer.SaveDocAsMht(path, QFileInfo(oldFile).isAbsolute() ? oldFile : QString());
+    writeArchive(writer, path, QFileInfo(oldFile).isAbsolute() ? oldFile : QString());
     m_s.modes.SetSaveEnabled(false);
 
     for (TMYcustomhistory *list : {m_s.histories.allH, m_s.histories.startH, m_s.histories.renH, m_s.histories.delH})
@@ -245,15 +261,24 @@ void SaveController::UseSelection4FilenameMIClick()
 
 void SaveController::Timer1Timer()
 {
+    AppState &state = m_s.state;
+    const quint64 changes = m_s.browser.documentChanges();
+    // Reading a big page costs far more than a tick: an unchanged one is left
+    // unread, except that the first tick after a save takes a fresh snapshot.
+    // A tick that comes while a save or an earlier tick waits for the page
+    // would only read it twice.
+    if (m_busy || (changes == m_seenChanges && state.LastDocSnapshot != JustSaved))
+        return;
     QString text;
     try {
+        const QScopedValueRollback busy(m_busy, true);
         text = DocumentWriter(m_s.browser, m_s.dialogs).GetDocHtml();
     } catch (const std::exception &) {
         // A page that cannot be read right now is looked at again next tick;
         // an error box every second would lock the user out.
         return;
     }
-    AppState &state = m_s.state;
+    m_seenChanges = changes;
     if (text != state.LastDocSnapshot) {
         if (!state.SurfMode && state.LastDocSnapshot != JustSaved)
             m_s.modes.SetSaveEnabled(true);

@@ -11,6 +11,7 @@ struct Histories;
 struct MainUi;
 class Browser;
 class Dialogs;
+class DocumentWriter;
 class ModeController;
 class SaveToChooser;
 
@@ -62,8 +63,15 @@ public:
 
 private:
     void status(const QString &text);
+    // SaveDocAsMht with "Saving..." in the status bar meanwhile and no
+    // change detector tick in between.
+    void writeArchive(DocumentWriter &writer, const QString &path, const QString &sourceArchive);
     void reopenInDesignMode();
     void waitForPage();
 
     Services m_s;
+    // The browser's change count when the detector last read the page.
+    quint64 m_seenChanges = 0;
+    // A save or a tick is waiting for the page.
+    bool m_busy = false;
 };

@@ -125,6 +125,7 @@ private Q_SLOTS:
     void saveOfUntitledPageAsksForName();
     void failedWriteIsNotASave_data();
     void failedWriteIsNotASave();
+    void failedArchiveWriteKeepsTheStatus();
     void saveAsProposesTitle_data();
     void saveAsProposesTitle();
     void saveAsWritesAndReopens();
@@ -226,6 +227,24 @@ void TestSaving::saveOfUntitledPageAsksForName()
     f.dialogs.answers.enqueue(Dialogs::Answer::No);
     f.saving->SaveMIClick();
     QCOMPARE(statusText(f), QStringLiteral("Please do not save to the temporary filename containing \"untitled\""));
+}
+
+// The status bar says "Saving..." while an archive is written; a failed write
+// puts back what it said before.
+void TestSaving::failedArchiveWriteKeepsTheStatus()
+{
+    SavingFixture f;
+    const QString open = f.copySample(QStringLiteral("page.mht"));
+    f.showPage(open, open);
+    f.browser.failNext = QStringLiteral("engine gone");
+    f.window->modes().SetSaveEnabled(true);
+    f.window->ui().StB1->ShowStatusText(QStringLiteral("before"));
+
+    f.window->ui().SaveMI->trigger();
+
+    QCOMPARE(f.dialogs.texts(), QStringList{QStringLiteral("engine gone")});
+    QCOMPARE(statusText(f), QStringLiteral("before"));
+    QVERIFY(f.window->ui().SaveMI->isEnabled());
 }
 
 void TestSaving::failedWriteIsNotASave_data()
@@ -599,29 +618,44 @@ void TestSaving::changeDetector()
     // Entering edit mode on an unchanged page enables nothing, whatever the
     // detector saw before (here: nothing, as right after start-up).
     state.LastDocSnapshot.clear();
+    // A tick on an unchanged page does not even read it.
     f.window->modes().seteditmode(false);
     f.window->modes().SetSaveEnabled(false);
+    f.browser.calls.clear();
     f.saving->Timer1Timer();
     QVERIFY(!save->isEnabled());
+    QVERIFY(!f.browser.calls.contains(QStringLiteral("documentHtml")));
 
     f.browser.html = QStringLiteral("<html><body><span>one</span></body></html>");
     f.saving->Timer1Timer();
     QVERIFY(save->isEnabled());
 
-    // Right after a save the changed form of the page is only taken in.
+    // Right after a save the changed form of the page is only taken in; the
+    // first tick reads the page even when nothing reported a change.
     f.saving->SaveMIClick();
     QVERIFY(!save->isEnabled());
+    f.browser.calls.clear();
+    f.saving->Timer1Timer();
+    QVERIFY(f.browser.calls.contains(QStringLiteral("documentHtml")));
+    QCOMPARE(state.LastDocSnapshot, f.browser.html);
     f.browser.html = QStringLiteral("<html><body><span>one</span> </body></html>");
+    f.saving->SaveMIClick();
     f.saving->Timer1Timer();
     QVERIFY(!save->isEnabled());
     f.browser.html = QStringLiteral("<html><body><b>one</b></body></html>");
     f.saving->Timer1Timer();
     QVERIFY(save->isEnabled());
 
-    // A page that cannot be read is skipped without an error box.
+    // A page that cannot be read is skipped without an error box, and its
+    // change is seen on the next tick.
+    f.window->modes().SetSaveEnabled(false);
+    f.browser.html = QStringLiteral("<html><body><i>one</i></body></html>");
     f.browser.failNext = QStringLiteral("gone");
     f.saving->Timer1Timer();
     QVERIFY(f.dialogs.shown.isEmpty());
+    QVERIFY(!save->isEnabled());
+    f.saving->Timer1Timer();
+    QVERIFY(save->isEnabled());
 }
 
 void TestSaving::saveButtonAndMenuRunTheWindowsSave()

@@ -36,10 +36,14 @@ private Q_SLOTS:
     void cleanupTestCase();
     void marksSurviveSaveAndRename();
     void newOpensTheTemplateInEditMode();
+    void changeDetectorFollowsTheDocument();
+    // Ends the window and engine the other tests share: keep it last.
     void typicalAnnotation();
 
 private:
     QVariant runScript(const QString &script);
+    // Selects the characters from..to of the first paragraph's text.
+    void selectInFirstParagraph(int from, int to);
     static QVariant runScript(WebEngineBrowser &browser, const QString &script);
     // The window's save flows, with saveTo in place of the Save-to dialog.
     std::unique_ptr<SaveController> saveControllerWith(SaveToChooser &saveTo);
@@ -85,6 +89,15 @@ QVariant SaveFlowTest::runScript(WebEngineBrowser &browser, const QString &scrip
     return EnginePage::runScript(browser, script);
 }
 
+void SaveFlowTest::selectInFirstParagraph(int from, int to)
+{
+    runScript(QStringLiteral("var t = document.querySelector('p').firstChild; var r = document.createRange();"
+                             " r.setStart(t, %1); r.setEnd(t, %2); var s = window.getSelection();"
+                             " s.removeAllRanges(); s.addRange(r);")
+                  .arg(from)
+                  .arg(to));
+}
+
 std::unique_ptr<SaveController> SaveFlowTest::saveControllerWith(SaveToChooser &saveTo)
 {
     TMainF &w = *m_window;
@@ -107,9 +120,7 @@ void SaveFlowTest::marksSurviveSaveAndRename()
     QVERIFY(QFile::copy(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht"), page));
     m_window->navigation().startHitemclicked(page);
     m_window->modes().seteditmode(false);
-    runScript(QStringLiteral("var t = document.querySelector('p').firstChild; var r = document.createRange();"
-                             " r.setStart(t, 0); r.setEnd(t, 6); var s = window.getSelection();"
-                             " s.removeAllRanges(); s.addRange(r);"));
+    selectInFirstParagraph(0, 6);
     QCOMPARE(m_browser->selectionText(), QStringLiteral("Sample"));
     m_browser->execCommand(QStringLiteral("BackColor"), 255);
 
@@ -226,6 +237,58 @@ void SaveFlowTest::typicalAnnotation()
                                                                 ".complete && document.images[0].naturalWidth"))
                                   .toInt(),
                               1, 5000);
+}
+
+// Each kind of change reaches Save through the change detector alone (the
+// mark goes to the page directly, not through the Mark command); ticks on an
+// unchanged page and the first tick after a save leave Save disabled.
+void SaveFlowTest::changeDetectorFollowsTheDocument()
+{
+    const QString page = m_dir.filePath(QStringLiteral("saved/detected.mht"));
+    QVERIFY(QFile::copy(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht"), page));
+    m_window->navigation().startHitemclicked(page);
+    m_window->modes().seteditmode(false);
+    QAction *save = m_window->ui().SaveMI;
+    QSignalSpy ticks(m_window->ui().Timer1, &QTimer::timeout);
+    const auto saveAndWatchTwoTicks = [&] {
+        m_window->saving().SaveMIClick();
+        QVERIFY(!save->isEnabled());
+        ticks.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 2, 10000);
+        QVERIFY(!save->isEnabled());
+    };
+
+    saveAndWatchTwoTicks();
+    if (QTest::currentTestFailed())
+        return;
+
+    selectInFirstParagraph(0, 6);
+    m_browser->execCommand(QStringLiteral("BackColor"), 255);
+    QTRY_VERIFY_WITH_TIMEOUT(save->isEnabled(), 10000);
+    saveAndWatchTwoTicks();
+    if (QTest::currentTestFailed())
+        return;
+
+    // The page takes keys once a click has focused it.
+    QWidget *input = m_browser->widget()->focusProxy();
+    QVERIFY(input);
+    input->setFocus();
+    const QPoint paragraph =
+        EnginePage::centreOf(*m_browser, QStringLiteral("document.querySelector('p').getBoundingClientRect()"));
+    QVERIFY(!paragraph.isNull());
+    // The click puts the caret after the paragraph's picture.
+    QTest::mouseClick(input, Qt::LeftButton, Qt::NoModifier, paragraph);
+    const QString typed = QStringLiteral("dot.gif\">q</p>");
+    QTest::keyClick(input, Qt::Key_Q);
+    QTRY_VERIFY_WITH_TIMEOUT(m_browser->documentHtml().contains(typed), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(save->isEnabled(), 10000);
+    saveAndWatchTwoTicks();
+    if (QTest::currentTestFailed())
+        return;
+
+    QVERIFY(runScript(QStringLiteral("document.execCommand('undo')")).toBool());
+    QVERIFY(!m_browser->documentHtml().contains(typed));
+    QTRY_VERIFY_WITH_TIMEOUT(save->isEnabled(), 10000);
 }
 
 QTEST_MAIN(SaveFlowTest)

@@ -200,10 +200,21 @@ QString FakeBrowser::selectionText() const
     return selection;
 }
 
-QString FakeBrowser::documentHtml() const
+QString FakeBrowser::documentHtml(const std::function<void()> &meanwhile) const
 {
     enter(QStringLiteral("documentHtml"));
+    if (meanwhile)
+        meanwhile();
     return html;
+}
+
+quint64 FakeBrowser::documentChanges() const
+{
+    if (html != m_countedHtml) {
+        m_countedHtml = html;
+        ++m_changes;
+    }
+    return m_changes;
 }
 
 QString FakeBrowser::bodyOuterHtml() const

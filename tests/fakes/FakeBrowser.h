@@ -39,7 +39,10 @@ class QWidget;
 // "setDesignMode", "designMode", "execCommand", "selectionText",
 // "documentHtml", "bodyOuterHtml", "insertHtmlAtBodyEnd", "pasteAtBodyEnd",
 // "findText", "print", "saveAs". Property reads (ReadyState, Busy,
-// LocationName, LocationURL, Silent, HasDocument) never fail.
+// LocationName, LocationURL, Silent, HasDocument, documentChanges) never fail.
+//
+// documentChanges() grows whenever `html` differs from what it was at the
+// previous call, however the test or a command changed it.
 class FakeBrowser : public Browser
 {
     Q_OBJECT
@@ -120,7 +123,9 @@ public:
     QString designMode() const override;
     void execCommand(const QString &name, const QVariant &value = {}) override;
     QString selectionText() const override;
-    QString documentHtml() const override;
+    // Runs meanwhile, then answers.
+    QString documentHtml(const std::function<void()> &meanwhile = {}) const override;
+    quint64 documentChanges() const override;
     QString bodyOuterHtml() const override;
     void insertHtmlAtBodyEnd(const QString &fragment) override;
     void pasteAtBodyEnd() override;
@@ -138,5 +143,7 @@ private:
     QString m_pending;
     QString m_address; // the address of the current or loading document
     int m_generation = 0;
+    mutable QString m_countedHtml;
+    mutable quint64 m_changes = 0;
     QPointer<QWidget> m_widget;
 };

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "archive/MhtmlArchive.h"
+
+#include <QRandomGenerator>
+
+// The benchmarks' page: htmlBytes of paragraphs that each show a picture,
+// and imageBytes of incompressible pictures spread over images parts.
+inline MhtmlArchive makeBenchArchive(qint64 htmlBytes, qint64 imageBytes, int images)
+{
+    MhtmlArchive archive;
+    MhtmlPart root;
+    root.contentType = "text/html";
+    root.charset = "utf-8";
+    root.contentLocation = QStringLiteral("https://bench.test/page.html");
+    const QByteArray paragraph = "<p class=\"x\">Caf\xc3\xa9 cr\xc3\xa8me &amp; a=b, the quick brown fox jumps over "
+                                 "the lazy dog <img src=\"img/0.jpg\"></p>\n";
+    root.data.reserve(htmlBytes);
+    while (root.data.size() < htmlBytes)
+        root.data += paragraph;
+    root.data.truncate(htmlBytes);
+    archive.parts.append(root);
+    QRandomGenerator random(42);
+    for (int i = 0; i < images; ++i) {
+        MhtmlPart image;
+        image.contentType = "image/jpeg";
+        image.contentLocation = QStringLiteral("https://bench.test/img/%1.jpg").arg(i);
+        image.data.resize(imageBytes / images);
+        random.fillRange(reinterpret_cast<quint32 *>(image.data.data()), image.data.size() / 4);
+        archive.parts.append(image);
+    }
+    return archive;
+}

@@ -1,0 +1,303 @@
+// Edit mode on a big page, on the real engine offscreen: what the change
+// detector costs while nothing changes, as a ratio to one full serialisation
+// of the document, and what Save costs, as a ratio to `quillet-archive resave`
+// of the same archive, both measured in this run.
+
+#include "BenchArchive.h"
+#include "EnginePage.h"
+#include "app/MainUi.h"
+#include "app/ModeController.h"
+#include "app/NavigationController.h"
+#include "app/TMainF.h"
+#include "archive/MhtmlComposer.h"
+#include "archive/MhtmlReader.h"
+#include "archive/MhtmlWriter.h"
+#include "browser/WebEngineBrowser.h"
+#include "marking/TMyStatusBar.h"
+#include "support/Dialogs.h"
+#include "support/SystemDesktop.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 MiB = 1024 * 1024;
+constexpr int IdleTicks = 10;
+constexpr int Saves = 4;
+
+[[noreturn]] void die(const QString &message)
+{
+    std::fprintf(stderr, "edit_bench: %s\n", qPrintable(message));
+    std::exit(1);
+}
+
+// CPU seconds (user + system) used so far by root and every process below
+// it: the engine's zygote and renderer processes are children of ours.
+double treeCpuSeconds(pid_t root)
+{
+    struct Entry
+    {
+        pid_t parent = 0;
+        double seconds = 0;
+    };
+    std::map<pid_t, Entry> processes;
+    const double tick = double(sysconf(_SC_CLK_TCK));
+    for (const QString &name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool numeric = false;
+        const pid_t pid = pid_t(name.toInt(&numeric));
+        if (!numeric)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(name));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // The command name may hold spaces; the fields after it do not.
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 13)
+            continue;
+        // After the name: state, ppid, ..., utime is field 14 and stime 15 of the whole line.
+        processes[pid] =
+            Entry{pid_t(fields.at(1).toInt()), (fields.at(11).toDouble() + fields.at(12).toDouble()) / tick};
+    }
+    double total = 0;
+    for (const auto &[pid, entry] : processes) {
+        for (pid_t p = pid; p > 1; p = processes.count(p) ? processes[p].parent : 0) {
+            if (p == root) {
+                total += entry.seconds;
+                break;
+            }
+        }
+    }
+    return total;
+}
+
+// CPU seconds of the children that have ended and been waited for.
+double childrenCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double cpuNow()
+{
+    return treeCpuSeconds(getpid());
+}
+
+// No one answers dialogs here: every box is reported and given its default.
+class BenchDialogs : public Dialogs
+{
+public:
+    Answer message(Kind, const QString &, const QString &text, Buttons, Answer defaultAnswer) override
+    {
+        std::fprintf(stderr, "dialog: %s\n", qPrintable(text));
+        return defaultAnswer;
+    }
+    std::optional<QString> inputQuery(const QString &, const QString &, const QString &) override { return {}; }
+    QString openFileName(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<std::uint32_t> chooseColor(std::uint32_t) override { return {}; }
+    std::optional<FontChoice> chooseFont() override { return {}; }
+};
+
+void waitForTicks(QTimer *timer, int ticks)
+{
+    int seen = 0;
+    QEventLoop loop;
+    QObject::connect(timer, &QTimer::timeout, &loop, [&] {
+        if (++seen == ticks)
+            loop.quit();
+    });
+    QTimer::singleShot(ticks * timer->interval() * 3 + 10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    if (seen < ticks)
+        die(QStringLiteral("the change timer did not tick"));
+}
+
+double seconds(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        die(QStringLiteral("no temporary folder"));
+    const QString archivePath = dir.filePath(QStringLiteral("page.mht"));
+    const QString resavedPath = dir.filePath(QStringLiteral("resaved.mht"));
+    if (!MhtmlWriter().writeFile(makeBenchArchive(8 * MiB, 56 * MiB, 14), archivePath).ok())
+        die(QStringLiteral("cannot write the archive"));
+    std::printf("archive: %.1f MB (8 MB of HTML, 56 MB of pictures)\n", QFile(archivePath).size() / double(MiB));
+
+    const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/quillet-archive");
+    // The CPU time resave used goes to resaveCpu.
+    double resaveCpu = 0;
+    const auto resave = [&] {
+        const double before = childrenCpuSeconds();
+        const auto done = qScopeGuard([&] { resaveCpu += childrenCpuSeconds() - before; });
+        return seconds([&] {
+            QProcess process;
+            process.start(tool, {QStringLiteral("resave"), archivePath, resavedPath});
+            if (!process.waitForFinished(120000) || process.exitCode() != 0)
+                die(QStringLiteral("%1 resave failed").arg(tool));
+        });
+    };
+
+    const QString home = dir.filePath(QStringLiteral("home"));
+    const QString programFolder = dir.filePath(QStringLiteral("program"));
+    QDir().mkpath(home);
+    QDir().mkpath(programFolder);
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home);
+    BenchDialogs dialogs;
+    SystemDesktop desktop(environment, QCoreApplication::applicationFilePath());
+    WebEngineBrowser browser(nullptr, programFolder, dir.filePath(QStringLiteral("cache")));
+    browser.setScriptTimeout(60000);
+    TMainF window(
+        TMainF::Services{dialogs, desktop, browser, programFolder, programFolder + QStringLiteral("/quillet")});
+    window.resize(1000, 700);
+    window.show();
+    MainUi &ui = window.ui();
+
+    const double open = seconds([&] { window.navigation().startHitemclicked(archivePath); });
+    std::printf("open: %.2f s\n", open);
+    ui.emodeMI->trigger();
+    if (window.state().SurfMode)
+        die(QStringLiteral("edit mode did not start"));
+
+    // The first tick in edit mode may take its snapshot; the idle ones follow.
+    waitForTicks(ui.Timer1, 1);
+    const double idleStart = cpuNow();
+    const double idleWall = seconds([&] { waitForTicks(ui.Timer1, IdleTicks); });
+    const double idle = cpuNow() - idleStart;
+    // One full serialisation, taken to the program, as the old detector did
+    // every tick (past the browser's copy of an unchanged page).
+    const auto serialise = [&] {
+        return EnginePage::runScript(browser, QStringLiteral("document.documentElement.outerHTML")).toString();
+    };
+    QList<double> serialisations;
+    for (int i = 0; i < 3; ++i) {
+        const double before = cpuNow();
+        const qsizetype length = serialise().size();
+        serialisations.append(cpuNow() - before);
+        if (length < 7 * MiB)
+            die(QStringLiteral("the page's HTML is too short"));
+    }
+    const double serialisation = median(serialisations);
+
+    std::printf("one serialisation: %.3f CPU-s (program and engine)\n", serialisation);
+    std::printf("%d idle ticks: %.3f CPU-s in %.1f s = %.1f%% of a core; ratio to one serialisation %.2f\n", IdleTicks,
+                idle, idleWall, 100 * idle / idleWall, idle / serialisation);
+    if (ui.SaveMI->isEnabled()) {
+        std::printf("warning: Save is enabled on an unchanged page\n");
+        window.modes().SetSaveEnabled(false);
+    }
+
+    // Selects the first word of a paragraph and marks it with the Mark command.
+    const auto markFirstWord = [&](int paragraph) {
+        EnginePage::runScript(browser, QStringLiteral("var t = document.querySelectorAll('p')[%1].firstChild;"
+                                                      " var r = document.createRange(); r.setStart(t, 0);"
+                                                      " r.setEnd(t, 4); var s = window.getSelection();"
+                                                      " s.removeAllRanges(); s.addRange(r);")
+                                           .arg(paragraph));
+        if (browser.selectionText() != QStringLiteral("Caf\u00e9"))
+            die(QStringLiteral("no word is selected"));
+        ui.MarkMI->trigger();
+    };
+    QList<double> resaves;
+    QList<double> saveTimes;
+    double saveCpu = 0;
+    for (int i = 0; i < Saves; ++i) {
+        resaves.append(resave());
+        markFirstWord(i * 1000);
+        if (!ui.SaveMI->isEnabled())
+            die(QStringLiteral("the mark did not enable Save"));
+        // Odd saves follow the mark at once; even ones after a tick, which
+        // has read the changed page, as for a user who pauses.
+        const bool afterTick = i % 2 == 1;
+        if (afterTick)
+            waitForTicks(ui.Timer1, 1);
+        const double cpuBefore = cpuNow();
+        saveTimes.append(seconds([&] { ui.SaveMI->trigger(); }));
+        saveCpu += cpuNow() - cpuBefore;
+        if (!ui.StB1->statusText().startsWith(QStringLiteral("File saved: ")))
+            die(QStringLiteral("Save did not report: %1").arg(ui.StB1->statusText()));
+        waitForTicks(ui.Timer1, 2);
+        if (ui.SaveMI->isEnabled())
+            die(QStringLiteral("Save is enabled again after saving"));
+    }
+    // What the engine itself spends on a mark (styles and layout of the big
+    // page) before it answers anything, a save included.
+    markFirstWord(9000);
+    const double busyAfterMark = seconds([&] { EnginePage::runScript(browser, QStringLiteral("1")); });
+    std::printf("engine's first answer after a mark: %.3f s\n", busyAfterMark);
+
+    const MhtmlReadResult saved = MhtmlReader().readFile(archivePath);
+    if (qEnvironmentVariableIsSet("EDIT_BENCH_SHOT"))
+        window.grab().save(qEnvironmentVariable("EDIT_BENCH_SHOT"));
+    if (!saved.ok() || saved.archive.rootHtml().count(QStringLiteral("background-color")) != Saves ||
+        saved.archive.parts.size() != 15)
+        die(QStringLiteral("the saved archive lacks its marks or pictures"));
+
+    // Where a save's time goes, step by step.
+    QString html;
+    const double fetch = seconds([&] { html = serialise(); });
+    MhtmlReadResult source;
+    const double read = seconds([&] { source = MhtmlReader().readFile(archivePath); });
+    MhtmlArchive composed;
+    const double compose =
+        seconds([&] { composed = MhtmlComposer::compose(html, &source.archive, browser.LocationURL()); });
+    const double write = seconds([&] { MhtmlWriter().writeFile(composed, resavedPath); });
+    std::printf("save steps: page HTML %.3f s, source read %.3f s, compose %.3f s, write %.3f s\n", fetch, read,
+                compose, write);
+
+    const double baseline = median(resaves);
+    const double worst = *std::max_element(saveTimes.cbegin(), saveTimes.cend());
+    QStringList resaveTexts;
+    for (double t : resaves)
+        resaveTexts.append(QString::number(t, 'f', 3));
+    std::printf("resave: %s s, median %.3f s\n", qPrintable(resaveTexts.join(QStringLiteral(", "))), baseline);
+    for (int i = 0; i < Saves; ++i)
+        std::printf("save %d (%s): %.3f s, ratio to resave %.2f\n", i + 1,
+                    i % 2 == 1 ? "a tick after the mark" : "at once after the mark", saveTimes[i],
+                    saveTimes[i] / baseline);
+    std::printf("worst save: ratio to resave %.2f\n", worst / baseline);
+    std::printf("CPU time, program and engine: save %.3f s, resave %.3f s per run, ratio %.2f\n", saveCpu / Saves,
+                resaveCpu / Saves, saveCpu / resaveCpu);
+    return 0;
+}
