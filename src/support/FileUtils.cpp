@@ -200,15 +200,17 @@ bool AppendFilePiece(const QString &source, qint64 first, qint64 last, const QSt
             return false;
         }
         qint64 done = 0;
+        // One buffer for the whole piece: a fresh half megabyte per block
+        // would cost an allocation and its page faults every time.
+        QByteArray block(bufferSize, Qt::Uninitialized);
         for (;;) {
-            const QByteArray block = in.read(bufferSize);
-            if (in.error() != QFileDevice::NoError) {
+            const qint64 got = in.read(block.data(), bufferSize);
+            if (got < 0 || in.error() != QFileDevice::NoError) {
                 dialogs.ShowErrorMsg(QStringLiteral("Fatal error! Could not perform blockread: ") + source +
                                      QStringLiteral(". Please close the program causing this or check network "
                                                     "settings with your system administrator!"));
                 return false;
             }
-            const qint64 got = block.size();
             const qint64 count = bytesToWrite(done, got);
             if (count > 0 && out.write(block.constData(), count) != count)
                 throw ioError(QStringLiteral("Could not write to "), out);
