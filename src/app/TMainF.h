@@ -19,6 +19,7 @@ class LifecycleController;
 class MarkingController;
 class ModeController;
 class NavigationController;
+class BrowserSaveController;
 class SaveController;
 class SettingsFile;
 class TLocxxxF;
@@ -57,6 +58,7 @@ public:
     NavigationController &navigation() { return *m_navigation; }
     MarkingController &marking() { return *m_marking; }
     SaveController &saving() { return *m_saving; }
+    BrowserSaveController &browserSaving() { return *m_browserSaving; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -85,6 +87,7 @@ private:
     TLocxxxF *m_locxxx = nullptr;
     TSaveToF *m_saveTo = nullptr;
     std::unique_ptr<SaveController> m_saving;
+    std::unique_ptr<BrowserSaveController> m_browserSaving;
     std::unique_ptr<KeyChordFilter> m_keyChords;
     // The Save command itself, which the Ctrl then S chord runs whatever the
     // state of its menu item.

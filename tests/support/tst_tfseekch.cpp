@@ -24,16 +24,16 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<bool>("caseSensitive");
         QTest::addColumn<QList<qint64>>("positions");
-        QTest::newRow("case-insensitive") << QByteArray("x<ScRiPt>y<script") << QByteArray("<SCRIPT") << false
-                                          << QList<qint64>{2, 11, -1};
+        QTest::newRow("case-insensitive")
+            << QByteArray("x<ScRiPt>y<script") << QByteArray("<SCRIPT") << false << QList<qint64>{2, 11, -1};
         QTest::newRow("case-sensitive") << QByteArray("<script><SCRIPT") << QByteArray("<SCRIPT") << true
                                         << QList<qint64>{9, -1};
         QTest::newRow("breaking byte starts a new match")
             << QByteArray("<</SCRIPT>") << QByteArray("</SCRIPT>") << false << QList<qint64>{2, -1};
-        QTest::newRow("overlapping prefix") << QByteArray("aaab aab") << QByteArray("aab") << true
-                                            << QList<qint64>{2, 6, -1};
-        QTest::newRow("letter first, any case") << QByteArray("..SCR..scr") << QByteArray("scr") << false
-                                                << QList<qint64>{3, 8, -1};
+        QTest::newRow("overlapping prefix")
+            << QByteArray("aaab aab") << QByteArray("aab") << true << QList<qint64>{2, 6, -1};
+        QTest::newRow("letter first, any case")
+            << QByteArray("..SCR..scr") << QByteArray("scr") << false << QList<qint64>{3, 8, -1};
         // A match that straddles two blocks, and one ending the file.
         QTest::newRow("across blocks") << QByteArray(Tfseekch::BlockSize - 3, 'x') + "<script>" + "</script>"
                                        << QByteArray("</script>") << false
