@@ -69,7 +69,6 @@ class TestBrowserSave : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void entriesFollowTheMhtOnlyRule();
     void engineSaveWritesAndOpens_data();
     void engineSaveWritesAndOpens();
     void newestEntryRules_data();
@@ -80,24 +79,6 @@ private Q_SLOTS:
     void stripSaveIsNotReentered();
 };
 
-void TestBrowserSave::entriesFollowTheMhtOnlyRule()
-{
-    BrowserSaveFixture f;
-    MainUi &ui = f.window->ui();
-    f.window->state().MhtOnlyEdit = true;
-    f.window->modes().MHTonlyeditUpd();
-    QVERIFY(ui.SaveAsIEMI->isEnabled());
-    QVERIFY(ui.SavewhenIEfailsMI->isEnabled());
-    ui.URLs->setText(f.path(QStringLiteral("a.mht")));
-    QVERIFY(!ui.SaveAsIEMI->isEnabled());
-    QVERIFY(!ui.SavewhenIEfailsMI->isEnabled());
-    f.window->state().MhtOnlyEdit = false;
-    f.window->modes().MHTonlyeditUpd();
-    QVERIFY(ui.SaveAsIEMI->isEnabled());
-    QVERIFY(ui.SavewhenIEfailsMI->isEnabled());
-    QVERIFY(!ui.SaveasIEB->isVisible());
-}
-
 void TestBrowserSave::engineSaveWritesAndOpens_data()
 {
     QTest::addColumn<QString>("filter");
@@ -106,15 +87,14 @@ void TestBrowserSave::engineSaveWritesAndOpens_data()
     QTest::addColumn<Browser::SaveFormat>("format");
     QTest::addColumn<bool>("open");
     QTest::newRow("archive, suffix added") << BrowserSaveController::archiveFilter() << QStringLiteral("a")
-                                           << QStringLiteral("a.mht") << Browser::SaveFormat::SingleFileArchive
-                                           << true;
+                                           << QStringLiteral("a.mht") << Browser::SaveFormat::SingleFileArchive << true;
     QTest::newRow("complete page") << BrowserSaveController::completePageFilter() << QStringLiteral("b.html")
                                    << QStringLiteral("b.html") << Browser::SaveFormat::CompletePage << true;
     QTest::newRow("HTML only, suffix added") << BrowserSaveController::htmlOnlyFilter() << QStringLiteral("c")
                                              << QStringLiteral("c.htm") << Browser::SaveFormat::HtmlOnly << true;
-    QTest::newRow("hidden button only saves") << BrowserSaveController::archiveFilter() << QStringLiteral("d.mht")
-                                              << QStringLiteral("d.mht") << Browser::SaveFormat::SingleFileArchive
-                                              << false;
+    QTest::newRow("hidden button only saves")
+        << BrowserSaveController::archiveFilter() << QStringLiteral("d.mht") << QStringLiteral("d.mht")
+        << Browser::SaveFormat::SingleFileArchive << false;
 }
 
 void TestBrowserSave::engineSaveWritesAndOpens()
@@ -147,14 +127,14 @@ void TestBrowserSave::newestEntryRules_data()
     QTest::addColumn<QString>("opened");
     QTest::addColumn<QString>("status");
     QTest::addColumn<int>("beeps");
-    QTest::newRow("no entry") << QString() << 0 << QString() << QStringLiteral("Warning. Could not find most recent file!")
-                              << 1;
+    QTest::newRow("no entry") << QString() << 0 << QString()
+                              << QStringLiteral("Warning. Could not find most recent file!") << 1;
     QTest::newRow("missing file") << QStringLiteral("gone.mht") << 0 << QString()
                                   << QStringLiteral("Error. Could not find date of most recent file!") << 1;
     QTest::newRow("fresh file") << QStringLiteral("new.mht") << 5 << QStringLiteral("new.mht") << QString() << 0;
     QTest::newRow("older than 30 s") << QStringLiteral("old.mht") << 40 << QString() << QString() << 0;
-    QTest::newRow("folder: its newest file") << QStringLiteral("dir") << 5 << QStringLiteral("dir/newer.mht")
-                                             << QString() << 0;
+    QTest::newRow("folder: its newest file")
+        << QStringLiteral("dir") << 5 << QStringLiteral("dir/newer.mht") << QString() << 0;
 }
 
 void TestBrowserSave::newestEntryRules()
@@ -203,7 +183,8 @@ void TestBrowserSave::engineSaveRefusesAMissingFolder()
     f.dialogs.fileNames << f.path(QStringLiteral("no/such/a.mht"));
     f.window->ui().SaveAsIEMI->trigger();
     QCOMPARE(f.browser.savedAs, QStringList());
-    QCOMPARE(f.dialogs.texts(), QStringList{QStringLiteral("The folder does not exist: ") + f.path(QStringLiteral("no/such"))});
+    QCOMPARE(f.dialogs.texts(),
+             QStringList{QStringLiteral("The folder does not exist: ") + f.path(QStringLiteral("no/such"))});
     QCOMPARE(f.desktop.recentAdded, QStringList());
 }
 

@@ -110,11 +110,10 @@ void BrowserSaveEngineTest::engineSaveOpensTheWrittenArchive()
 
 void BrowserSaveEngineTest::stripSaveWritesAnArchiveWithoutScripts()
 {
-    const QString page =
-        writePage(QStringLiteral("scripted.htm"),
-                  "<p>one</p><script>var a = 1;</script>\n<p>two</p>"
-                  "<SCRIPT type=\"text/javascript\">document.title = 'x';</SCRIPT><p>three</p>"
-                  "<Script src=\"missing.js\"></Script><p>four</p>");
+    const QString page = writePage(QStringLiteral("scripted.htm"),
+                                   "<p>one</p><script>var a = 1;</script>\n<p>two</p>"
+                                   "<SCRIPT type=\"text/javascript\">document.title = 'x';</SCRIPT><p>three</p>"
+                                   "<Script src=\"missing.js\"></Script><p>four</p>");
     m_window->navigation().startHitemclicked(page);
     QCOMPARE(m_browser->LocationName(), page);
 
