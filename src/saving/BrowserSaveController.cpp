@@ -187,8 +187,7 @@ void BrowserSaveController::stripAndSave()
     {
         QFile file(temp);
         const QByteArray body = asCrLfLines(m_s.browser.bodyOuterHtml());
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(body) != body.size() ||
-            !file.flush())
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(body) != body.size() || !file.flush())
             throw std::runtime_error(
                 QStringLiteral("Could not write %1: %2").arg(temp, file.errorString()).toStdString());
     }
@@ -196,8 +195,8 @@ void BrowserSaveController::stripAndSave()
     status(QStringLiteral("start removing"));
     if (!AppendFile(temp, src, m_s.dialogs, m_s.beep))
         return;
-    const std::optional<int> count = StripScriptBlocks(temp, src, dst, m_s.dialogs, m_s.beep,
-                                                       [] { QCoreApplication::processEvents(); });
+    const std::optional<int> count =
+        StripScriptBlocks(temp, src, dst, m_s.dialogs, m_s.beep, [] { QCoreApplication::processEvents(); });
     if (!count)
         return;
     status(QString::number(*count) + QStringLiteral(" scripts removed"));
