@@ -196,6 +196,8 @@ void buildToolbar(QMainWindow *window, MainUi &ui)
     bar->addSeparator();
     ui.SaveB = button(bar, "SaveB", QStringLiteral("Save"), 12);
     ui.SaveB->setEnabled(false);
+    ui.SaveasIEB = button(bar, "SaveasIEB", QStringLiteral("Save as IE"), -1);
+    ui.SaveasIEB->setVisible(false);
     bar->addSeparator();
     bar->addSeparator();
     ui.helpB = button(bar, "helpB", QStringLiteral("Help"), 13);

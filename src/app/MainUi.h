@@ -89,6 +89,8 @@ struct MainUi
     QAction *SearchB = nullptr;
     QAction *findB = nullptr;
     QAction *SaveB = nullptr;
+    // Hidden: only the engine's save, without opening what it wrote.
+    QAction *SaveasIEB = nullptr;
     QAction *helpB = nullptr;
     QAction *ExitB = nullptr;
 

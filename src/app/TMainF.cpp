@@ -15,6 +15,7 @@
 #include "marking/TBitBtnWithColor.h"
 #include "marking/TColorGrid.h"
 #include "marking/TMyStatusBar.h"
+#include "saving/BrowserSaveController.h"
 #include "saving/SaveController.h"
 #include "saving/TSaveToF.h"
 #include "shell/AssociationController.h"
@@ -67,6 +68,10 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
                                  },
                                  [this](const QString &file) { m_navigation->startHitemclicked(file); },
                                  [this] { m_navigation->wait_till_complete(); }, SystemBeeper()});
+    m_browserSaving = std::make_unique<BrowserSaveController>(BrowserSaveController::Services{
+        m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, m_services.desktop, *m_modes,
+        [this](const QString &file) { m_navigation->startHitemclicked(file); },
+        [this] { m_navigation->wait_till_complete(); }, SystemBeeper()});
     LifecycleController::Steps steps;
     steps.setmarkglyph = [this](std::uint32_t colour, int kind) { m_marking->setmarkglyph(colour, kind); };
     steps.save = [this] { m_ui.SaveMI->trigger(); };
@@ -98,6 +103,7 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
     m_documentEvents->connectSignals();
     m_marking->connectCommands();
     m_saving->connectCommands();
+    m_browserSaving->connectCommands();
     m_saveCommand = [this] { m_saving->SaveMIClick(); };
     m_ui.Panel1->installEventFilter(this);
 
@@ -144,8 +150,7 @@ void TMainF::connectCommands()
     // rules say: Qt keeps an action of a disabled group disabled.
     auto *unavailable = new QActionGroup(this);
     unavailable->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-    for (QAction *action : {m_ui.SaveAsIEMI, m_ui.SavewhenIEfailsMI, m_ui.RenBrowseMI, m_ui.MoveBrowseMI,
-                            m_ui.DelBrowseMI, m_ui.launchfromIEMI, m_ui.AboutMI})
+    for (QAction *action : {m_ui.RenBrowseMI, m_ui.MoveBrowseMI, m_ui.DelBrowseMI, m_ui.launchfromIEMI, m_ui.AboutMI})
         unavailable->addAction(action);
     unavailable->setEnabled(false);
 

@@ -22,6 +22,7 @@ class MarkingController;
 class ModeController;
 class NavigationController;
 class RegistryStore;
+class BrowserSaveController;
 class SaveController;
 class SettingsFile;
 class TLocxxxF;
@@ -62,6 +63,7 @@ public:
     NavigationController &navigation() { return *m_navigation; }
     MarkingController &marking() { return *m_marking; }
     SaveController &saving() { return *m_saving; }
+    BrowserSaveController &browserSaving() { return *m_browserSaving; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -91,6 +93,7 @@ private:
     TSaveToF *m_saveTo = nullptr;
     std::unique_ptr<SaveController> m_saving;
     std::unique_ptr<AssociationController> m_association;
+    std::unique_ptr<BrowserSaveController> m_browserSaving;
     std::unique_ptr<KeyChordFilter> m_keyChords;
     // The Save command itself, which the Ctrl then S chord runs whatever the
     // state of its menu item.

@@ -3,8 +3,12 @@
 
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
+#include "support/ConsoleDialogs.h"
+#include "support/ScriptStripper.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cstdio>
@@ -123,6 +127,38 @@ int resave(const QStringList &args)
     return Ok;
 }
 
+int stripScripts(const QStringList &args)
+{
+    const QString &in = args[0];
+    const QString &out = args[1];
+    if (in == out) {
+        print(stderr, QStringLiteral("IN and OUT must be different files\n"));
+        return Usage;
+    }
+    // The pieces are appended: a file left from an earlier run must not stay
+    // in front. Only a regular file is replaced; a device such as /dev/null
+    // is written to as it is.
+    const bool regularOut = !QFileInfo(out).exists() || QFileInfo(out).isFile();
+    if (regularOut && QFileInfo(out).exists() && !QFile::remove(out)) {
+        print(stderr, QStringLiteral("Cannot replace %1\n").arg(out));
+        return BrokenInput;
+    }
+    ConsoleDialogs dialogs;
+    std::optional<int> removed;
+    try {
+        removed = StripScriptBlocks(in, in, out, dialogs, [] {});
+    } catch (const std::exception &error) {
+        print(stderr, QString::fromStdString(error.what()) + u'\n');
+    }
+    if (!removed || !QFileInfo::exists(out)) {
+        if (regularOut)
+            QFile::remove(out);
+        return BrokenInput;
+    }
+    print(stderr, QStringLiteral("%1 scripts removed\n").arg(*removed));
+    return Ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -134,6 +170,9 @@ int main(int argc, char *argv[])
         {QStringLiteral("check"), 1, QStringLiteral("check FILE       validate; exit code 1 and a message if broken"),
          check},
         {QStringLiteral("resave"), 2, QStringLiteral("resave IN OUT    read IN and write it again as OUT"), resave},
+        {QStringLiteral("strip-scripts"), 2,
+         QStringLiteral("strip-scripts IN OUT  IN (HTML) without its script blocks as OUT; the count on stderr"),
+         stripScripts},
     };
     QStringList args = app.arguments().mid(1);
     if (args.size() == 1 &&

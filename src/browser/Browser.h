@@ -71,8 +71,11 @@ public:
     virtual bool findText(const QString &text, bool backward, bool caseSensitive) = 0;
     // Print with the print dialog, or straight to the default printer.
     virtual void print(bool withDialog) = 0;
-    // The engine's own save of the page, to path.
-    virtual void saveAs(const QString &path) = 0;
+    // The engine's page formats.
+    enum class SaveFormat { SingleFileArchive, CompletePage, HtmlOnly };
+    // The engine's own save of the page to path; returns once the file has
+    // been written (bounded). A folder that does not exist is refused.
+    virtual void saveAs(const QString &path, SaveFormat format) = 0;
 
 Q_SIGNALS:
     void BeforeNavigate2(const QString &url);

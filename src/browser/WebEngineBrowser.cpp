@@ -509,7 +509,7 @@ void WebEngineBrowser::print(bool withDialog)
         fail(QStringLiteral("The page could not be printed."));
 }
 
-void WebEngineBrowser::saveAs(const QString &path)
+void WebEngineBrowser::saveAs(const QString &path, SaveFormat format)
 {
     requireDocument();
     const QFileInfo target(path);
@@ -520,7 +520,6 @@ void WebEngineBrowser::saveAs(const QString &path)
     // original file (losing every change made since) or writes nothing at all.
     if (m_page->url().isLocalFile() && isArchivePath(m_page->url().toLocalFile()))
         fail(QStringLiteral("The browser cannot save a page that was opened from an archive; use Save instead."));
-    const bool archive = isArchivePath(path);
 
     QPointer<QWebEngineDownloadRequest> request;
     QEventLoop loop;
@@ -537,8 +536,10 @@ void WebEngineBrowser::saveAs(const QString &path)
     QTimer limit;
     limit.setSingleShot(true);
     connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-    m_page->save(target.absoluteFilePath(), archive ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
-                                                    : QWebEngineDownloadRequest::CompleteHtmlSaveFormat);
+    const auto engineFormat = format == SaveFormat::SingleFileArchive ? QWebEngineDownloadRequest::MimeHtmlSaveFormat
+                              : format == SaveFormat::CompletePage ? QWebEngineDownloadRequest::CompleteHtmlSaveFormat
+                                                                   : QWebEngineDownloadRequest::SingleHtmlSaveFormat;
+    m_page->save(target.absoluteFilePath(), engineFormat);
     // The engine asks for the download first, then writes it.
     limit.start(SaveStartTimeoutMs);
     while (!request && limit.isActive())

@@ -54,7 +54,7 @@ public:
     void pasteAtBodyEnd() override;
     bool findText(const QString &text, bool backward, bool caseSensitive) override;
     void print(bool withDialog) override;
-    void saveAs(const QString &path) override;
+    void saveAs(const QString &path, SaveFormat format) override;
 
 private:
     void load(const QUrl &url);

@@ -96,9 +96,10 @@ QString QtDialogs::openFileName(const QString &caption, const QString &folder, c
     return QFileDialog::getOpenFileName(owner(), caption, folder, filter);
 }
 
-QString QtDialogs::saveFileName(const QString &caption, const QString &path, const QString &filter)
+QString QtDialogs::saveFileName(const QString &caption, const QString &path, const QString &filter,
+                                QString *selectedFilter)
 {
-    return QFileDialog::getSaveFileName(owner(), caption, path, filter);
+    return QFileDialog::getSaveFileName(owner(), caption, path, filter, selectedFilter);
 }
 
 std::optional<std::uint32_t> QtDialogs::chooseColor(std::uint32_t initial)

@@ -22,7 +22,8 @@ public:
                    Answer defaultAnswer) override;
     std::optional<QString> inputQuery(const QString &caption, const QString &prompt, const QString &value) override;
     QString openFileName(const QString &caption, const QString &folder, const QString &filter) override;
-    QString saveFileName(const QString &caption, const QString &path, const QString &filter) override;
+    QString saveFileName(const QString &caption, const QString &path, const QString &filter,
+                         QString *selectedFilter = nullptr) override;
     // The dialog opens on the colour last chosen in it during this run
     // (black at first), not on initial: that is how the marking colour
     // dialog behaves.

@@ -33,9 +33,12 @@ public:
     // nullopt when the user cancelled.
     virtual std::optional<QString> inputQuery(const QString &caption, const QString &prompt,
                                               const QString &value) = 0;
-    // Empty when cancelled. filter uses Qt syntax ("MHT files (*.mht)").
+    // Empty when cancelled. filter uses Qt syntax ("MHT files (*.mht)");
+    // filters are separated by ";;", and selectedFilter, when given, receives
+    // the one the user chose.
     virtual QString openFileName(const QString &caption, const QString &folder, const QString &filter) = 0;
-    virtual QString saveFileName(const QString &caption, const QString &path, const QString &filter) = 0;
+    virtual QString saveFileName(const QString &caption, const QString &path, const QString &filter,
+                                 QString *selectedFilter = nullptr) = 0;
     // Colours are red in the low byte, then green, then blue.
     virtual std::optional<std::uint32_t> chooseColor(std::uint32_t initial) = 0;
     virtual std::optional<FontChoice> chooseFont() = 0;

@@ -4,32 +4,58 @@
 
 #include <QFile>
 #include <QUrl>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
+
+#include <glib.h>
+
+#include <memory>
 
 namespace {
 
-QString bookmarkNs()
+struct BookmarkFileFree
 {
-    return QStringLiteral("http://www.freedesktop.org/standards/desktop-bookmarks");
+    void operator()(GBookmarkFile *file) const { g_bookmark_file_free(file); }
+};
+using BookmarkFile = std::unique_ptr<GBookmarkFile, BookmarkFileFree>;
+
+struct DateTimeFree
+{
+    void operator()(GDateTime *when) const { g_date_time_unref(when); }
+};
+using DateTime = std::unique_ptr<GDateTime, DateTimeFree>;
+
+struct ErrorFree
+{
+    void operator()(GError *error) const { g_error_free(error); }
+};
+using Error = std::unique_ptr<GError, ErrorFree>;
+
+// The list as it stands on disk; a missing file is an empty list. Null when
+// the file exists but cannot be read or parsed.
+BookmarkFile load(const QString &path)
+{
+    BookmarkFile list(g_bookmark_file_new());
+    GError *raw = nullptr;
+    if (!g_bookmark_file_load_from_file(list.get(), QFile::encodeName(path).constData(), &raw)) {
+        const Error error(raw);
+        if (!g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT))
+            return nullptr;
+    }
+    return list;
 }
 
-QString mimeNs()
+DateTime toGDateTime(const QDateTime &when)
 {
-    return QStringLiteral("http://www.freedesktop.org/standards/shared-mime-info");
+    const QDateTime utc = when.toUTC();
+    const QDate d = utc.date();
+    const QTime t = utc.time();
+    return DateTime(
+        g_date_time_new_utc(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second() + t.msec() / 1000.0));
 }
 
-QString stamp(const QDateTime &when)
+// Microseconds since the epoch; 0 when the entry has no such stamp.
+gint64 stampOf(GDateTime *when)
 {
-    return when.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz000Z"));
-}
-
-QDateTime parseStamp(QStringView text)
-{
-    QDateTime when = QDateTime::fromString(text.toString(), Qt::ISODateWithMs);
-    if (!when.isValid())
-        when = QDateTime::fromString(text.left(19).toString(), QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-    return when;
+    return when ? g_date_time_to_unix(when) * G_USEC_PER_SEC + g_date_time_get_microsecond(when) : 0;
 }
 
 } // namespace
@@ -41,101 +67,46 @@ RecentlyUsedList::RecentlyUsedList(QString filePath) : m_filePath(std::move(file
 bool RecentlyUsedList::add(const QString &path, const QString &mimeType, const QString &appName, const QString &appExec,
                            const QDateTime &when)
 {
-    const QString href = QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded());
-    QByteArray existing;
-    QFile in(m_filePath);
-    if (in.exists()) {
-        if (!in.open(QIODevice::ReadOnly))
-            return false;
-        existing = in.readAll();
-    }
-
-    QByteArray out;
-    QXmlStreamWriter writer(&out);
-    writer.setAutoFormatting(true);
-    writer.writeStartDocument();
-    writer.writeNamespace(bookmarkNs(), QStringLiteral("bookmark"));
-    writer.writeNamespace(mimeNs(), QStringLiteral("mime"));
-    writer.writeStartElement(QStringLiteral("xbel"));
-    writer.writeAttribute(QStringLiteral("version"), QStringLiteral("1.0"));
-
-    // Copy every other bookmark through unchanged; the file's own entry is
-    // written anew at the end.
-    if (!existing.isEmpty()) {
-        QXmlStreamReader reader(existing);
-        int depth = 0;
-        bool copying = false;
-        while (!reader.atEnd()) {
-            reader.readNext();
-            if (reader.isStartElement()) {
-                ++depth;
-                if (depth == 2)
-                    copying = reader.name() == QLatin1String("bookmark") &&
-                              reader.attributes().value(QLatin1String("href")) != href;
-            }
-            if (copying && depth >= 2 && !reader.isWhitespace())
-                writer.writeCurrentToken(reader);
-            if (reader.isEndElement()) {
-                if (depth == 2)
-                    copying = false;
-                --depth;
-            }
-        }
-        // A broken list is not ours to repair: better to leave it alone.
-        if (reader.hasError())
-            return false;
-    }
-
-    const QString time = stamp(when);
-    writer.writeStartElement(QStringLiteral("bookmark"));
-    writer.writeAttribute(QStringLiteral("href"), href);
-    writer.writeAttribute(QStringLiteral("added"), time);
-    writer.writeAttribute(QStringLiteral("modified"), time);
-    writer.writeAttribute(QStringLiteral("visited"), time);
-    writer.writeStartElement(QStringLiteral("info"));
-    writer.writeStartElement(QStringLiteral("metadata"));
-    writer.writeAttribute(QStringLiteral("owner"), QStringLiteral("http://freedesktop.org"));
-    writer.writeEmptyElement(mimeNs(), QStringLiteral("mime-type"));
-    writer.writeAttribute(QStringLiteral("type"), mimeType);
-    writer.writeStartElement(bookmarkNs(), QStringLiteral("applications"));
-    writer.writeEmptyElement(bookmarkNs(), QStringLiteral("application"));
-    writer.writeAttribute(QStringLiteral("name"), appName);
-    writer.writeAttribute(QStringLiteral("exec"), appExec);
-    writer.writeAttribute(QStringLiteral("modified"), time);
-    writer.writeAttribute(QStringLiteral("count"), QStringLiteral("1"));
-    writer.writeEndElement(); // applications
-    writer.writeEndElement(); // metadata
-    writer.writeEndElement(); // info
-    writer.writeEndElement(); // bookmark
-    writer.writeEndElement(); // xbel
-    writer.writeEndDocument();
-
-    return WriteFileAtomically(m_filePath, out).isEmpty();
+    // A broken list is not ours to repair: better to leave it alone.
+    const BookmarkFile list = load(m_filePath);
+    if (!list)
+        return false;
+    const QByteArray uri = QUrl::fromLocalFile(path).toEncoded();
+    const DateTime stamp = toGDateTime(when);
+    const bool isNew = !g_bookmark_file_has_item(list.get(), uri.constData());
+    g_bookmark_file_set_mime_type(list.get(), uri.constData(), mimeType.toUtf8().constData());
+    g_bookmark_file_set_application_info(list.get(), uri.constData(), appName.toUtf8().constData(),
+                                         appExec.toUtf8().constData(), -1, stamp.get(), nullptr);
+    if (isNew)
+        g_bookmark_file_set_added_date_time(list.get(), uri.constData(), stamp.get());
+    g_bookmark_file_set_modified_date_time(list.get(), uri.constData(), stamp.get());
+    g_bookmark_file_set_visited_date_time(list.get(), uri.constData(), stamp.get());
+    gsize size = 0;
+    const std::unique_ptr<gchar, decltype(&g_free)> data(g_bookmark_file_to_data(list.get(), &size, nullptr), g_free);
+    return data && WriteFileAtomically(m_filePath, QByteArray(data.get(), qsizetype(size))).isEmpty();
 }
 
 QString RecentlyUsedList::newest() const
 {
-    QFile in(m_filePath);
-    if (!in.open(QIODevice::ReadOnly))
+    const BookmarkFile list = load(m_filePath);
+    if (!list)
         return QString();
-    QXmlStreamReader reader(&in);
+    gsize count = 0;
+    gchar **uris = g_bookmark_file_get_uris(list.get(), &count);
     QString newestPath;
-    QDateTime newestTime;
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (!reader.isStartElement() || reader.name() != QLatin1String("bookmark"))
+    gint64 newestStamp = 0;
+    for (gsize i = 0; i < count; ++i) {
+        const QUrl url(QString::fromUtf8(uris[i]));
+        if (!url.isLocalFile())
             continue;
-        const QXmlStreamAttributes attributes = reader.attributes();
-        const QUrl url(attributes.value(QLatin1String("href")).toString());
-        QDateTime when = parseStamp(attributes.value(QLatin1String("modified")));
-        const QDateTime visited = parseStamp(attributes.value(QLatin1String("visited")));
-        if (visited.isValid() && (!when.isValid() || visited > when))
-            when = visited;
+        const gint64 stamp = std::max(stampOf(g_bookmark_file_get_modified_date_time(list.get(), uris[i], nullptr)),
+                                      stampOf(g_bookmark_file_get_visited_date_time(list.get(), uris[i], nullptr)));
         // Later entries win ties: they were written last.
-        if (url.isLocalFile() && (newestPath.isEmpty() || !newestTime.isValid() || when >= newestTime)) {
+        if (newestPath.isEmpty() || stamp >= newestStamp) {
             newestPath = url.toLocalFile();
-            newestTime = when;
+            newestStamp = stamp;
         }
     }
+    g_strfreev(uris);
     return newestPath;
 }

@@ -4,7 +4,8 @@
 #include <QString>
 
 // The freedesktop recently-used list (an XBEL file shared by every program
-// of the desktop). Entries of other programs are kept as they are.
+// of the desktop), read and written through GLib's GBookmarkFile. Entries of
+// other programs are kept.
 class RecentlyUsedList
 {
 public:

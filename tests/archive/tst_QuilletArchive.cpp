@@ -27,6 +27,19 @@ private Q_SLOTS:
         QFile longSubject(m_dir.filePath(QStringLiteral("long.mht")));
         QVERIFY(longSubject.open(QIODevice::WriteOnly));
         longSubject.write("Subject: " + QByteArray(3 * 1024 * 1024, 'x') + "\r\nContent-Type: text/html\r\n\r\n<p>");
+        QFile bad(m_dir.filePath(QStringLiteral("unterminated.htm")));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("<p>a</p><script>never closed<p>b</p>");
+    }
+
+    QString run(const QStringList &args, int &exitCode)
+    {
+        QProcess process;
+        process.start(QStringLiteral(QUILLET_ARCHIVE_EXE), args);
+        if (!process.waitForFinished(30000))
+            return QStringLiteral("did not finish");
+        exitCode = process.exitCode();
+        return QString::fromUtf8(process.readAllStandardError());
     }
 
     void exitCodes_data()
@@ -59,6 +72,12 @@ private Q_SLOTS:
             QStringLiteral("<frame-1%dpercent@mhtml.blink>"), QString());
         row("info cuts a long subject", QStringLiteral("info $TMP/long.mht"), 0,
             QStringLiteral("Subject: ") + QString(200, u'x') + QChar(0x2026) + u'\n', QString());
+        row("strip-scripts missing input", QStringLiteral("strip-scripts $TMP/none.htm $TMP/none.out"), 1, QString(),
+            QStringLiteral("Error: Unable to open file: "));
+        row("strip-scripts unterminated", QStringLiteral("strip-scripts $TMP/unterminated.htm $TMP/u.out"), 1,
+            QString(), QStringLiteral("End of script not found. Probably bad file"));
+        row("strip-scripts onto itself", QStringLiteral("strip-scripts $TMP/unterminated.htm $TMP/unterminated.htm"), 2,
+            QString(), QStringLiteral("different files"));
         row("resave to missing folder", QStringLiteral("resave $DATA/sample.mht $TMP/no/out.mht"), 1, QString(),
             QStringLiteral("Cannot write"));
     }
@@ -81,6 +100,30 @@ private Q_SLOTS:
         QVERIFY2(err.contains(stderrHas), qPrintable(err));
         if (exitCode == 0)
             QVERIFY2(err.isEmpty(), qPrintable(err));
+    }
+
+    void stripScriptsWritesTheStrippedBytes()
+    {
+        const QString in = m_dir.filePath(QStringLiteral("scripted.htm"));
+        const QString out = m_dir.filePath(QStringLiteral("stripped.htm"));
+        QFile page(in);
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.write("<p>a</p><script>x</script>\r\n<p>b</p><SCRIPT src=\"y.js\"></SCRIPT><p>c</p>");
+        page.close();
+        // A file already there is replaced, never appended to.
+        QFile old(out);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        int exitCode = -1;
+        QCOMPARE(run({QStringLiteral("strip-scripts"), in, out}, exitCode), QStringLiteral("2 scripts removed\n"));
+        QCOMPARE(exitCode, 0);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("<p>a</p>\r\n<p>b</p><p>c</p>"));
+        // A page that cannot be stripped leaves no output behind.
+        run({QStringLiteral("strip-scripts"), m_dir.filePath(QStringLiteral("unterminated.htm")), out}, exitCode);
+        QCOMPARE(exitCode, 1);
+        QVERIFY(!QFile::exists(out));
     }
 };
 

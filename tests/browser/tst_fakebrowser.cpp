@@ -129,11 +129,12 @@ void FakeBrowserTest::saveAsWritesTheDocument()
     QTemporaryDir dir;
     FakeBrowser browser;
     const QString path = dir.filePath(u"page.htm"_qs);
-    browser.saveAs(path);
+    browser.saveAs(path, Browser::SaveFormat::CompletePage);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(file.readAll()), browser.html);
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, browser.saveAs(dir.filePath(u"missing/page.htm"_qs)));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                             browser.saveAs(dir.filePath(u"missing/page.htm"_qs), Browser::SaveFormat::HtmlOnly));
 }
 
 QTEST_MAIN(FakeBrowserTest)

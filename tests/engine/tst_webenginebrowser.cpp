@@ -316,8 +316,10 @@ void WebEngineBrowserTest::refusesWhatItCannotDo()
     open(m_crlfArchive);
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_browser->execCommand(QStringLiteral("NoSuchCommand")));
     // The engine would copy the original archive (losing the marks) or write nothing.
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_browser->saveAs(m_dir.filePath(QStringLiteral("again.mht"))));
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_browser->saveAs(m_dir.filePath(QStringLiteral("again.htm"))));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_browser->saveAs(m_dir.filePath(QStringLiteral("again.mht")),
+                                                                   Browser::SaveFormat::SingleFileArchive));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_browser->saveAs(m_dir.filePath(QStringLiteral("again.htm")),
+                                                                   Browser::SaveFormat::CompletePage));
     // Printing straight away needs a default printer; without one the user is told so.
     if (QPrinterInfo::defaultPrinter().isNull())
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_browser->print(false));
@@ -326,14 +328,20 @@ void WebEngineBrowserTest::refusesWhatItCannotDo()
 void WebEngineBrowserTest::savesThroughTheEngine_data()
 {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<Browser::SaveFormat>("format");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("complete HTML") << QStringLiteral("saved.htm") << QByteArray("Plain page body");
-    QTest::newRow("archive") << QStringLiteral("saved.mht") << QByteArray("multipart/related");
+    QTest::newRow("complete page") << QStringLiteral("saved.htm") << Browser::SaveFormat::CompletePage
+                                   << QByteArray("Plain page body");
+    QTest::newRow("HTML only") << QStringLiteral("only.htm") << Browser::SaveFormat::HtmlOnly
+                               << QByteArray("Plain page body");
+    QTest::newRow("archive") << QStringLiteral("saved.mht") << Browser::SaveFormat::SingleFileArchive
+                             << QByteArray("multipart/related");
 }
 
 void WebEngineBrowserTest::savesThroughTheEngine()
 {
     QFETCH(QString, name);
+    QFETCH(Browser::SaveFormat, format);
     QFETCH(QByteArray, expected);
     const QString page = m_dir.filePath(QStringLiteral("plain.htm"));
     QFile source(page);
@@ -344,9 +352,10 @@ void WebEngineBrowserTest::savesThroughTheEngine()
     QCOMPARE(m_browser->LocationName(), page);
 
     // Writing into a missing folder crashes the engine's archive writer.
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_browser->saveAs(m_dir.filePath(QStringLiteral("no/") + name)));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                             m_browser->saveAs(m_dir.filePath(QStringLiteral("no/") + name), format));
     const QString target = m_dir.filePath(name);
-    m_browser->saveAs(target);
+    m_browser->saveAs(target, format);
     QFile saved(target);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QVERIFY(saved.readAll().contains(expected));

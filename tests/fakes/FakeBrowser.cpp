@@ -266,10 +266,11 @@ void FakeBrowser::print(bool withDialog)
     prints.append(withDialog);
 }
 
-void FakeBrowser::saveAs(const QString &path)
+void FakeBrowser::saveAs(const QString &path, SaveFormat format)
 {
     enter(QStringLiteral("saveAs"));
     savedAs.append(path);
+    savedFormats.append(format);
     if (!saveAsWrites)
         return;
     QFile file(path);

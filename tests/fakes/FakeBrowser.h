@@ -94,6 +94,7 @@ public:
     QList<Find> finds;
     QList<bool> prints; // withDialog of each print
     QStringList savedAs;
+    QList<SaveFormat> savedFormats;
     QStringList insertedHtml; // by insertHtmlAtBodyEnd and pasteAtBodyEnd
 
     // The address whose load is pending, empty when none.
@@ -131,7 +132,7 @@ public:
     void pasteAtBodyEnd() override;
     bool findText(const QString &text, bool backward, bool caseSensitive) override;
     void print(bool withDialog) override;
-    void saveAs(const QString &path) override;
+    void saveAs(const QString &path, SaveFormat format) override;
 
 private:
     // Logs the call and throws when it is set to fail; const so that the

@@ -1,7 +1,6 @@
 #include "FakeDialogs.h"
 
-Dialogs::Answer FakeDialogs::message(Kind kind, const QString &caption, const QString &text, Buttons buttons,
-                                     Answer)
+Dialogs::Answer FakeDialogs::message(Kind kind, const QString &caption, const QString &text, Buttons buttons, Answer)
 {
     shown.append({kind, caption, text, buttons});
     if (!answers.isEmpty())
@@ -30,9 +29,11 @@ QString FakeDialogs::openFileName(const QString &caption, const QString &folder,
     return fileNames.isEmpty() ? QString() : fileNames.dequeue();
 }
 
-QString FakeDialogs::saveFileName(const QString &caption, const QString &path, const QString &)
+QString FakeDialogs::saveFileName(const QString &caption, const QString &path, const QString &, QString *selectedFilter)
 {
     asked << caption + QLatin1Char('|') + path;
+    if (selectedFilter && !selectedFilters.isEmpty())
+        *selectedFilter = selectedFilters.dequeue();
     return fileNames.isEmpty() ? QString() : fileNames.dequeue();
 }
 

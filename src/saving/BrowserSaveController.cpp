@@ -1,0 +1,230 @@
+#include "saving/BrowserSaveController.h"
+
+#include "app/AppState.h"
+#include "app/CommandGuard.h"
+#include "app/Histories.h"
+#include "app/MainUi.h"
+#include "app/ModeController.h"
+#include "browser/Browser.h"
+#include "history/TMYcustomhistory.h"
+#include "marking/TMyStatusBar.h"
+#include "saving/DocumentWriter.h"
+#include "support/DateUtils.h"
+#include "support/Desktop.h"
+#include "support/Dialogs.h"
+#include "support/FileUtils.h"
+#include "support/PathUtils.h"
+#include "support/ScriptStripper.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QScopeGuard>
+
+#include <cerrno>
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+QString suffixFor(Browser::SaveFormat format)
+{
+    return format == Browser::SaveFormat::SingleFileArchive ? QStringLiteral(".mht") : QStringLiteral(".htm");
+}
+
+// Every line ends with CR LF, the last one too, as a text box saves its lines.
+QByteArray asCrLfLines(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = text.split(lineBreak);
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+}
+
+} // namespace
+
+BrowserSaveController::BrowserSaveController(Services services, QObject *parent)
+    : QObject(parent), m_s(std::move(services))
+{
+}
+
+QString BrowserSaveController::archiveFilter()
+{
+    return QStringLiteral("Web archive, single file (*.mht *.mhtml)");
+}
+
+QString BrowserSaveController::completePageFilter()
+{
+    return QStringLiteral("Web page, complete (*.htm *.html)");
+}
+
+QString BrowserSaveController::htmlOnlyFilter()
+{
+    return QStringLiteral("Web page, HTML only (*.htm *.html)");
+}
+
+void BrowserSaveController::connectCommands()
+{
+    MainUi &ui = m_s.ui;
+    connectCommand(ui.SaveAsIEMI, this, m_s.dialogs, [this] { SaveAsIEMIClick(); });
+    connectCommand(ui.SaveasIEB, this, m_s.dialogs, [this] { SaveasIEBClick(); });
+    connectCommand(ui.SavewhenIEfailsMI, this, m_s.dialogs, [this] { SavewhenIEfailsMIClick(); });
+}
+
+void BrowserSaveController::status(const QString &text)
+{
+    m_s.ui.StB1->ShowStatusText(text);
+}
+
+void BrowserSaveController::SaveAsIEMIClick()
+{
+    SaveasIEBClick();
+    openNewestFile();
+}
+
+void BrowserSaveController::SaveasIEBClick()
+{
+    const QString name = m_s.browser.LocationName();
+    const QString proposal = QFileInfo(name).isAbsolute() ? QFileInfo(name).completeBaseName() : name;
+    QString filter = archiveFilter();
+    QString path = m_s.dialogs.saveFileName(
+        QStringLiteral("Save Web Page"),
+        m_s.state.DefaultSaveFolder + QLatin1Char('/') + SafeFileName(proposal, false) + QStringLiteral(".mht"),
+        archiveFilter() + QStringLiteral(";;") + completePageFilter() + QStringLiteral(";;") + htmlOnlyFilter(),
+        &filter);
+    if (path.isEmpty())
+        return;
+    const Browser::SaveFormat format = filter == completePageFilter() ? Browser::SaveFormat::CompletePage
+                                       : filter == htmlOnlyFilter()   ? Browser::SaveFormat::HtmlOnly
+                                                                      : Browser::SaveFormat::SingleFileArchive;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += suffixFor(format);
+    // The engine crashes when asked to write into a folder that is not there.
+    const QString folder = ExtractDir(path);
+    if (!IsDirectory(folder))
+        throw std::runtime_error(QStringLiteral("The folder does not exist: %1").arg(folder).toStdString());
+    m_s.browser.saveAs(path, format);
+    // What the desktop's own save dialogs do, and how the file is found again.
+    m_s.desktop.addRecentFile(path);
+}
+
+void BrowserSaveController::openNewestFile()
+{
+    // The list names files themselves: there is no shortcut to resolve.
+    QString target = m_s.desktop.newestRecentEntry();
+    if (target.isEmpty()) {
+        m_s.beep();
+        status(QStringLiteral("Warning. Could not find most recent file!"));
+        return;
+    }
+    if (IsDirectory(target))
+        target = NewestFile(target);
+    if (FileDateOf(target) == -1) {
+        m_s.beep();
+        status(QStringLiteral("Error. Could not find date of most recent file!"));
+        return;
+    }
+    // An older file is not the one just saved: the user cancelled, or the
+    // engine wrote elsewhere.
+    if (MSecsBetween(QFileInfo(target).lastModified(), QDateTime::currentDateTime()) > 30000)
+        return;
+    for (TMYcustomhistory *list : {m_s.histories.allH, m_s.histories.startH, m_s.histories.renH, m_s.histories.delH})
+        list->AddItem(target);
+    if (!m_s.openFile)
+        throw std::runtime_error("Opening files is not available.");
+    m_s.openFile(target);
+}
+
+void BrowserSaveController::SavewhenIEfailsMIClick()
+{
+    // A second run would share the temporary files of this one: the entry
+    // stays disabled until this run ends, whatever the mode rules say
+    // meanwhile (Qt keeps an action of a disabled group disabled).
+    QActionGroup running(nullptr);
+    running.setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    running.addAction(m_s.ui.SavewhenIEfailsMI);
+    running.setEnabled(false);
+    const auto release = qScopeGuard([&] {
+        running.setEnabled(true);
+        running.removeAction(m_s.ui.SavewhenIEfailsMI);
+    });
+    stripAndSave();
+}
+
+void BrowserSaveController::stripAndSave()
+{
+    const QString chosen = m_s.dialogs.saveFileName(
+        QString(), m_s.state.DefaultSaveFolder + QLatin1Char('/') + SafeFileName(m_s.browser.LocationName(), false),
+        QStringLiteral("Mht files (*.mht)"));
+    if (chosen.isEmpty()) {
+        status(QStringLiteral("Cancelled saving"));
+        return;
+    }
+    const QString target =
+        chosen.endsWith(QStringLiteral(".mht"), Qt::CaseInsensitive) ? chosen : chosen + QStringLiteral(".mht");
+    const QString temp = chosen + QStringLiteral("__tmp0.htm");
+    const QString src = m_s.state.ExeFolder + QStringLiteral("/fromzqtmp1.htm");
+    const QString dst = m_s.state.ExeFolder + QStringLiteral("/tozqtmp2.htm");
+    // The pieces are appended: what an interrupted run left must not end up
+    // in front of this page. And nothing of this run outlives it.
+    const auto removeTemporaries = [&] {
+        for (const QString &file : {temp, src, dst})
+            QFile::remove(file);
+    };
+    removeTemporaries();
+    const auto cleanUp = qScopeGuard(removeTemporaries);
+
+    if (m_s.browser.LocationURL().isEmpty()) {
+        m_s.dialogs.ShowMsg(QStringLiteral("No page available!"));
+        return;
+    }
+    {
+        QFile file(temp);
+        const QByteArray body = asCrLfLines(m_s.browser.bodyOuterHtml());
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(body) != body.size() || !file.flush())
+            throw std::runtime_error(
+                QStringLiteral("Could not write %1: %2").arg(temp, file.errorString()).toStdString());
+    }
+
+    status(QStringLiteral("start removing"));
+    if (!AppendFile(temp, src, m_s.dialogs, m_s.beep))
+        return;
+    const std::optional<int> count =
+        StripScriptBlocks(temp, src, dst, m_s.dialogs, m_s.beep, [] { QCoreApplication::processEvents(); });
+    if (!count)
+        return;
+    status(QString::number(*count) + QStringLiteral(" scripts removed"));
+
+    QFile::remove(temp);
+    errno = 0;
+    if (std::rename(QFile::encodeName(dst).constData(), QFile::encodeName(temp).constData()) != 0) {
+        // Going on would save whatever the browser shows for a missing file.
+        m_s.dialogs.ShowMsg(QStringLiteral("rename mislukt") + QString::number(errno));
+        return;
+    }
+    status(QStringLiteral("rename OK"));
+    QFile::remove(src);
+
+    m_s.browser.Navigate(temp);
+    if (!m_s.waitTillComplete)
+        throw std::runtime_error("Waiting for the page is not available.");
+    m_s.waitTillComplete();
+    m_s.dialogs.ShowMsg(QStringLiteral("Please wait and press ok after loading..."));
+
+    DocumentWriter writer(m_s.browser, m_s.dialogs);
+    writer.SaveDocAsMht(target);
+    m_s.desktop.addRecentFile(target);
+    for (TMYcustomhistory *list : {m_s.histories.allH, m_s.histories.startH, m_s.histories.renH, m_s.histories.delH})
+        list->AddItem(target);
+    m_s.browser.Navigate(target);
+    QFile::remove(temp);
+    m_s.histories.allH->RemoveItem(temp);
+    writer.confsavedsize(target, [this](const QString &text) { status(text); });
+    m_s.modes.SetSaveEnabled(true);
+}
