@@ -13,6 +13,8 @@
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
 #include "browser/WebEngineBrowser.h"
+#include "shell/GioDesktopAssociation.h"
+#include "support/RegistryStore.h"
 #include "marking/TMyStatusBar.h"
 #include "support/Dialogs.h"
 #include "support/SystemDesktop.h"
@@ -111,7 +113,7 @@ public:
     }
     std::optional<QString> inputQuery(const QString &, const QString &, const QString &) override { return {}; }
     QString openFileName(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(const QString &, const QString &, const QString &, QString *) override { return {}; }
     std::optional<std::uint32_t> chooseColor(std::uint32_t) override { return {}; }
     std::optional<FontChoice> chooseFont() override { return {}; }
 };
@@ -188,8 +190,11 @@ int main(int argc, char **argv)
     SystemDesktop desktop(environment, QCoreApplication::applicationFilePath());
     WebEngineBrowser browser(nullptr, programFolder, dir.filePath(QStringLiteral("cache")));
     browser.setScriptTimeout(60000);
-    TMainF window(
-        TMainF::Services{dialogs, desktop, browser, programFolder, programFolder + QStringLiteral("/quillet")});
+    // The association is never switched here; it only completes the window.
+    RegistryStore registry(dir.filePath(QStringLiteral("registry.ini")));
+    GioDesktopAssociation association;
+    TMainF window(TMainF::Services{dialogs, desktop, browser, programFolder, programFolder + QStringLiteral("/quillet"),
+                                   registry, association});
     window.resize(1000, 700);
     window.show();
     MainUi &ui = window.ui();

@@ -1,4 +1,5 @@
 #include "EnginePage.h"
+#include "FakeDesktopAssociation.h"
 #include "FakeDialogs.h"
 #include "app/AppState.h"
 #include "app/Histories.h"
@@ -9,6 +10,7 @@
 #include "browser/WebEngineBrowser.h"
 #include "history/TMYcustomhistory.h"
 #include "saving/BrowserSaveController.h"
+#include "support/RegistryStore.h"
 #include "support/SystemDesktop.h"
 
 #include <QAction>
@@ -38,6 +40,8 @@ private:
 
     QTemporaryDir m_dir;
     FakeDialogs m_dialogs;
+    RegistryStore m_registry{m_dir.filePath(QStringLiteral("registry.ini"))};
+    FakeDesktopAssociation m_association;
     std::unique_ptr<SystemDesktop> m_desktop;
     std::unique_ptr<WebEngineBrowser> m_browser;
     std::unique_ptr<TMainF> m_window;
@@ -51,7 +55,8 @@ void BrowserSaveEngineTest::initTestCase()
     m_desktop = std::make_unique<SystemDesktop>(env, m_dir.filePath(QStringLiteral("quillet")));
     m_browser = std::make_unique<WebEngineBrowser>(nullptr, m_dir.path(), m_dir.filePath(QStringLiteral("cache")));
     m_window = std::make_unique<TMainF>(
-        TMainF::Services{m_dialogs, *m_desktop, *m_browser, m_dir.path(), m_dir.filePath(QStringLiteral("quillet"))});
+        TMainF::Services{m_dialogs, *m_desktop, *m_browser, m_dir.path(), m_dir.filePath(QStringLiteral("quillet")),
+                         m_registry, m_association});
     m_window->resize(1000, 700);
     m_window->show();
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("saved"))));
