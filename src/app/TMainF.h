@@ -14,11 +14,15 @@ class Browser;
 class Desktop;
 class Dialogs;
 class DocumentEventsController;
+class ClipboardPageController;
 class KeyChordFilter;
+class LauncherController;
 class LifecycleController;
 class MarkingController;
 class ModeController;
+class NativeHostManifests;
 class NavigationController;
+class RegistryStore;
 class SaveController;
 class SettingsFile;
 class TLocxxxF;
@@ -69,6 +73,9 @@ private:
     void createHistories();
     void connectCommands();
     void forward(QAction *button, QAction *menuItem);
+    // The Save-to dialog's creation step: the clipboard page for a selection
+    // sent from a browser; a refused folder replaces the dialog and asks again.
+    void createSaveTo(const QStringList &arguments);
 
     Services m_services;
     AppState m_state;
@@ -85,6 +92,10 @@ private:
     TLocxxxF *m_locxxx = nullptr;
     TSaveToF *m_saveTo = nullptr;
     std::unique_ptr<SaveController> m_saving;
+    std::unique_ptr<ClipboardPageController> m_clipboardPage;
+    std::unique_ptr<RegistryStore> m_registry;
+    std::unique_ptr<NativeHostManifests> m_hostManifests;
+    std::unique_ptr<LauncherController> m_launcher;
     std::unique_ptr<KeyChordFilter> m_keyChords;
     // The Save command itself, which the Ctrl then S chord runs whatever the
     // state of its menu item.
