@@ -31,10 +31,11 @@ QStringList NativeHostManifests::manifestPaths() const
 
 QByteArray NativeHostManifests::manifest(int browser) const
 {
-    QJsonObject object{{QStringLiteral("name"), HostName},
-                       {QStringLiteral("description"), QStringLiteral("Starts Quillet with a page sent from the browser")},
-                       {QStringLiteral("path"), m_hostPath},
-                       {QStringLiteral("type"), QStringLiteral("stdio")}};
+    QJsonObject object{
+        {QStringLiteral("name"), HostName},
+        {QStringLiteral("description"), QStringLiteral("Starts Quillet with a page sent from the browser")},
+        {QStringLiteral("path"), m_hostPath},
+        {QStringLiteral("type"), QStringLiteral("stdio")}};
     if (browser == Firefox)
         object.insert(QStringLiteral("allowed_extensions"), QJsonArray{FirefoxExtensionId});
     else

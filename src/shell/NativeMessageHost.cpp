@@ -6,12 +6,13 @@
 
 #include <cstring>
 
-NativeMessageHost::NativeMessageHost(QString programPath) : m_programPath(std::move(programPath)) {}
+NativeMessageHost::NativeMessageHost(QString programPath) : m_programPath(std::move(programPath))
+{
+}
 
 QStringList NativeMessageHost::launchArguments(const QString &title, const QString &address)
 {
-    return {QStringLiteral("HEADER_IE2Quillet") + QString(title).replace(QLatin1Char(' '), QLatin1Char('_')),
-            address};
+    return {QStringLiteral("HEADER_IE2Quillet") + QString(title).replace(QLatin1Char(' '), QLatin1Char('_')), address};
 }
 
 QJsonObject NativeMessageHost::failure(const QString &message)
@@ -30,7 +31,15 @@ QJsonObject NativeMessageHost::handle(const QByteArray &payload)
     const QJsonValue address = message.value(QStringLiteral("address"));
     if (!title.isString() || !address.isString() || address.toString().isEmpty())
         return failure(QStringLiteral("The message needs a title and an address."));
-    if (!QProcess::startDetached(m_programPath, launchArguments(title.toString(), address.toString())))
+    QProcess program;
+    program.setProgram(m_programPath);
+    program.setArguments(launchArguments(title.toString(), address.toString()));
+    // The program must not write into the browser's message pipe, nor die
+    // of a broken pipe once the browser has closed it.
+    program.setStandardInputFile(QProcess::nullDevice());
+    program.setStandardOutputFile(QProcess::nullDevice());
+    program.setStandardErrorFile(QProcess::nullDevice());
+    if (!program.startDetached())
         return failure(QStringLiteral("Quillet could not be started: ") + m_programPath);
     return {{QStringLiteral("ok"), true}};
 }

@@ -40,10 +40,16 @@ struct ClipboardFixture : MainWindowFixture
         window->state().DefaultSaveFolder = saveFolder();
         window->histories().MoveH->AddItem(saveFolder());
         TMainF &w = *window;
-        page = std::make_unique<ClipboardPageController>(ClipboardPageController::Services{
-            w.state(), w.histories(), browser, dialogs, w.modes(), w.saving(),
-            [&w](const QString &file) { w.navigation().startHitemclicked(file); },
-            [&w] { w.navigation().wait_till_complete(); }, {}});
+        page = std::make_unique<ClipboardPageController>(
+            ClipboardPageController::Services{w.state(),
+                                              w.histories(),
+                                              browser,
+                                              dialogs,
+                                              w.modes(),
+                                              w.saving(),
+                                              [&w](const QString &file) { w.navigation().startHitemclicked(file); },
+                                              [&w] { w.navigation().wait_till_complete(); },
+                                              {}});
         auto *selection = new QMimeData;
         selection->setHtml(QStringLiteral("<b>the selection</b>"));
         selection->setText(QStringLiteral("the selection"));
@@ -54,7 +60,10 @@ struct ClipboardFixture : MainWindowFixture
     {
         return page->FormCreate(saveTo, {QStringLiteral("quillet"), marked, Address});
     }
-    void choose(const QString &folder) { saveTo.choices.enqueue(FakeSaveToChooser::Choice{folder, QStringLiteral("My page title")}); }
+    void choose(const QString &folder)
+    {
+        saveTo.choices.enqueue(FakeSaveToChooser::Choice{folder, QStringLiteral("My page title")});
+    }
 };
 
 QByteArray readBytes(const QString &path)
@@ -140,7 +149,8 @@ private Q_SLOTS:
         f.dialogs.answers.enqueue(answer);
         QCOMPARE(f.run(QStringLiteral("HEADER_IE2QuilletMy_page_title")), ClipboardPageController::Outcome::Finished);
         QCOMPARE(f.dialogs.shown[0].text,
-                 f.target() + QStringLiteral(" exists already. If you continue this file will be overwritten! Continue?"));
+                 f.target() +
+                     QStringLiteral(" exists already. If you continue this file will be overwritten! Continue?"));
         QCOMPARE(readBytes(f.target()) == "old", answer == Dialogs::Answer::No);
     }
 
@@ -148,11 +158,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<Dialogs::Answer>("answer");
         QTest::addColumn<QStringList>("texts");
-        QTest::newRow("creation declined") << Dialogs::Answer::No
-                                           << QStringList{QStringLiteral("The given path does not exist. I try to create it?")};
+        QTest::newRow("creation declined")
+            << Dialogs::Answer::No << QStringList{QStringLiteral("The given path does not exist. I try to create it?")};
         QTest::newRow("creation failed") << Dialogs::Answer::Yes
-                                         << QStringList{QStringLiteral("The given path does not exist. I try to create it?"),
-                                                        QStringLiteral("Creating of path %1 failed!")};
+                                         << QStringList{
+                                                QStringLiteral("The given path does not exist. I try to create it?"),
+                                                QStringLiteral("Creating of path %1 failed!")};
     }
     void refusedFolderAsksAgain()
     {

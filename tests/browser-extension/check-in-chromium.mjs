@@ -5,6 +5,8 @@
 // protocol through a pipe, so it needs nothing but node and chromium.
 //
 // usage: node check-in-chromium.mjs <build bin folder> [chromium]
+// With QUILLET_PROFILE set to a Chromium profile folder into which Quillet
+// installed its host manifest, the real host starts the real program instead.
 import { spawn } from "node:child_process";
 import { copyFileSync, cpSync, mkdirSync, mkdtempSync, readFileSync, writeFileSync, chmodSync, existsSync } from "node:fs";
 import { createServer } from "node:http";
@@ -16,23 +18,27 @@ const chromium = process.argv[3] ?? "chromium";
 const work = mkdtempSync(join(tmpdir(), "quillet-ext-"));
 const fail = (message) => { console.error("FAIL:", message); process.exit(1); };
 
-// The host beside a stand-in "quillet" that records its arguments.
-const hostDir = join(work, "bin");
-mkdirSync(hostDir);
-copyFileSync(join(bin, "quillet-clip-host"), join(hostDir, "quillet-clip-host"));
-const record = join(work, "started.txt");
-writeFileSync(join(hostDir, "quillet"), `#!/bin/sh\nfor a in "$@"; do printf '%s\\n' "$a" >> '${record}'; done\n`);
-chmodSync(join(hostDir, "quillet"), 0o755);
-
-// The host manifest as the program installs it, in the profile's folder.
-const profile = join(work, "config", "chromium");
-const manifests = join(profile, "NativeMessagingHosts");
-mkdirSync(manifests, { recursive: true });
+const realProfile = process.env.QUILLET_PROFILE;
 const extensionId = "kfcabhebpaeidcokbolplcmhkldhhefh";
-writeFileSync(join(manifests, "quillet.clip_host.json"), JSON.stringify({
-  name: "quillet.clip_host", description: "check", path: join(hostDir, "quillet-clip-host"), type: "stdio",
-  allowed_origins: [`chrome-extension://${extensionId}/`],
-}));
+const record = join(work, "started.txt");
+let profile = realProfile;
+if (!realProfile) {
+  // The host beside a stand-in "quillet" that records its arguments.
+  const hostDir = join(work, "bin");
+  mkdirSync(hostDir);
+  copyFileSync(join(bin, "quillet-clip-host"), join(hostDir, "quillet-clip-host"));
+  writeFileSync(join(hostDir, "quillet"), `#!/bin/sh\nfor a in "$@"; do printf '%s\\n' "$a" >> '${record}'; done\n`);
+  chmodSync(join(hostDir, "quillet"), 0o755);
+
+  // The host manifest as the program installs it, in the profile's folder.
+  profile = join(work, "config", "chromium");
+  const manifests = join(profile, "NativeMessagingHosts");
+  mkdirSync(manifests, { recursive: true });
+  writeFileSync(join(manifests, "quillet.clip_host.json"), JSON.stringify({
+    name: "quillet.clip_host", description: "check", path: join(hostDir, "quillet-clip-host"), type: "stdio",
+    allowed_origins: [`chrome-extension://${extensionId}/`],
+  }));
+}
 
 // A copy of the extension that may script the test page: the context-menu
 // click that grants that in real use cannot happen in a headless browser.
@@ -53,6 +59,7 @@ const pageUrl = `http://127.0.0.1:${server.address().port}/a?b=1&c=%22q%22`;
 const browser = spawn(chromium, ["--headless=new", "--no-sandbox", "--remote-debugging-pipe",
   "--enable-unsafe-extension-debugging", `--user-data-dir=${profile}`, "--no-first-run", "--disable-gpu",
   "about:blank"], { stdio: ["ignore", "ignore", "pipe", "pipe", "pipe"] });
+process.on("exit", () => browser.kill());
 let stderr = "";
 browser.stdio[2].on("data", (d) => { stderr += d; });
 const out = browser.stdio[3], incoming = browser.stdio[4];
@@ -107,8 +114,8 @@ try {
     return targetInfos.find((t) => t.type === "service_worker" && t.url.startsWith(`chrome-extension://${extensionId}/`));
   });
   const { sessionId: workerSession } = await send("Target.attachToTarget", { targetId: worker.targetId, flatten: true });
-  const menu = await evaluate(workerSession, "chrome.contextMenus ? 'ok' : 'missing'");
-  console.log("context menu API:", menu);
+  await until("the extension's script in its worker", () =>
+    evaluate(workerSession, "typeof copyToQuillet === 'function' && !!chrome.contextMenus").catch(() => false));
   const reply = await evaluate(workerSession, `(async () => {
     const [tab] = await chrome.tabs.query({ url: "http://127.0.0.1/*" });
     return copyToQuillet(tab.id);
@@ -128,13 +135,17 @@ try {
   if (!clipboard.text || !clipboard.text.includes("Before bold words and italic after."))
     fail("the clipboard has no text of the selection");
 
-  const lines = await until("the host to start quillet", () =>
-    existsSync(record) && readFileSync(record, "utf8").split("\n").filter(Boolean).length >= 2 &&
-    readFileSync(record, "utf8").split("\n").filter(Boolean));
-  console.log("quillet started with:", JSON.stringify(lines));
-  if (lines[0] !== "HEADER_IE2QuilletMy_page_title" || lines[1] !== pageUrl)
-    fail("quillet was not started with the page's title and address");
-  console.log("PASS");
+  if (realProfile) {
+    console.log("PASS (real host and program)");
+  } else {
+    const lines = await until("the host to start quillet", () =>
+      existsSync(record) && readFileSync(record, "utf8").split("\n").filter(Boolean).length >= 2 &&
+      readFileSync(record, "utf8").split("\n").filter(Boolean));
+    console.log("quillet started with:", JSON.stringify(lines));
+    if (lines[0] !== "HEADER_IE2QuilletMy_page_title" || lines[1] !== pageUrl)
+      fail("quillet was not started with the page's title and address");
+    console.log("PASS");
+  }
 } catch (error) {
   console.error(stderr.split("\n").slice(-15).join("\n"));
   fail(error.message);

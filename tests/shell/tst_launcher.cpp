@@ -83,7 +83,8 @@ private Q_SLOTS:
     {
         LauncherFixture f;
         f.create();
-        QCOMPARE(readBytes(f.path(QStringLiteral("script.html"))), expectedScript(f.path(QStringLiteral("quillet")).toUtf8()));
+        QCOMPARE(readBytes(f.path(QStringLiteral("script.html"))),
+                 expectedScript(f.path(QStringLiteral("quillet")).toUtf8()));
         RegistryStore registry(f.registryPath());
         QString value;
         QCOMPARE(RegReadStr(registry, RegRoot::HKEY_CURRENT_USER, LauncherController::MenuExtKey, QString(), value),
@@ -95,10 +96,10 @@ private Q_SLOTS:
 
         const QStringList manifests = f.manifestPaths();
         QCOMPARE(manifests,
-                 QStringList({f.desktop.config + QStringLiteral("/chromium/NativeMessagingHosts/quillet.clip_host.json"),
-                              f.desktop.config +
-                                  QStringLiteral("/google-chrome/NativeMessagingHosts/quillet.clip_host.json"),
-                              f.desktop.home + QStringLiteral("/.mozilla/native-messaging-hosts/quillet.clip_host.json")}));
+                 QStringList(
+                     {f.desktop.config + QStringLiteral("/chromium/NativeMessagingHosts/quillet.clip_host.json"),
+                      f.desktop.config + QStringLiteral("/google-chrome/NativeMessagingHosts/quillet.clip_host.json"),
+                      f.desktop.home + QStringLiteral("/.mozilla/native-messaging-hosts/quillet.clip_host.json")}));
         const QJsonArray chromiumOrigins{QStringLiteral("chrome-extension://kfcabhebpaeidcokbolplcmhkldhhefh/")};
         for (int i = 0; i < 3; ++i) {
             const QJsonObject manifest = readJson(manifests[i]);
