@@ -3,14 +3,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
 
 namespace {
-
-const QString Out = QStringLiteral("out=/dev/null");
 
 QByteArray frame(const QByteArray &payload, quint32 length)
 {
@@ -48,11 +47,18 @@ class TestClipHost : public QObject
 private:
     QTemporaryDir m_dir;
 
-    QString recordPath() const { return m_dir.filePath(QStringLiteral("started.txt")); }
+    int m_case = 0;
+
+    // One file per run of the stand-in, so runs started together cannot mix;
+    // a folder per test case, so a late run of an earlier one cannot count.
+    QString runsPath() const { return m_dir.filePath(QStringLiteral("runs%1").arg(m_case)); }
 
     QByteArray runHost(const QByteArray &input)
     {
         QProcess host;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("STAND_IN_RUNS"), runsPath());
+        host.setProcessEnvironment(environment);
         host.start(m_dir.filePath(QStringLiteral("quillet-clip-host")), {QStringLiteral("chrome-extension://x/")});
         if (!host.waitForStarted(10000))
             return "not started";
@@ -63,13 +69,20 @@ private:
         return host.readAllStandardOutput();
     }
 
-    // The stand-in's record: its arguments one a line, "--" after each run.
-    QStringList record() const
+    // The finished runs of the stand-in, each its arguments and where its
+    // output went, in a fixed order.
+    QStringList runs() const
     {
-        QFile file(recordPath());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QStringList found;
+        const QDir dir(runsPath());
+        for (const QString &name : dir.entryList({QStringLiteral("[0-9]*")}, QDir::Files)
+                                       .filter(QRegularExpression(QStringLiteral("^[0-9]+$")))) {
+            QFile file(dir.filePath(name));
+            if (file.open(QIODevice::ReadOnly))
+                found << QString::fromUtf8(file.readAll());
+        }
+        found.sort();
+        return found;
     }
 
 private Q_SLOTS:
@@ -78,16 +91,21 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(QStringLiteral(QUILLET_CLIP_HOST), m_dir.filePath(QStringLiteral("quillet-clip-host"))));
         QFile standIn(m_dir.filePath(QStringLiteral("quillet")));
         QVERIFY(standIn.open(QIODevice::WriteOnly));
-        standIn.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" + recordPath().toUtf8() +
-                      "'; done\n"
+        const QByteArray run = "$STAND_IN_RUNS/$$";
+        standIn.write("#!/bin/sh\n"
                       // Where its output goes: never into the browser's pipe.
-                      "echo out=$(readlink /proc/$$/fd/1) >> '" +
-                      recordPath().toUtf8() + "'\necho -- >> '" + recordPath().toUtf8() + "'\n");
+                      "out=$(readlink /proc/$$/fd/1)\n"
+                      "printf '%s\\n' \"$@\" \"out=$out\" > \"" +
+                      run + ".tmp\"\nmv \"" + run + ".tmp\" \"" + run + "\"\n");
         standIn.close();
         QVERIFY(standIn.setPermissions(standIn.permissions() | QFileDevice::ExeOwner));
     }
 
-    void init() { QFile::remove(recordPath()); }
+    void init()
+    {
+        ++m_case;
+        QVERIFY(QDir().mkpath(runsPath()));
+    }
 
     void startsQuilletWithTheTwoArguments()
     {
@@ -96,11 +114,10 @@ private Q_SLOTS:
         QCOMPARE(answers.size(), 2);
         QCOMPARE(answers[0], QJsonObject({{QStringLiteral("ok"), true}}));
         QCOMPARE(answers[1], QJsonObject({{QStringLiteral("ok"), true}}));
-        QTRY_COMPARE_WITH_TIMEOUT(record().count(QStringLiteral("--")), 2, 10000);
-        QCOMPARE(record(),
-                 QStringList({QStringLiteral("HEADER_IE2QuilletMy_page_title"),
-                              QStringLiteral("https://example.org/a?b=1&c=\"q\""), Out, QStringLiteral("--"),
-                              QStringLiteral("HEADER_IE2Quillet"), QStringLiteral("x:"), Out, QStringLiteral("--")}));
+        QTRY_COMPARE_WITH_TIMEOUT(runs().size(), 2, 10000);
+        QCOMPARE(runs(), QStringList({QStringLiteral("HEADER_IE2Quillet\nx:\nout=/dev/null\n"),
+                                      QStringLiteral("HEADER_IE2QuilletMy_page_title\n"
+                                                     "https://example.org/a?b=1&c=\"q\"\nout=/dev/null\n")}));
     }
 
     void malformedFramesStartNothing_data()
@@ -129,13 +146,12 @@ private Q_SLOTS:
             QCOMPARE(answer.value(QStringLiteral("ok")), QJsonValue(false));
             QVERIFY(!answer.value(QStringLiteral("error")).toString().isEmpty());
         }
-        // Had a broken frame started the program, the record would show two
-        // runs once the one for a valid frame is there.
+        // Had a broken frame started the program, there would be two runs once
+        // the one for a valid frame is there.
         const QByteArray valid = R"({"title":"t","address":"https://example.org/"})";
         QCOMPARE(replies(runHost(frame(valid))).size(), 1);
-        QTRY_COMPARE_WITH_TIMEOUT(record().count(QStringLiteral("--")), 1, 10000);
-        QCOMPARE(record(), QStringList({QStringLiteral("HEADER_IE2Quillett"), QStringLiteral("https://example.org/"),
-                                        Out, QStringLiteral("--")}));
+        QTRY_COMPARE_WITH_TIMEOUT(runs().size(), 1, 10000);
+        QCOMPARE(runs(), QStringList{QStringLiteral("HEADER_IE2Quillett\nhttps://example.org/\nout=/dev/null\n")});
     }
 };
 
