@@ -1,6 +1,6 @@
 # Installing (cmake --install) and the Debian package (cpack) of the same layout.
 include(GNUInstallDirs)
-install(TARGETS quillet quillet-archive RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS quillet quillet-archive quillet-clip-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillet)

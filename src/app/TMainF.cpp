@@ -16,15 +16,21 @@
 #include "marking/TColorGrid.h"
 #include "marking/TMyStatusBar.h"
 #include "saving/BrowserSaveController.h"
+#include "saving/ClipboardPageController.h"
 #include "saving/SaveController.h"
 #include "saving/TSaveToF.h"
 #include "shell/AssociationController.h"
+#include "shell/LauncherController.h"
+#include "shell/NativeHostManifests.h"
+#include "support/Desktop.h"
 #include "support/Dialogs.h"
 #include "support/KeyUtils.h"
+#include "support/RegistryStore.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
@@ -72,6 +78,15 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
         m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, m_services.desktop, *m_modes,
         [this](const QString &file) { m_navigation->startHitemclicked(file); },
         [this] { m_navigation->wait_till_complete(); }, SystemBeeper()});
+    m_clipboardPage = std::make_unique<ClipboardPageController>(ClipboardPageController::Services{
+        m_state, m_histories, m_services.browser, m_services.dialogs, *m_modes, *m_saving,
+        [this](const QString &file) { m_navigation->startHitemclicked(file); },
+        [this] { m_navigation->wait_till_complete(); }, SystemBeeper()});
+    const Desktop &desktop = m_services.desktop;
+    m_hostManifests = std::make_unique<NativeHostManifests>(desktop.configHome(), desktop.homeFolder(),
+                                                            QFileInfo(m_services.exeName).absolutePath() +
+                                                                QStringLiteral("/quillet-clip-host"));
+    m_launcher = std::make_unique<LauncherController>(m_state, m_ui, m_services.dialogs, m_services.registry, *m_hostManifests);
     LifecycleController::Steps steps;
     steps.setmarkglyph = [this](std::uint32_t colour, int kind) { m_marking->setmarkglyph(colour, kind); };
     steps.save = [this] { m_ui.SaveMI->trigger(); };
@@ -97,6 +112,7 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
                                   QStringLiteral(".eml")};
     m_ui.cg1->setForegroundEnabled(false);
     m_state.ScriptHtmlPath = m_state.ExeFolder + QStringLiteral("/script.html");
+    runGuarded(m_services.dialogs, [this] { m_launcher->createLauncher(); });
 
     connectCommands();
     m_navigation->connectSignals();
@@ -104,6 +120,7 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
     m_marking->connectCommands();
     m_saving->connectCommands();
     m_browserSaving->connectCommands();
+    m_launcher->connectCommands();
     m_saveCommand = [this] { m_saving->SaveMIClick(); };
     m_ui.Panel1->installEventFilter(this);
 
@@ -150,7 +167,7 @@ void TMainF::connectCommands()
     // rules say: Qt keeps an action of a disabled group disabled.
     auto *unavailable = new QActionGroup(this);
     unavailable->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-    for (QAction *action : {m_ui.RenBrowseMI, m_ui.MoveBrowseMI, m_ui.DelBrowseMI, m_ui.launchfromIEMI, m_ui.AboutMI})
+    for (QAction *action : {m_ui.RenBrowseMI, m_ui.MoveBrowseMI, m_ui.DelBrowseMI, m_ui.AboutMI})
         unavailable->addAction(action);
     unavailable->setEnabled(false);
 
@@ -206,6 +223,17 @@ bool TMainF::eventFilter(QObject *watched, QEvent *event)
 void TMainF::FormActivate(const QStringList &arguments)
 {
     runGuarded(m_services.dialogs, [&] { m_lifecycle->FormActivate(arguments); });
+    // After the start-up navigation, so that the new page is the one shown.
+    runGuarded(m_services.dialogs, [&] { createSaveTo(arguments); });
+}
+
+void TMainF::createSaveTo(const QStringList &arguments)
+{
+    while (m_clipboardPage->FormCreate(*m_saveTo, arguments) == ClipboardPageController::Outcome::AskAgain) {
+        m_saveTo->deleteLater();
+        m_saveTo = new TSaveToF(*m_locxxx, SystemBeeper(), this);
+        m_saving->setSaveTo(m_saveTo);
+    }
 }
 
 void TMainF::closeEvent(QCloseEvent *event)

@@ -16,10 +16,13 @@ class Desktop;
 class DesktopAssociation;
 class Dialogs;
 class DocumentEventsController;
+class ClipboardPageController;
 class KeyChordFilter;
+class LauncherController;
 class LifecycleController;
 class MarkingController;
 class ModeController;
+class NativeHostManifests;
 class NavigationController;
 class RegistryStore;
 class BrowserSaveController;
@@ -76,6 +79,9 @@ private:
     void createHistories();
     void connectCommands();
     void forward(QAction *button, QAction *menuItem);
+    // The Save-to dialog's creation step: the clipboard page for a selection
+    // sent from a browser; a refused folder replaces the dialog and asks again.
+    void createSaveTo(const QStringList &arguments);
 
     Services m_services;
     AppState m_state;
@@ -94,6 +100,9 @@ private:
     std::unique_ptr<SaveController> m_saving;
     std::unique_ptr<AssociationController> m_association;
     std::unique_ptr<BrowserSaveController> m_browserSaving;
+    std::unique_ptr<ClipboardPageController> m_clipboardPage;
+    std::unique_ptr<NativeHostManifests> m_hostManifests;
+    std::unique_ptr<LauncherController> m_launcher;
     std::unique_ptr<KeyChordFilter> m_keyChords;
     // The Save command itself, which the Ctrl then S chord runs whatever the
     // state of its menu item.

@@ -152,21 +152,10 @@ void SaveController::SaveasMIClick()
         return;
     }
 
-    QString folder = state.SaveToFolder;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    const QString path = folder + state.SaveToName + QStringLiteral(".mht");
+    const QString path = archivePath(state.SaveToFolder, state.SaveToName);
     const QString dir = ExtractDir(path);
-
-    if (!IsDirectory(dir)) {
-        if (!m_s.dialogs.AskYesNo(QStringLiteral("The given path does not exist. I try to create it?")))
-            return;
-        ForceDir(dir);
-        if (!IsDirectory(dir)) {
-            m_s.dialogs.ShowErrorMsg(QStringLiteral("Creating of path ") + dir + QStringLiteral(" failed!"));
-            return;
-        }
-    }
+    if (!makeFolder(dir))
+        return;
     if (QFileInfo::exists(path) && !confirmOverwrite(path))
         return;
 
@@ -205,6 +194,26 @@ void SaveController::RenAsMIClick()
 {
     m_s.state.RenameAsPending = true;
     m_s.ui.SaveasMI->trigger();
+}
+
+QString SaveController::archivePath(QString folder, const QString &name)
+{
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder + name + QStringLiteral(".mht");
+}
+
+bool SaveController::makeFolder(const QString &dir)
+{
+    if (IsDirectory(dir))
+        return true;
+    if (!m_s.dialogs.AskYesNo(QStringLiteral("The given path does not exist. I try to create it?")))
+        return false;
+    ForceDir(dir);
+    if (IsDirectory(dir))
+        return true;
+    m_s.dialogs.ShowErrorMsg(QStringLiteral("Creating of path ") + dir + QStringLiteral(" failed!"));
+    return false;
 }
 
 bool SaveController::confirmOverwrite(const QString &path)

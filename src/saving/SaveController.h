@@ -60,6 +60,12 @@ public:
 
     // The overwrite question of Save As and New; true to go on.
     bool confirmOverwrite(const QString &path);
+    // The archive a Save-to choice names: folder + "/" + name + ".mht".
+    static QString archivePath(QString folder, const QString &name);
+    // Offers to create a missing folder; true when it exists afterwards.
+    bool makeFolder(const QString &dir);
+    // The Save-to dialog, which the clipboard page may replace by a new one.
+    void setSaveTo(SaveToChooser *saveTo) { m_s.saveTo = saveTo; }
 
 private:
     void status(const QString &text);

@@ -21,9 +21,15 @@ public:
         QString startFolder;
     };
 
+    // The message the clipboard page shows while it builds and saves a page.
+    static inline const QString AutoSavingText = QStringLiteral("Auto saving...");
+
     virtual ~SaveToChooser() = default;
 
     // Shows the dialog modally. True when it ended with Save: folder and name
     // then hold its SaveToFolder and SaveToName.
     virtual bool choose(const Request &request, QString &folder, QString &name) = 0;
+    // Starts the dialog's timer, which about a second later closes the
+    // "Auto saving..." message that is up then.
+    virtual void startTimer1() = 0;
 };

@@ -2,16 +2,17 @@
 
 #include "dialogs/TLocxxxF.h"
 #include "support/FileUtils.h"
-#include "support/KeyUtils.h"
 #include "support/PathUtils.h"
 #include "support/TextUtils.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -267,8 +268,22 @@ void TSaveToF::CancelBClick()
     reject();
 }
 
+void TSaveToF::startTimer1()
+{
+    Timer1->start();
+}
+
 void TSaveToF::Timer1Timer()
 {
-    SendKey(Qt::Key_Return, Qt::NoModifier, false);
     Timer1->stop();
+    // The message is closed itself: a key press would go to whatever window
+    // has the focus by now.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        auto *box = qobject_cast<QMessageBox *>(window);
+        if (box && box->isVisible() && box->text() == AutoSavingText && box->buttons().size() == 1) {
+            box->buttons().first()->click();
+            return;
+        }
+    }
 }

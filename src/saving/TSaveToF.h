@@ -31,6 +31,7 @@ public:
     // at the request's folder, and on Save hands back SaveToFolder and
     // SaveToName.
     bool choose(const Request &request, QString &folder, QString &name) override;
+    void startTimer1() override;
 
     // The folder the dialog starts in when shown.
     void setDefaultSaveFolder(const QString &folder) { m_defaultSaveFolder = folder; }

@@ -31,4 +31,7 @@ public:
     // entries and MIME defaults live.
     virtual QString dataHome() const = 0;
     virtual QString configHome() const = 0;
+    // The user's home folder, where browsers that do not follow XDG keep
+    // their per-user files.
+    virtual QString homeFolder() const = 0;
 };

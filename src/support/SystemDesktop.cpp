@@ -27,12 +27,8 @@ void SystemDesktop::runDocument(const QString &fileOrUrl)
 QString SystemDesktop::xdgFolder(const QString &variable, const QString &fallback) const
 {
     QString folder = m_environment.value(variable);
-    if (!folder.startsWith(QLatin1Char('/'))) {
-        QString home = m_environment.value(QStringLiteral("HOME"));
-        if (home.isEmpty())
-            home = QDir::homePath();
-        folder = home + fallback;
-    }
+    if (!folder.startsWith(QLatin1Char('/')))
+        folder = homeFolder() + fallback;
     folder = QDir::cleanPath(folder);
     StripBackslash(folder);
     return folder;
@@ -53,6 +49,16 @@ QString SystemDesktop::dataHome() const
 QString SystemDesktop::configHome() const
 {
     return xdgFolder(QStringLiteral("XDG_CONFIG_HOME"), QStringLiteral("/.config"));
+}
+
+QString SystemDesktop::homeFolder() const
+{
+    QString home = m_environment.value(QStringLiteral("HOME"));
+    if (!home.startsWith(QLatin1Char('/')))
+        home = QDir::homePath();
+    home = QDir::cleanPath(home);
+    StripBackslash(home);
+    return home;
 }
 
 QString SystemDesktop::recentFolder() const

@@ -21,6 +21,7 @@ public:
     bool restartWithFile(const QString &path) override;
     QString dataHome() const override;
     QString configHome() const override;
+    QString homeFolder() const override;
 
     // recentFolder() + "/recently-used.xbel".
     QString recentListPath() const;

@@ -3,6 +3,7 @@
 #include "support/Desktop.h"
 
 #include <QStringList>
+#include <QTemporaryDir>
 
 // Records what the program asked of the desktop; folders and the newest
 // recent entry are whatever the test sets.
@@ -15,8 +16,12 @@ public:
     QString documents = QStringLiteral("/home/user/Documents");
     QString recent = QStringLiteral("/home/user/.local/share");
     QString newestRecent;
-    QString data = QStringLiteral("/home/user/.local/share");
-    QString config = QStringLiteral("/home/user/.config");
+    // The folders the program writes into lie in a temporary home, so no test
+    // touches the real user's files.
+    QTemporaryDir homeDir;
+    QString home = homeDir.path();
+    QString data = home + QStringLiteral("/.local/share");
+    QString config = home + QStringLiteral("/.config");
     bool addRecentSucceeds = true;
     bool restartSucceeds = true;
 
@@ -28,4 +33,5 @@ public:
     bool restartWithFile(const QString &path) override;
     QString dataHome() const override { return data; }
     QString configHome() const override { return config; }
+    QString homeFolder() const override { return home; }
 };

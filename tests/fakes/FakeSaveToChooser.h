@@ -22,5 +22,8 @@ public:
     // nullopt answers Cancel.
     QQueue<std::optional<Choice>> choices;
 
+    int timerStarts = 0;
+
     bool choose(const Request &request, QString &folder, QString &name) override;
+    void startTimer1() override { ++timerStarts; }
 };

@@ -1,4 +1,5 @@
 #include "FakeDialogs.h"
+#include "dialogs/QtDialogs.h"
 #include "dialogs/TLocxxxF.h"
 #include "saving/TSaveToF.h"
 
@@ -7,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -253,8 +255,8 @@ private Q_SLOTS:
             QTest::keyClick(name, Qt::Key_Return);
         });
         QString folder, name;
-        const SaveToChooser::Request request{QStringLiteral("Save to..."), QStringLiteral("proposed"), {},
-                                             QStringLiteral("/start")};
+        const SaveToChooser::Request request{
+            QStringLiteral("Save to..."), QStringLiteral("proposed"), {}, QStringLiteral("/start")};
         QVERIFY(static_cast<SaveToChooser &>(f.dialog).choose(request, folder, name));
         QVERIFY(stayedOpen);
         QCOMPARE(note, QStringLiteral("Please enter a title."));
@@ -304,6 +306,53 @@ private Q_SLOTS:
         QCOMPARE(startTree, tmp(treeStart));
         QCOMPARE(f.child<QLineEdit>("dirE")->text(), tmp(result));
         QVERIFY(m_dialogs.shown.isEmpty());
+    }
+
+    // The timer closes the "Auto saving..." message itself; the window that
+    // has the keyboard focus gets no key.
+    void timerClosesAutoSavingMessage()
+    {
+        Fixture f(m_dialogs, m_beeps);
+        QLineEdit focused;
+        focused.show();
+        focused.activateWindow();
+        focused.setFocus();
+        int keys = 0;
+        struct KeyCounter : QObject
+        {
+            int &count;
+            explicit KeyCounter(int &c) : count(c) {}
+            bool eventFilter(QObject *, QEvent *event) override
+            {
+                if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)
+                    ++count;
+                return false;
+            }
+        } counter(keys);
+        focused.installEventFilter(&counter);
+
+        QtDialogs dialogs(&focused);
+        // Should the timer not close the box, this does, and the test fails.
+        bool rescued = false;
+        QTimer rescue;
+        rescue.setSingleShot(true);
+        connect(&rescue, &QTimer::timeout, &focused, [&rescued] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                rescued = true;
+                box->buttons().first()->click();
+            }
+        });
+        rescue.start(20000);
+        // The user turns to another window while the message is up.
+        whenModal<QMessageBox>(&focused, [&focused](QMessageBox *) {
+            QApplication::setActiveWindow(&focused);
+            focused.setFocus();
+        });
+        f.dialog.startTimer1();
+        dialogs.ShowMsg(QStringLiteral("Auto saving..."));
+        QVERIFY(!rescued);
+        QCOMPARE(keys, 0);
+        QCOMPARE(focused.text(), QString());
     }
 
     void screenshot()

@@ -41,6 +41,7 @@ private Q_SLOTS:
         SystemDesktop desktop(env, QStringLiteral("/opt/quillet/quillet"));
         QCOMPARE(desktop.dataHome(), data);
         QCOMPARE(desktop.configHome(), config);
+        QCOMPARE(desktop.homeFolder(), QStringLiteral("/h"));
         QCOMPARE(desktop.recentFolder(), data);
         QCOMPARE(desktop.recentListPath(), data + QStringLiteral("/recently-used.xbel"));
     }
