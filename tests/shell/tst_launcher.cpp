@@ -51,7 +51,7 @@ struct LauncherFixture : MainWindowFixture
     {
         return NativeHostManifests(desktop.config, desktop.home, hostPath()).manifestPaths();
     }
-    QString registryPath() const { return desktop.config + QStringLiteral("/Quillet/registry.ini"); }
+    QString registryPath() const { return path(QStringLiteral("registry.ini")); }
     bool keyExists() const
     {
         return RegistryStore(registryPath()).keyExists(RegRoot::HKEY_CURRENT_USER, LauncherController::MenuExtKey);
