@@ -14,6 +14,7 @@ class Browser;
 class Desktop;
 class Dialogs;
 class DocumentEventsController;
+class FileManagementController;
 class KeyChordFilter;
 class LifecycleController;
 class MarkingController;
@@ -21,6 +22,7 @@ class ModeController;
 class NavigationController;
 class SaveController;
 class SettingsFile;
+class TAboutF;
 class TLocxxxF;
 class TMYcustomhistory;
 class TSaveToF;
@@ -57,6 +59,7 @@ public:
     NavigationController &navigation() { return *m_navigation; }
     MarkingController &marking() { return *m_marking; }
     SaveController &saving() { return *m_saving; }
+    FileManagementController &fileManagement() { return *m_fileManagement; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -81,10 +84,13 @@ private:
     std::unique_ptr<NavigationController> m_navigation;
     std::unique_ptr<DocumentEventsController> m_documentEvents;
     std::unique_ptr<MarkingController> m_marking;
-    // The location chooser and the Save-to dialog live as long as the window.
+    // The location chooser, the About box and the Save-to dialog live as long
+    // as the window.
     TLocxxxF *m_locxxx = nullptr;
+    TAboutF *m_about = nullptr;
     TSaveToF *m_saveTo = nullptr;
     std::unique_ptr<SaveController> m_saving;
+    std::unique_ptr<FileManagementController> m_fileManagement;
     std::unique_ptr<KeyChordFilter> m_keyChords;
     // The Save command itself, which the Ctrl then S chord runs whatever the
     // state of its menu item.

@@ -64,6 +64,8 @@ public:
     virtual void print(bool withDialog) = 0;
     // The engine's own save of the page, to path.
     virtual void saveAs(const QString &path) = 0;
+    // The engine's name and version, for the About box.
+    virtual QString engineVersion() const = 0;
 
 Q_SIGNALS:
     void BeforeNavigate2(const QString &url);
