@@ -84,6 +84,8 @@ void buildMenus(QMainWindow *window, MainUi &ui)
     file->addSeparator();
     ui.RenMI = subMenu(file, "RenMI", QStringLiteral("&Rename..."));
     ui.RenMI->menuAction()->setVisible(false);
+    // Hidden actions are always disabled; the menu itself carries the state.
+    ui.RenMI->setEnabled(false);
     ui.RenBrowseMI = item(ui.RenMI, "RenBrowseMI", QStringLiteral("&Browse..."), QKeySequence(Qt::CTRL | Qt::Key_F2));
     ui.MoveMI = subMenu(file, "MoveMI", QStringLiteral("&Move to..."));
     ui.MoveMI->menuAction()->setVisible(false);

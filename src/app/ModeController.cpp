@@ -135,8 +135,11 @@ void ModeController::MHTonlyeditUpd()
             seteditmode(true);
         m_ui.SaveAsIEMI->setEnabled(!isMht);
         m_ui.SavewhenIEfailsMI->setEnabled(!isMht);
-        for (QAction *action : {m_ui.SaveMI, m_ui.SaveasMI, m_ui.SaveB, m_ui.emodeMI, m_ui.MoveMI->menuAction()})
+        for (QAction *action : {m_ui.SaveMI, m_ui.SaveasMI, m_ui.SaveB, m_ui.emodeMI})
             action->setEnabled(isMht);
+        // The menu is hidden, and a hidden action is always disabled: the
+        // menu itself carries the state.
+        m_ui.MoveMI->setEnabled(isMht);
         m_ui.EmodeB->setEnabled(isMht);
     } else {
         for (QAction *action : {m_ui.SaveAsIEMI, m_ui.SavewhenIEfailsMI, m_ui.SaveMI, m_ui.SaveasMI, m_ui.SaveB,

@@ -8,6 +8,7 @@
 #include "app/NavigationController.h"
 #include "app/SettingsFile.h"
 #include "browser/Browser.h"
+#include "dialogs/TAboutF.h"
 #include "dialogs/TLocxxxF.h"
 #include "history/HistorySpec.h"
 #include "history/TMYcustomhistory.h"
@@ -17,6 +18,7 @@
 #include "marking/TMyStatusBar.h"
 #include "saving/BrowserSaveController.h"
 #include "saving/ClipboardPageController.h"
+#include "saving/FileManagementController.h"
 #include "saving/SaveController.h"
 #include "saving/TSaveToF.h"
 #include "shell/AssociationController.h"
@@ -27,10 +29,10 @@
 #include "support/KeyUtils.h"
 #include "support/RegistryStore.h"
 
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
@@ -65,14 +67,18 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
         std::make_unique<DocumentEventsController>(m_state, m_ui, m_services.browser, m_services.dialogs);
     m_marking = std::make_unique<MarkingController>(m_state, m_ui, m_services.browser, m_services.dialogs, *m_modes);
     m_locxxx = new TLocxxxF(m_services.dialogs, this);
+    m_about =
+        new TAboutF({QCoreApplication::arguments().value(0, m_services.exeName), m_services.exeName, m_state.ExeFolder,
+                     m_settings->path(), NavigationController::websiteAddress(), m_services.browser.engineVersion()},
+                    this);
     m_saveTo = new TSaveToF(*m_locxxx, SystemBeeper(), this);
+    auto chooseFolder = [this](const QString &caption, const QString &start) {
+        m_locxxx->setWindowTitle(caption);
+        return m_locxxx->chooseFolder(start);
+    };
     m_saving = std::make_unique<SaveController>(
         SaveController::Services{m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, *m_modes, m_saveTo,
-                                 [this](const QString &caption, const QString &start) {
-                                     m_locxxx->setWindowTitle(caption);
-                                     return m_locxxx->chooseFolder(start);
-                                 },
-                                 [this](const QString &file) { m_navigation->startHitemclicked(file); },
+                                 chooseFolder, [this](const QString &file) { m_navigation->startHitemclicked(file); },
                                  [this] { m_navigation->wait_till_complete(); }, SystemBeeper()});
     m_browserSaving = std::make_unique<BrowserSaveController>(BrowserSaveController::Services{
         m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, m_services.desktop, *m_modes,
@@ -87,6 +93,9 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
                                                             QFileInfo(m_services.exeName).absolutePath() +
                                                                 QStringLiteral("/quillet-clip-host"));
     m_launcher = std::make_unique<LauncherController>(m_state, m_ui, m_services.dialogs, m_services.registry, *m_hostManifests);
+    m_fileManagement = std::make_unique<FileManagementController>(FileManagementController::Services{
+        m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, *this, chooseFolder,
+        [this] { m_saving->NewMIClick(); }, [this] { m_navigation->homeBClick(); }});
     LifecycleController::Steps steps;
     steps.setmarkglyph = [this](std::uint32_t colour, int kind) { m_marking->setmarkglyph(colour, kind); };
     steps.save = [this] { m_ui.SaveMI->trigger(); };
@@ -121,6 +130,7 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
     m_saving->connectCommands();
     m_browserSaving->connectCommands();
     m_launcher->connectCommands();
+    m_fileManagement->connectCommands();
     m_saveCommand = [this] { m_saving->SaveMIClick(); };
     m_ui.Panel1->installEventFilter(this);
 
@@ -163,16 +173,9 @@ void TMainF::forward(QAction *button, QAction *menuItem)
 
 void TMainF::connectCommands()
 {
-    // Commands this version does not offer yet stay disabled whatever the mode
-    // rules say: Qt keeps an action of a disabled group disabled.
-    auto *unavailable = new QActionGroup(this);
-    unavailable->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-    for (QAction *action : {m_ui.RenBrowseMI, m_ui.MoveBrowseMI, m_ui.DelBrowseMI, m_ui.AboutMI})
-        unavailable->addAction(action);
-    unavailable->setEnabled(false);
-
     Dialogs &dialogs = m_services.dialogs;
     connectCommand(m_ui.ExitMI, this, dialogs, [this] { m_lifecycle->ExitMIClick(); });
+    connectCommand(m_ui.AboutMI, this, dialogs, [this] { m_about->exec(); });
     forward(m_ui.ExitB, m_ui.ExitMI);
 
     auto toggle = [this] { m_modes->editmodetoggle(); };

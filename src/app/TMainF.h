@@ -17,6 +17,7 @@ class DesktopAssociation;
 class Dialogs;
 class DocumentEventsController;
 class ClipboardPageController;
+class FileManagementController;
 class KeyChordFilter;
 class LauncherController;
 class LifecycleController;
@@ -28,6 +29,7 @@ class RegistryStore;
 class BrowserSaveController;
 class SaveController;
 class SettingsFile;
+class TAboutF;
 class TLocxxxF;
 class TMYcustomhistory;
 class TSaveToF;
@@ -67,6 +69,7 @@ public:
     MarkingController &marking() { return *m_marking; }
     SaveController &saving() { return *m_saving; }
     BrowserSaveController &browserSaving() { return *m_browserSaving; }
+    FileManagementController &fileManagement() { return *m_fileManagement; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -94,8 +97,10 @@ private:
     std::unique_ptr<NavigationController> m_navigation;
     std::unique_ptr<DocumentEventsController> m_documentEvents;
     std::unique_ptr<MarkingController> m_marking;
-    // The location chooser and the Save-to dialog live as long as the window.
+    // The location chooser, the About box and the Save-to dialog live as long
+    // as the window.
     TLocxxxF *m_locxxx = nullptr;
+    TAboutF *m_about = nullptr;
     TSaveToF *m_saveTo = nullptr;
     std::unique_ptr<SaveController> m_saving;
     std::unique_ptr<AssociationController> m_association;
@@ -103,6 +108,7 @@ private:
     std::unique_ptr<ClipboardPageController> m_clipboardPage;
     std::unique_ptr<NativeHostManifests> m_hostManifests;
     std::unique_ptr<LauncherController> m_launcher;
+    std::unique_ptr<FileManagementController> m_fileManagement;
     std::unique_ptr<KeyChordFilter> m_keyChords;
     // The Save command itself, which the Ctrl then S chord runs whatever the
     // state of its menu item.

@@ -76,6 +76,8 @@ public:
     // The engine's own save of the page to path; returns once the file has
     // been written (bounded). A folder that does not exist is refused.
     virtual void saveAs(const QString &path, SaveFormat format) = 0;
+    // The engine's name and version, for the About box.
+    virtual QString engineVersion() const = 0;
 
 Q_SIGNALS:
     void BeforeNavigate2(const QString &url);

@@ -24,6 +24,7 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QtWebEngineCore/qtwebenginecoreglobal.h>
 
 #include <functional>
 #include <memory>
@@ -557,4 +558,10 @@ void WebEngineBrowser::saveAs(const QString &path, SaveFormat format)
     }
     if (request->state() != QWebEngineDownloadRequest::DownloadCompleted)
         fail(QStringLiteral("The page could not be saved: %1").arg(request->interruptReasonString()));
+}
+
+QString WebEngineBrowser::engineVersion() const
+{
+    return QStringLiteral("Qt WebEngine ") + QString::fromLatin1(qWebEngineVersion()) + QStringLiteral(" (Chromium ") +
+           QString::fromLatin1(qWebEngineChromiumVersion()) + QLatin1Char(')');
 }

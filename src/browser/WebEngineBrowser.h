@@ -55,6 +55,7 @@ public:
     bool findText(const QString &text, bool backward, bool caseSensitive) override;
     void print(bool withDialog) override;
     void saveAs(const QString &path, SaveFormat format) override;
+    QString engineVersion() const override;
 
 private:
     void load(const QUrl &url);

@@ -84,6 +84,7 @@ public:
     std::optional<bool> findResult;
     // saveAs writes documentHtml() to the path unless this is false.
     bool saveAsWrites = true;
+    QString engineVersionText = QStringLiteral("Fake engine 1.0");
 
     mutable QString failNext;
     QHash<QString, QString> failures;
@@ -133,6 +134,7 @@ public:
     bool findText(const QString &text, bool backward, bool caseSensitive) override;
     void print(bool withDialog) override;
     void saveAs(const QString &path, SaveFormat format) override;
+    QString engineVersion() const override { return engineVersionText; }
 
 private:
     // Logs the call and throws when it is set to fail; const so that the
