@@ -2,6 +2,7 @@
 
 #include "support/Dialogs.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -33,6 +34,81 @@ std::vector<qsizetype> fallbacks(const QByteArray &pattern)
     }
     return table;
 }
+
+// The searched text, prepared for one search.
+struct Needle
+{
+    Needle(const QByteArray &text, bool caseSensitive) : pattern(text), caseSensitive(caseSensitive)
+    {
+        if (!caseSensitive) {
+            for (char &c : pattern)
+                c = char(asciiLower(static_cast<unsigned char>(c)));
+        }
+        const auto first = static_cast<unsigned char>(pattern.front());
+        const auto last = static_cast<unsigned char>(pattern.back());
+        // Setting bit 5 turns an ASCII capital into its small letter and
+        // leaves a small one as it is: one comparison covers both cases.
+        firstFold = !caseSensitive && isAsciiLetter(first) ? 0x20 : 0;
+        lastFold = !caseSensitive && isAsciiLetter(last) ? 0x20 : 0;
+    }
+
+    unsigned char fold(unsigned char c) const { return caseSensitive ? c : asciiLower(c); }
+
+    bool matchesAt(const unsigned char *at) const
+    {
+        for (qsizetype j = 0; j < pattern.size(); ++j) {
+            if (fold(at[j]) != static_cast<unsigned char>(pattern[j]))
+                return false;
+        }
+        return true;
+    }
+
+    // The first position from `from` on at which the whole text lies in
+    // block[0, count), or -1. Sixty-four possible starts are tested at a time
+    // on their first and last byte, which together rarely both match; only
+    // those that do are compared in full.
+    qsizetype findWithin(const unsigned char *block, qsizetype from, qsizetype count) const
+    {
+        using Bytes = unsigned char __attribute__((vector_size(16)));
+        constexpr qsizetype Width = sizeof(Bytes);
+        constexpr qsizetype Step = 4 * Width;
+        const qsizetype lastOffset = pattern.size() - 1;
+        const Bytes firstWanted = Bytes{} + static_cast<unsigned char>(pattern.front());
+        const Bytes lastWanted = Bytes{} + static_cast<unsigned char>(pattern.back());
+        const Bytes firstBits = Bytes{} + firstFold;
+        const Bytes lastBits = Bytes{} + lastFold;
+        const auto candidates = [&](qsizetype at) {
+            Bytes heads;
+            Bytes tails;
+            std::memcpy(&heads, block + at, Width);
+            std::memcpy(&tails, block + at + lastOffset, Width);
+            return ((heads | firstBits) == firstWanted) & ((tails | lastBits) == lastWanted);
+        };
+        qsizetype p = from;
+        for (; p + lastOffset + Step <= count; p += Step) {
+            const auto both =
+                candidates(p) | candidates(p + Width) | candidates(p + 2 * Width) | candidates(p + 3 * Width);
+            quint64 words[2];
+            std::memcpy(words, &both, sizeof words);
+            if ((words[0] | words[1]) == 0)
+                continue;
+            for (qsizetype k = 0; k < Step; ++k) {
+                if (matchesAt(block + p + k))
+                    return p + k;
+            }
+        }
+        for (; p + lastOffset < count; ++p) {
+            if (matchesAt(block + p))
+                return p;
+        }
+        return -1;
+    }
+
+    QByteArray pattern;
+    bool caseSensitive = false;
+    unsigned char firstFold = 0;
+    unsigned char lastFold = 0;
+};
 
 } // namespace
 
@@ -111,7 +187,7 @@ void Tfseekch::NextByte()
     consume(1);
 }
 
-qint64 Tfseekch::FindNext(const QByteArray &text, bool caseSensitive)
+qint64 Tfseekch::FindNext(const QByteArray &text, bool caseSensitive, const Passed &passed)
 {
     m_patternLength = text.size();
     m_found = false;
@@ -121,17 +197,13 @@ qint64 Tfseekch::FindNext(const QByteArray &text, bool caseSensitive)
         m_found = true;
         return m_position;
     }
-    QByteArray pattern = text;
-    if (!caseSensitive) {
-        for (char &c : pattern)
-            c = char(asciiLower(static_cast<unsigned char>(c)));
-    }
-    const std::vector<qsizetype> fallback = fallbacks(pattern);
-    const auto *want = reinterpret_cast<const unsigned char *>(pattern.constData());
-    // While nothing matches, memchr finds the next candidate first byte far
-    // faster than a byte-by-byte loop; a letter has two forms to look for.
-    const bool skipWithMemchr = caseSensitive || !isAsciiLetter(want[0]);
+    const Needle needle(text, caseSensitive);
+    const std::vector<qsizetype> fallback = fallbacks(needle.pattern);
+    const auto *want = reinterpret_cast<const unsigned char *>(needle.pattern.constData());
 
+    // The bytes of a partial match at a block's end: the next block decides
+    // whether they were passed over or begin the occurrence.
+    QByteArray carried;
     qsizetype matched = 0;
     while (!m_atEnd) {
         const auto *block = reinterpret_cast<const unsigned char *>(m_buffer.constData());
@@ -139,15 +211,21 @@ qint64 Tfseekch::FindNext(const QByteArray &text, bool caseSensitive)
         qsizetype i = start;
         bool complete = false;
         while (i < m_count) {
-            if (matched == 0 && skipWithMemchr) {
-                const void *hit = std::memchr(block + i, want[0], size_t(m_count - i));
-                if (!hit) {
-                    i = m_count;
+            if (matched == 0) {
+                // Whole occurrences inside the block are found in bulk; only
+                // one that may run on into the next block goes byte by byte.
+                const qsizetype hit = needle.findWithin(block, i, m_count);
+                if (hit >= 0) {
+                    i = hit + m_patternLength;
+                    matched = m_patternLength;
+                    complete = true;
                     break;
                 }
-                i = static_cast<const unsigned char *>(hit) - block;
+                i = std::max(i, m_count - (m_patternLength - 1));
+                if (i >= m_count)
+                    break;
             }
-            const unsigned char byte = caseSensitive ? block[i] : asciiLower(block[i]);
+            const unsigned char byte = needle.fold(block[i]);
             ++i;
             while (matched > 0 && byte != want[matched])
                 matched = fallback[size_t(matched - 1)];
@@ -158,6 +236,26 @@ qint64 Tfseekch::FindNext(const QByteArray &text, bool caseSensitive)
                 break;
             }
         }
+        if (passed) {
+            // Everything read over but the (partial) match is passed on; the
+            // partial match is kept, as the block is about to be replaced.
+            const auto *span = reinterpret_cast<const char *>(block) + start;
+            const qsizetype spanSize = i - start;
+            const qsizetype passedSize = carried.size() + spanSize - matched;
+            if (passedSize > 0) {
+                const qsizetype fromCarried = std::min(passedSize, carried.size());
+                if (fromCarried > 0)
+                    passed(carried.constData(), fromCarried);
+                if (passedSize > fromCarried)
+                    passed(span, passedSize - fromCarried);
+            }
+            if (complete)
+                carried.clear();
+            else if (matched <= spanSize)
+                carried = QByteArray(span + spanSize - matched, matched);
+            else
+                carried = carried.right(matched - spanSize) + QByteArray(span, spanSize);
+        }
         if (i > start)
             consume(i - start);
         if (complete) {
@@ -165,5 +263,7 @@ qint64 Tfseekch::FindNext(const QByteArray &text, bool caseSensitive)
             return m_position - m_patternLength;
         }
     }
+    if (passed && !carried.isEmpty())
+        passed(carried.constData(), carried.size());
     return -1;
 }

@@ -27,8 +27,11 @@ public:
     // Reads on until text has been read completely and returns the position
     // of its first byte, or -1 when the file ends first. The scanner then
     // stands just after the occurrence. Without caseSensitive, ASCII letters
-    // match in either case.
-    qint64 FindNext(const QByteArray &text, bool caseSensitive);
+    // match in either case. passed, when given, receives every byte read over
+    // that is not part of the occurrence, in order, straight from the block:
+    // a caller copying what lies between occurrences reads the file once.
+    using Passed = std::function<void(const char *data, qsizetype size)>;
+    qint64 FindNext(const QByteArray &text, bool caseSensitive, const Passed &passed = {});
     // Moves to a position and reads the block that starts there.
     void SeekTo(qint64 position);
 
