@@ -146,7 +146,7 @@ int stripScripts(const QStringList &args)
     ConsoleDialogs dialogs;
     std::optional<int> removed;
     try {
-        removed = StripScriptBlocks(in, in, out, dialogs, [] {});
+        removed = StripScriptBlocks(in, out, dialogs);
     } catch (const std::exception &error) {
         print(stderr, QString::fromStdString(error.what()) + u'\n');
     }
