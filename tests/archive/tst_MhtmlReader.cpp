@@ -153,6 +153,30 @@ private Q_SLOTS:
         }
     }
 
+    void base64SizeIsCountedAsDecoded_data()
+    {
+        QTest::addColumn<QByteArray>("encoded");
+        QByteArray everyByte;
+        for (int c = 0; c < 256; ++c)
+            everyByte += char(c);
+        // Long enough that the counters per lane would wrap if never summed.
+        const QByteArray clean = QByteArray(70000, 'x').toBase64();
+        QByteArray lines;
+        for (qsizetype i = 0; i < clean.size(); i += 76)
+            lines += clean.mid(i, 76) + "\r\n";
+        QTest::newRow("every byte value") << everyByte.repeated(3);
+        QTest::newRow("76-column lines") << lines;
+        QTest::newRow("stray bytes between lines") << QByteArray(lines).replace("\r\n", "\r\n\x80@[`{ \t");
+        QTest::newRow("padding mid-body") << QByteArray(lines).insert(4000, "Zg==").insert(9001, "=");
+        QTest::newRow("url-safe alphabet") << QByteArray(lines).replace('+', '-').replace('/', '_');
+    }
+
+    void base64SizeIsCountedAsDecoded()
+    {
+        QFETCH(QByteArray, encoded);
+        QCOMPARE(MhtmlReader::decodedSize(encoded, "base64"), MhtmlReader::decodeBody(encoded, "base64").size());
+    }
+
     void headersOfSampleArchive()
     {
         const MhtmlReadResult result =

@@ -46,16 +46,23 @@ private:
         return bytes.mid(start + 4).split('\n');
     }
 
-private Q_SLOTS:
-    void outputIsCrlfWithShortLines()
+    static void verifyOnlyCrlfBreaks(const QByteArray &bytes)
     {
-        const QByteArray bytes = MhtmlWriter().toBytes(sampleArchive());
         for (qsizetype i = 0; i < bytes.size(); ++i) {
             if (bytes[i] == '\n')
                 QVERIFY2(i > 0 && bytes[i - 1] == '\r', "bare LF");
             if (bytes[i] == '\r')
                 QVERIFY2(i + 1 < bytes.size() && bytes[i + 1] == '\n', "bare CR");
         }
+    }
+
+private Q_SLOTS:
+    void outputIsCrlfWithShortLines()
+    {
+        const QByteArray bytes = MhtmlWriter().toBytes(sampleArchive());
+        verifyOnlyCrlfBreaks(bytes);
+        if (QTest::currentTestFailed())
+            return;
         for (const QByteArray &line : bodyLines(bytes))
             QVERIFY2(line.size() <= 77, line.constData()); // 76 plus the CR
         QVERIFY(bytes.contains("MIME-Version: 1.0\r\n"));
@@ -67,6 +74,39 @@ private Q_SLOTS:
         QVERIFY(
             bytes.contains("Content-Type: text/html; charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable"));
         QVERIFY(bytes.contains("Content-Type: image/png\r\nContent-Transfer-Encoding: base64"));
+    }
+
+    void strayBreakInBase64LineIsNotCopied_data()
+    {
+        QTest::addColumn<char>("stray");
+        QTest::addColumn<int>("column");
+        // Every stretch a full 76-column line is tested in, the last one overlapping.
+        for (const char stray : {'\r', '\n'}) {
+            for (const int column : {0, 15, 16, 47, 59, 60, 61, 75})
+                QTest::addRow("%s at %d", stray == '\r' ? "CR" : "LF", column) << stray << column;
+        }
+    }
+
+    void strayBreakInBase64LineIsNotCopied()
+    {
+        QFETCH(char, stray);
+        QFETCH(int, column);
+        QByteArray body = QByteArray(76, 'Q') + "\r\n";
+        body = body.repeated(3);
+        body[78 + column] = stray;
+        const QByteArray input = "Content-Type: multipart/related; boundary=\"b\"\r\n\r\n--b\r\n"
+                                 "Content-Type: text/html\r\n\r\n<p>x</p>\r\n--b\r\n"
+                                 "Content-Type: image/png\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+                                 body + "--b--\r\n";
+        MhtmlReader reader;
+        reader.setKeepEncoded(true);
+        const MhtmlReadResult kept = reader.read(input);
+        QVERIFY2(kept.ok(), qPrintable(kept.error));
+        const QByteArray written = MhtmlWriter().toBytes(kept.archive);
+        verifyOnlyCrlfBreaks(written);
+        const MhtmlReadResult again = MhtmlReader().read(written);
+        QVERIFY2(again.ok(), qPrintable(again.error));
+        QCOMPARE(again.archive.parts.last().data, kept.archive.parts.last().decoded());
     }
 
     void boundaryOccursInNoPart()
