@@ -586,6 +586,24 @@ qsizetype MhtmlReader::decodedSize(const QByteArray &encoded, const QByteArray &
     }
 }
 
+namespace {
+// A soft line break at p ("=", optional transport padding, then CRLF, LF or
+// the end of the text): where the text goes on; nullptr when p starts none.
+const char *afterSoftBreak(const char *p, const char *e)
+{
+    const char *q = p + 1;
+    while (q < e && (*q == ' ' || *q == '\t'))
+        ++q;
+    if (q == e)
+        return e;
+    if (*q == '\n')
+        return q + 1;
+    if (*q == '\r')
+        return (q + 1 < e && q[1] == '\n') ? q + 2 : q + 1;
+    return nullptr;
+}
+} // namespace
+
 qsizetype MhtmlReader::quotedPrintableSize(const QByteArray &encoded)
 {
     // decodeQuotedPrintable's rules, counted between escapes found by memchr.
@@ -601,17 +619,8 @@ qsizetype MhtmlReader::quotedPrintableSize(const QByteArray &encoded)
         if (e - p >= 3 && hexValue(p[1]) >= 0 && hexValue(p[2]) >= 0) {
             ++size;
             p += 3;
-            continue;
-        }
-        const char *q = p + 1;
-        while (q < e && (*q == ' ' || *q == '\t'))
-            ++q;
-        if (q == e) {
-            p = e;
-        } else if (*q == '\n') {
-            p = q + 1;
-        } else if (*q == '\r') {
-            p = (q + 1 < e && q[1] == '\n') ? q + 2 : q + 1;
+        } else if (const char *next = afterSoftBreak(p, e)) {
+            p = next;
         } else {
             ++size;
             ++p;
@@ -638,16 +647,8 @@ QByteArray MhtmlReader::decodeQuotedPrintable(const QByteArray &encoded)
             p += 3;
             continue;
         }
-        // A soft line break: "=" with optional transport padding, then CRLF or LF.
-        const char *q = p + 1;
-        while (q < e && (*q == ' ' || *q == '\t'))
-            ++q;
-        if (q == e) {
-            p = e;
-        } else if (*q == '\n') {
-            p = q + 1;
-        } else if (*q == '\r') {
-            p = (q + 1 < e && q[1] == '\n') ? q + 2 : q + 1;
+        if (const char *next = afterSoftBreak(p, e)) {
+            p = next;
         } else {
             *o++ = '='; // not an escape: kept as written
             ++p;
