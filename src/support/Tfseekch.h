@@ -8,12 +8,16 @@
 class Dialogs;
 
 // A forward-only scanner that finds texts in a file of any size while holding
-// one 32 KB block of it. Positions are 1-based. A file that cannot be opened
+// one block of it. Positions are 1-based. A file that cannot be opened
 // or is empty is reported through dialogs and answers every search with -1.
 class Tfseekch
 {
 public:
-    static constexpr qsizetype BlockSize = 32768;
+    // 256 KB, not 32 KB: from the page cache, reading a file in 32 KB blocks
+    // alone takes about 1.5 to 2 times as long as `cat`'s 128 KB reads (the
+    // cost is per read, not per byte), so the block size bounds the speed of
+    // the whole scan. Memory stays constant either way.
+    static constexpr qsizetype BlockSize = 256 * 1024;
 
     // afterBlock runs after each block read on from the file; the program lets
     // its window handle pending events there so a long scan keeps it alive.
