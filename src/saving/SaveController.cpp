@@ -297,8 +297,14 @@ void SaveController::Timer1Timer()
 
 void SaveController::takeSnapshot()
 {
+    // The change timer already runs: a tick inside this read (a big page
+    // takes longer than one) would compare with the old snapshot and enable
+    // Save on an unchanged page.
+    const QScopedValueRollback busy(m_busy, true);
+    const quint64 changes = m_s.browser.documentChanges();
     try {
         m_s.state.LastDocSnapshot = DocumentWriter(m_s.browser, m_s.dialogs).GetDocHtml();
+        m_seenChanges = changes;
     } catch (const std::exception &) {
         // Unreadable now: the detector's next reading becomes the baseline
         // instead of counting as a change.

@@ -205,6 +205,8 @@ QString FakeBrowser::documentHtml(const std::function<void()> &meanwhile) const
     enter(QStringLiteral("documentHtml"));
     if (meanwhile)
         meanwhile();
+    if (duringRead)
+        duringRead();
     return html;
 }
 

@@ -86,6 +86,8 @@ public:
     bool saveAsWrites = true;
     QString engineVersionText = QStringLiteral("Fake engine 1.0");
 
+    // Runs inside documentHtml(), where the engine's wait lets timers fire.
+    std::function<void()> duringRead;
     mutable QString failNext;
     QHash<QString, QString> failures;
 
