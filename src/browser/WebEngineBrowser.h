@@ -91,7 +91,8 @@ private:
     bool m_hasDocument = false;
     quint64 m_documentChanges = 0;
     // The last documentHtml() answer and the page's name for the state it
-    // showed; an unchanged page is answered from here.
+    // showed; an unchanged page is answered from here, a changed one by
+    // applying the stretch the page says differs.
     mutable QString m_readState;
     mutable QString m_readHtml;
     int m_scriptTimeout = 5000;

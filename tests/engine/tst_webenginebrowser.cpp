@@ -32,6 +32,8 @@ private Q_SLOTS:
     void opensAnArchiveWithItsPicture();
     void marksTheSelection_data();
     void marksTheSelection();
+    void readsTheDocumentAsItChanges_data();
+    void readsTheDocumentAsItChanges();
     void insertsAndPastesAtBodyEnd();
     void findsText();
     void namesPagesByTitleOrAddress_data();
@@ -246,6 +248,72 @@ void WebEngineBrowserTest::marksTheSelection()
 
     m_browser->setDesignMode(QStringLiteral("Off"));
     QCOMPARE(m_browser->designMode(), QStringLiteral("Off"));
+}
+
+void WebEngineBrowserTest::readsTheDocumentAsItChanges_data()
+{
+    // Scripts run one after another, each in a task of its own.
+    QTest::addColumn<QStringList>("scripts");
+    QTest::newRow("nothing changed") << QStringList{};
+    QTest::newRow("text with markup characters")
+        << QStringList{QStringLiteral("document.getElementById('p3').firstChild.data = 'a < b & c > d\u00a0e';")};
+    QTest::newRow("mark in design mode") << QStringList{QStringLiteral(
+        "document.designMode = 'on'; var t = document.getElementById('p2').firstChild;"
+        " var r = document.createRange(); r.setStart(t, 1); r.setEnd(t, 4); getSelection().removeAllRanges();"
+        " getSelection().addRange(r); document.execCommand('styleWithCSS', false, true);"
+        " document.execCommand('backColor', false, '#ffff00'); document.designMode = 'off';")};
+    QTest::newRow("typing, then undo") << QStringList{
+        QStringLiteral("document.designMode = 'on'; getSelection().collapse(document.getElementById('p1').firstChild, 2);"
+                       " document.execCommand('insertText', false, 'typed');"),
+        QStringLiteral("document.execCommand('undo'); document.designMode = 'off';")};
+    QTest::newRow("attribute of the body")
+        << QStringList{QStringLiteral("document.body.setAttribute('data-x', 'a\"b&c<d');")};
+    QTest::newRow("style in the head")
+        << QStringList{QStringLiteral("document.querySelector('style').textContent = 'p > b { color: red }';")};
+    QTest::newRow("changed while out of the document") << QStringList{
+        QStringLiteral("window.gone = document.getElementById('s5'); gone.remove();"),
+        QStringLiteral("gone.firstElementChild.textContent = 'changed outside';"),
+        QStringLiteral("document.getElementById('wrap').appendChild(gone);")};
+    QTest::newRow("subtree replaced") << QStringList{QStringLiteral(
+        "document.getElementById('wrap').innerHTML = '<p>new &amp; one</p>'.repeat(70) + '<!-- c -->';")};
+    QTest::newRow("comment, instruction, custom element") << QStringList{QStringLiteral(
+        "document.body.appendChild(document.createComment(' note '));"
+        " document.body.appendChild(document.createProcessingInstruction('x', 'y'));"
+        " document.body.insertAdjacentHTML('beforeend', '<my-el a=\"1\"><b>x</b></my-el>&nbsp;');")};
+    QTest::newRow("template content") << QStringList{
+        QStringLiteral("document.querySelector('template').content.appendChild(document.createElement('b'));")};
+}
+
+void WebEngineBrowserTest::readsTheDocumentAsItChanges()
+{
+    QFETCH(QStringList, scripts);
+    // Big enough that its containers are kept part by part.
+    QString body = QStringLiteral("<div id=\"wrap\">");
+    for (int i = 0; i < 80; ++i)
+        body += QStringLiteral("<section id=\"s%1\"><p id=\"p%1\">Para %1 &amp; &lt;more&gt;&nbsp;</p>\n</section>").arg(i);
+    body += QStringLiteral("</div><pre>\nkept</pre><template><i>t</i></template><!-- end -->");
+    const QString path = m_dir.filePath(QStringLiteral("changing.htm"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write((QStringLiteral("<!DOCTYPE html><html><head><style>p { margin: 0 }</style><title>t</title></head>"
+                               "<body class=\"a&amp;b\">") + body + QStringLiteral("</body></html>"))
+                   .toUtf8());
+    file.close();
+    const quint64 before = m_browser->documentChanges();
+    open(path);
+    // The load counts once, the page's watch once it starts: only a watched
+    // page answers with what changed.
+    QTRY_VERIFY_WITH_TIMEOUT(m_browser->documentChanges() >= before + 2, 5000);
+    const auto whole = [this] {
+        return QStringLiteral("<!DOCTYPE html>\n") + runScript(QStringLiteral("document.documentElement.outerHTML")).toString();
+    };
+    QCOMPARE(m_browser->documentHtml(), whole());
+    for (const QString &script : scripts)
+        runScript(script);
+    QCOMPARE(m_browser->documentHtml(), whole());
+    // A further change is read against the answer just given.
+    runScript(QStringLiteral("document.getElementById('p7').append(' and more');"));
+    QCOMPARE(m_browser->documentHtml(), whole());
 }
 
 void WebEngineBrowserTest::insertsAndPastesAtBodyEnd()
