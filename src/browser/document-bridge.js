@@ -1,0 +1,197 @@
+// Reports the page's click, mouse-over and changes to the bridge object, and
+// serialises the document for the program. Runs in the application world of
+// every top-level document, before the page's content. A change is reported
+// once, until the program reads the document (quilletReadDocument), so typing
+// costs one message, not one per key.
+//
+// Serialising a big page and carrying it to the program takes longer than a
+// save may: the page keeps the HTML of each node it serialised, drops it when
+// the node or anything below it changes, and answers a read with only the
+// stretch of text that differs from the answer the program already holds.
+(function () {
+    function tagOf(el) { return el && el.tagName ? String(el.tagName).toUpperCase() : ''; }
+    function hrefOf(el) { return el && el.getAttribute ? (el.getAttribute('href') || '') : ''; }
+    var events = null, reported = false, watching = false, changes = 0, observer = null;
+    var documentId = String(Math.random()).slice(2) + '.' + Date.now();
+    function changed() {
+        ++changes;
+        if (!reported && events) {
+            reported = true;
+            events.changed();
+        }
+    }
+
+    // Node -> its HTML (a string), or for an element serialised child by
+    // child its own tags ({ start, end }).
+    var kept = new WeakMap();
+    var sentState = null, sentPieces = null;
+    var XHTML = 'http://www.w3.org/1999/xhtml';
+    // Serialised whole: text kept raw or special-cased by the serialiser,
+    // void elements, and elements whose clone would load or run something.
+    var whole = {};
+    ('script style xmp iframe noembed noframes plaintext noscript template pre textarea listing ' +
+     'area base basefont bgsound br col embed frame hr img input keygen link meta param source track wbr ' +
+     'audio video object picture canvas select option').split(' ').forEach(function (n) { whole[n] = true; });
+    // Text of a child of an element serialised child by child is escaped as
+    // the engine escapes it, in an element of an inert document.
+    var box = document.implementation.createHTMLDocument('').createElement('div');
+    // A template's content is a fragment of its own: it is watched too, and
+    // a change in it is a change of its template.
+    var hosts = new WeakMap();
+    var watched = { subtree: true, childList: true, attributes: true, characterData: true };
+    function watchTemplates(node) {
+        if (!node.querySelectorAll)
+            return;
+        var found = Array.prototype.slice.call(node.querySelectorAll('template'));
+        if (node.localName === 'template')
+            found.push(node);
+        found.forEach(function (t) {
+            if (hosts.has(t.content))
+                return;
+            hosts.set(t.content, t);
+            observer.observe(t.content, watched);
+            watchTemplates(t.content);
+        });
+    }
+    function forget(node) {
+        for (; node; node = node.parentNode || hosts.get(node))
+            kept.delete(node);
+    }
+    function forgetBelow(node) {
+        kept.delete(node);
+        for (var c = node.firstChild; c; c = c.nextSibling)
+            forgetBelow(c);
+    }
+    function noted(records) {
+        for (var i = 0; i < records.length; ++i) {
+            var r = records[i];
+            forget(r.target);
+            // A node may have changed while it was out of the document.
+            for (var j = 0; j < r.addedNodes.length; ++j) {
+                forgetBelow(r.addedNodes[j]);
+                watchTemplates(r.addedNodes[j]);
+            }
+        }
+        if (records.length)
+            changed();
+    }
+    // Whether el holds at least count elements, counted only that far.
+    function manyBelow(el, count) {
+        var walker = document.createTreeWalker(el, NodeFilter.SHOW_ELEMENT);
+        while (walker.nextNode())
+            if (--count === 0)
+                return true;
+        return false;
+    }
+    function describe(el, depth) {
+        var name = el.localName;
+        var big = depth < 2 || el.childElementCount >= 8 || (el.childElementCount > 0 && manyBelow(el, 64));
+        if (!big || el.namespaceURI !== XHTML || whole[name] || name.indexOf('-') >= 0 || el.hasAttribute('is'))
+            return el.outerHTML;
+        var end = '</' + name + '>', html = el.cloneNode(false).outerHTML;
+        if (html.slice(-end.length) !== end)
+            return el.outerHTML;
+        return { start: html.slice(0, html.length - end.length), end: end };
+    }
+    function other(node) {
+        // Most text has nothing to escape.
+        if (node.nodeType === 3 && !/[&<>\u00a0]/.test(node.data))
+            return node.data;
+        box.textContent = '';
+        if (node.nodeType === 3)
+            box.textContent = node.data;
+        else
+            box.appendChild(box.ownerDocument.importNode(node, true));
+        return box.innerHTML;
+    }
+    function collect(el, depth, out) {
+        var k = kept.get(el);
+        if (k === undefined) {
+            k = describe(el, depth);
+            kept.set(el, k);
+        }
+        if (typeof k === 'string') {
+            out.push(k);
+            return;
+        }
+        out.push(k.start);
+        for (var c = el.firstChild; c; c = c.nextSibling) {
+            if (c.nodeType === 1) {
+                collect(c, depth + 1, out);
+                continue;
+            }
+            var t = kept.get(c);
+            if (t === undefined) {
+                t = other(c);
+                kept.set(c, t);
+            }
+            out.push(t);
+        }
+        out.push(k.end);
+    }
+    function doctype() {
+        var d = document.doctype;
+        if (!d)
+            return '';
+        return '<!DOCTYPE ' + d.name + (d.publicId ? ' PUBLIC "' + d.publicId + '"' : '') +
+            (d.systemId ? (d.publicId ? '' : ' SYSTEM') + ' "' + d.systemId + '"' : '') + '>\n';
+    }
+    // known: the state named in the answer the program holds. Answers
+    // [state] when the document is still in that state, [state, html], or
+    // [state, offset, removed, text, length]: replace removed characters at
+    // offset of the held HTML by text. state is null while the document is
+    // not watched yet.
+    window.quilletReadDocument = function (known) {
+        if (observer)
+            noted(observer.takeRecords());
+        reported = false;
+        var state = watching ? documentId + ':' + changes : null;
+        if (state !== null && state === known)
+            return [state];
+        var root = document.documentElement, out = [doctype()];
+        if (!root)
+            out.push('');
+        else if (watching && root.tagName === 'HTML')
+            collect(root, 0, out);
+        else
+            out.push(root.outerHTML);
+        var held = sentPieces;
+        var sameBase = state !== null && known !== null && known === sentState && held !== null;
+        sentState = state;
+        sentPieces = state === null ? null : out;
+        if (!sameBase)
+            return [state, out.join('')];
+        var n = Math.min(held.length, out.length), p = 0, offset = 0;
+        while (p < n && held[p] === out[p])
+            offset += held[p++].length;
+        var eh = held.length, eo = out.length, length = 0, removed = 0;
+        while (eh > p && eo > p && held[eh - 1] === out[eo - 1]) {
+            --eh;
+            --eo;
+        }
+        for (var i = p; i < eh; ++i)
+            removed += held[i].length;
+        for (var j = 0; j < out.length; ++j)
+            length += out[j].length;
+        return [state, offset, removed, out.slice(p, eo).join(''), length];
+    };
+
+    new QWebChannel(qt.webChannelTransport, function (channel) {
+        events = channel.objects.quilletEvents;
+        document.addEventListener('click', function (e) { events.click(tagOf(e.target), hrefOf(e.target)); }, true);
+        document.addEventListener('mouseover', function (e) { events.mouseOver(tagOf(e.target), hrefOf(e.target)); }, true);
+        // Parsing is not watched (a big page would queue a record per node);
+        // the loaded document counts as one change.
+        function watch() {
+            observer = new MutationObserver(noted);
+            observer.observe(document, watched);
+            watchTemplates(document);
+            watching = true;
+            changed();
+        }
+        if (document.readyState === 'loading')
+            document.addEventListener('DOMContentLoaded', watch);
+        else
+            watch();
+    });
+})();
