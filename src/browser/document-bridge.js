@@ -77,11 +77,15 @@
     }
     // Whether el holds at least count elements, counted only that far.
     function manyBelow(el, count) {
-        var walker = document.createTreeWalker(el, NodeFilter.SHOW_ELEMENT);
-        while (walker.nextNode())
-            if (--count === 0)
-                return true;
-        return false;
+        var left = count;
+        function walk(node) {
+            for (var c = node.firstElementChild; c && left > 0; c = c.nextElementSibling) {
+                --left;
+                walk(c);
+            }
+        }
+        walk(el);
+        return left <= 0;
     }
     function describe(el, depth) {
         var name = el.localName;
