@@ -1,9 +1,10 @@
 #include "shell/GioDesktopAssociation.h"
 
+#include "support/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QThread>
 #include <algorithm>
 #include <gio/gdesktopappinfo.h>
@@ -42,10 +43,8 @@ QString writeFile(const QString &path, const QByteArray &content)
 {
     if (!QDir().mkpath(QFileInfo(path).path()))
         return QStringLiteral("Cannot create the folder of ") + path;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
-        return path + QStringLiteral(": ") + file.errorString();
-    return QString();
+    const QString error = WriteFileAtomically(path, content);
+    return error.isEmpty() ? error : path + QStringLiteral(": ") + error;
 }
 
 QString removeFile(const QString &path)

@@ -5,13 +5,14 @@
 #include "app/MainUi.h"
 #include "marking/TMyStatusBar.h"
 #include "shell/NativeHostManifests.h"
+#include "support/AtomicFile.h"
 #include "support/Dialogs.h"
 #include "support/PathUtils.h"
 #include "support/RegistryRoutines.h"
 
 #include <QAction>
 #include <QFileInfo>
-#include <QSaveFile>
+
 
 const QString LauncherController::MenuExtKey =
     QStringLiteral("Software\\Microsoft\\Internet Explorer\\MenuExt\\Copy to Quillet...");
@@ -60,11 +61,7 @@ bool LauncherController::WriteLaunchScript(const QString &path, const QString &p
         QStringLiteral("</body>"),
         QStringLiteral("</html>"),
     };
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
-    return file.commit();
+    return WriteFileAtomically(path, (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8()).isEmpty();
 }
 
 void LauncherController::InstallMenuExt()

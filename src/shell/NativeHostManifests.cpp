@@ -1,12 +1,14 @@
 #include "shell/NativeHostManifests.h"
 
+#include "support/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+
 
 const QString NativeHostManifests::HostName = QStringLiteral("quillet.clip_host");
 const QString NativeHostManifests::ChromiumExtensionId = QStringLiteral("kfcabhebpaeidcokbolplcmhkldhhefh");
@@ -54,9 +56,9 @@ QStringList NativeHostManifests::install() const
             failures << path + QStringLiteral(": the folder cannot be created");
             continue;
         }
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(manifest(browser)) < 0 || !file.commit())
-            failures << path + QStringLiteral(": ") + file.errorString();
+        const QString error = WriteFileAtomically(path, manifest(browser));
+        if (!error.isEmpty())
+            failures << path + QStringLiteral(": ") + error;
     }
     return failures;
 }
