@@ -131,7 +131,8 @@ int stripScripts(const QStringList &args)
 {
     const QString &in = args[0];
     const QString &out = args[1];
-    if (in == out) {
+    // Replacing OUT would delete IN itself, however the two are spelled.
+    if (in == out || (QFileInfo::exists(out) && QFileInfo(in).canonicalFilePath() == QFileInfo(out).canonicalFilePath())) {
         print(stderr, QStringLiteral("IN and OUT must be different files\n"));
         return Usage;
     }

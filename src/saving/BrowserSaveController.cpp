@@ -196,7 +196,7 @@ void BrowserSaveController::stripAndSave()
     if (!AppendFile(temp, src, m_s.dialogs, m_s.beep))
         return;
     const std::optional<int> count =
-        StripScriptBlocks(temp, dst, m_s.dialogs, [] { QCoreApplication::processEvents(); });
+        StripScriptBlocks(src, dst, m_s.dialogs, [] { QCoreApplication::processEvents(); });
     if (!count)
         return;
     status(QString::number(*count) + QStringLiteral(" scripts removed"));

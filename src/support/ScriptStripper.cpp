@@ -14,10 +14,10 @@ std::optional<int> StripScriptBlocks(const QString &source, const QString &desti
     static const QByteArray blockStart("<SCRIPT");
     static const QByteArray blockEnd("</SCRIPT>");
     Tfseekch scanner(source, dialogs, std::move(afterBlock));
-    if (PathKind(source) != 'f') {
-        dialogs.ShowErrorMsg(QStringLiteral("Error: file does not exist: ") + source);
+    // The scanner has said why it cannot read a missing source; nothing is
+    // written for it.
+    if (PathKind(source) != 'f')
         return 0;
-    }
     // Copying each kept piece with AppendFilePiece read the file a second
     // time and opened both files once per piece, five times as slow as
     // reading the file; the pieces are written from the scanner's block.

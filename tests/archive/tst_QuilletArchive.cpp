@@ -78,6 +78,11 @@ private Q_SLOTS:
             QString(), QStringLiteral("End of script not found. Probably bad file"));
         row("strip-scripts onto itself", QStringLiteral("strip-scripts $TMP/unterminated.htm $TMP/unterminated.htm"), 2,
             QString(), QStringLiteral("different files"));
+        row("strip-scripts onto itself by another path",
+            QStringLiteral("strip-scripts $TMP/unterminated.htm $TMP/./unterminated.htm"), 2, QString(),
+            QStringLiteral("different files"));
+        row("the input survives", QStringLiteral("strip-scripts $TMP/unterminated.htm $TMP/u.out"), 1, QString(),
+            QStringLiteral("End of script not found"));
         row("resave to missing folder", QStringLiteral("resave $DATA/sample.mht $TMP/no/out.mht"), 1, QString(),
             QStringLiteral("Cannot write"));
     }

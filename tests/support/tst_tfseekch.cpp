@@ -198,6 +198,10 @@ private Q_SLOTS:
         QCOMPARE(scanner.FindNext("<", true), qint64(-1));
         QCOMPARE(dialogs.texts(), QStringList{message.arg(in)});
         QCOMPARE(dialogs.shown.first().kind, Dialogs::Kind::Error);
+        // The stripping loop says it once too, and finds nothing.
+        FakeDialogs stripping;
+        QCOMPARE(StripScriptBlocks(in, m_dir.filePath(QStringLiteral("out.htm")), stripping), std::optional<int>(0));
+        QCOMPARE(stripping.texts(), QStringList{message.arg(in)});
     }
 };
 
