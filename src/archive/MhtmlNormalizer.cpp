@@ -166,7 +166,10 @@ QString MhtmlNormalizer::engineReadyPath(const QString &archivePath, const QStri
 
     // A broken archive gets a clear message here; the engine would only show
     // an empty page.
-    MhtmlReadResult read = MhtmlReader().read(raw);
+    // Most archives need no copy; their parts are not decoded just to say so.
+    MhtmlReader reader;
+    reader.setKeepEncoded(true);
+    MhtmlReadResult read = reader.read(raw);
     if (!read.ok())
         return fail(QStringLiteral("%1 is not a readable web archive: %2").arg(archivePath, read.error));
     if (!needsNormalizing(raw) && showsAsItIs(read.archive, raw))

@@ -20,8 +20,13 @@ void DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &source
     // The engine serialises a big page about as long as reading its archive
     // takes here; the two run side by side.
     const QString html = GetDocHtml([&] {
-        if (readSource)
-            source = MhtmlReader().readFile(sourceArchive);
+        if (!readSource)
+            return;
+        // Unchanged parts are copied as they stand in the archive, not
+        // decoded and encoded again.
+        MhtmlReader reader;
+        reader.setKeepEncoded(true);
+        source = reader.readFile(sourceArchive);
     });
     if (readSource) {
         haveSource = source.ok();
