@@ -31,7 +31,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLineEdit>
