@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 class TMYcustomhistory;
 
 // The six history lists of the main window.
@@ -11,4 +13,7 @@ struct Histories
     TMYcustomhistory *delH = nullptr;
     TMYcustomhistory *backH = nullptr;
     TMYcustomhistory *MoveH = nullptr;
+
+    // The lists a file opened, saved or moved goes into, in that order.
+    std::array<TMYcustomhistory *, 4> fileLists() const { return {allH, startH, renH, delH}; }
 };

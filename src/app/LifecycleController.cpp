@@ -83,7 +83,7 @@ bool LifecycleController::openCommandLineFile(const QString &file)
     // as it does when a file is opened through the Open dialog.
     if (m_steps.waitTillComplete)
         m_steps.waitTillComplete();
-    for (TMYcustomhistory *list : {m_histories.allH, m_histories.startH, m_histories.renH, m_histories.delH})
+    for (TMYcustomhistory *list : m_histories.fileLists())
         list->AddItem(file);
     return true;
 }

@@ -134,7 +134,7 @@ void NavigationController::startHitemclicked(const QString &file)
     }
     navigate(file);
     wait_till_complete();
-    for (TMYcustomhistory *list : {m_histories.allH, m_histories.startH, m_histories.renH, m_histories.delH})
+    for (TMYcustomhistory *list : m_histories.fileLists())
         list->AddItem(file);
     m_histories.MoveH->AddItem(ExtractDir(file));
     m_modes.seteditmode(true);

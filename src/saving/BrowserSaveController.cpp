@@ -134,7 +134,7 @@ void BrowserSaveController::openNewestFile()
     // engine wrote elsewhere.
     if (MSecsBetween(QFileInfo(target).lastModified(), QDateTime::currentDateTime()) > 30000)
         return;
-    for (TMYcustomhistory *list : {m_s.histories.allH, m_s.histories.startH, m_s.histories.renH, m_s.histories.delH})
+    for (TMYcustomhistory *list : m_s.histories.fileLists())
         list->AddItem(target);
     if (!m_s.openFile)
         throw std::runtime_error("Opening files is not available.");
@@ -220,7 +220,7 @@ void BrowserSaveController::stripAndSave()
     DocumentWriter writer(m_s.browser, m_s.dialogs);
     writer.SaveDocAsMht(target);
     m_s.desktop.addRecentFile(target);
-    for (TMYcustomhistory *list : {m_s.histories.allH, m_s.histories.startH, m_s.histories.renH, m_s.histories.delH})
+    for (TMYcustomhistory *list : m_s.histories.fileLists())
         list->AddItem(target);
     m_s.browser.Navigate(target);
     QFile::remove(temp);

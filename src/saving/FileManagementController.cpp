@@ -92,7 +92,7 @@ void FileManagementController::delHitemclicked(const QString &path)
             return;
     }
     Histories &h = m_s.histories;
-    for (TMYcustomhistory *list : {h.allH, h.startH, h.renH, h.delH})
+    for (TMYcustomhistory *list : h.fileLists())
         list->RemoveItem(path);
 }
 
@@ -215,7 +215,7 @@ void FileManagementController::URLsDblClick()
         return;
     }
     Histories &h = m_s.histories;
-    for (TMYcustomhistory *list : {h.allH, h.startH, h.renH, h.delH})
+    for (TMYcustomhistory *list : h.fileLists())
         list->ReplaceItem(oldPath, newPath);
     const QString caption = QFileInfo(newPath).fileName() + QStringLiteral(" - Quillet");
     m_s.window.setWindowTitle(caption);

@@ -119,7 +119,7 @@ void SaveController::SaveMIClick()
     if (!m_s.state.SurfMode)
         m_s.browser.setDesignMode(QStringLiteral("On"));
 
-    for (TMYcustomhistory *list : {m_s.histories.allH, m_s.histories.startH, m_s.histories.renH, m_s.histories.delH})
+    for (TMYcustomhistory *list : m_s.histories.fileLists())
         list->AddItem(target);
     writer.confsavedsize(target, [this](const QString &text) { status(text); });
     m_s.modes.SetSaveEnabled(false);
@@ -164,7 +164,7 @@ void SaveController::SaveasMIClick()
     writeArchive(writer, path, QFileInfo(oldFile).isAbsolute() ? oldFile : QString());
     m_s.modes.SetSaveEnabled(false);
 
-    for (TMYcustomhistory *list : {m_s.histories.allH, m_s.histories.startH, m_s.histories.renH, m_s.histories.delH})
+    for (TMYcustomhistory *list : m_s.histories.fileLists())
         list->AddItem(path);
     m_s.histories.MoveH->AddItem(dir);
 
