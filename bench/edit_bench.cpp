@@ -4,6 +4,7 @@
 // of the same archive, both measured in this run.
 
 #include "BenchArchive.h"
+#include "BenchTiming.h"
 #include "EnginePage.h"
 #include "app/MainUi.h"
 #include "app/ModeController.h"
@@ -16,7 +17,7 @@
 #include "shell/GioDesktopAssociation.h"
 #include "support/RegistryStore.h"
 #include "marking/TMyStatusBar.h"
-#include "support/Dialogs.h"
+#include "support/ConsoleDialogs.h"
 #include "support/SystemDesktop.h"
 
 #include <QAction>
@@ -39,7 +40,6 @@
 
 namespace {
 
-constexpr qint64 MiB = 1024 * 1024;
 constexpr int SettleTicks = 5;
 constexpr int IdleTicks = 10;
 // Each save follows its mark in one of these ways, in turn.
@@ -105,22 +105,6 @@ double cpuNow()
     return treeCpuSeconds(getpid());
 }
 
-// No one answers dialogs here: every box is reported and given its default.
-class BenchDialogs : public Dialogs
-{
-public:
-    Answer message(Kind, const QString &, const QString &text, Buttons, Answer defaultAnswer) override
-    {
-        std::fprintf(stderr, "dialog: %s\n", qPrintable(text));
-        return defaultAnswer;
-    }
-    std::optional<QString> inputQuery(const QString &, const QString &, const QString &) override { return {}; }
-    QString openFileName(const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &, const QString &, QString *) override { return {}; }
-    std::optional<std::uint32_t> chooseColor(std::uint32_t) override { return {}; }
-    std::optional<FontChoice> chooseFont() override { return {}; }
-};
-
 void waitForTicks(QTimer *timer, int ticks)
 {
     int seen = 0;
@@ -135,19 +119,6 @@ void waitForTicks(QTimer *timer, int ticks)
         die(QStringLiteral("the change timer did not tick"));
 }
 
-double seconds(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e9;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 
 } // namespace
 
@@ -169,7 +140,7 @@ int main(int argc, char **argv)
         die(QStringLiteral("cannot write the archive"));
     std::printf("archive: %.1f MB (8 MB of HTML, 56 MB of pictures)\n", QFile(archivePath).size() / double(MiB));
 
-    const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/quillet-archive");
+    const QString tool = QStringLiteral(QUILLET_ARCHIVE_EXE);
     // The CPU time resave used goes to resaveCpu.
     double resaveCpu = 0;
     const auto resave = [&] {
@@ -189,7 +160,8 @@ int main(int argc, char **argv)
     QDir().mkpath(programFolder);
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("HOME"), home);
-    BenchDialogs dialogs;
+    // No one answers dialogs here: every box is printed and given its default.
+    ConsoleDialogs dialogs;
     SystemDesktop desktop(environment, QCoreApplication::applicationFilePath());
     WebEngineBrowser browser(nullptr, programFolder, dir.filePath(QStringLiteral("cache")));
     browser.setScriptTimeout(60000);

@@ -3,6 +3,7 @@
 // Each measurement runs in a child process so its peak memory is its own.
 
 #include "BenchArchive.h"
+#include "BenchTiming.h"
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
 
@@ -22,7 +23,6 @@
 
 namespace {
 
-constexpr qint64 MiB = 1024 * 1024;
 
 bool copyFile(const QString &from, const QString &to)
 {
@@ -40,17 +40,6 @@ bool copyFile(const QString &from, const QString &to)
     }
 }
 
-double bestOf(int runs, const std::function<void()> &work)
-{
-    double best = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = qMin(best, timer.nsecsElapsed() / 1e9);
-    }
-    return best;
-}
 
 // Runs work in a child process; returns its report line with its peak memory.
 QString inChild(const std::function<QString()> &work)
@@ -158,11 +147,6 @@ ProcessRun runProcess(const std::vector<QByteArray> &argv)
     return {timer.nsecsElapsed() / 1e9, usage.ru_maxrss, WIFEXITED(status) && WEXITSTATUS(status) == 0};
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // The command-line tool against cp and cat of the same file, runs
 // interleaved so a busy machine slows both alike.

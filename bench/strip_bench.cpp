@@ -4,6 +4,7 @@
 // Usage: strip_bench [megabytes] [blocks]   (the input lives in a temporary
 // folder for the run only)
 
+#include "BenchTiming.h"
 #include "support/ConsoleDialogs.h"
 #include "support/ScriptStripper.h"
 
@@ -17,8 +18,6 @@
 #include <cstdlib>
 
 namespace {
-
-constexpr qint64 MiB = 1024 * 1024;
 
 // A body of ordinary paragraphs with the blocks spread evenly, written a
 // megabyte at a time so that generating it costs no memory worth noting.
