@@ -48,7 +48,8 @@ public:
     virtual QString designMode() const = 0;
     // The document's command names ("BackColor", "Bold", "Italic", "Underline",
     // "Removeformat", "MultipleSelection", "FontName", "FontSize", ...). A
-    // "BackColor" value is an integer colour with red in the low byte.
+    // "BackColor" value is an integer colour with red in the low byte. Returns
+    // once the page shows the command's effect.
     virtual void execCommand(const QString &name, const QVariant &value = {}) = 0;
 
     virtual QString selectionText() const = 0;
@@ -62,7 +63,8 @@ public:
     // page raises the count, once the page has reported it.
     virtual quint64 documentChanges() const = 0;
     virtual QString bodyOuterHtml() const = 0;
-    // Collapses a range to the end of the body and inserts html there.
+    // Collapses a range to the end of the body and inserts html there;
+    // returns once the page shows it.
     virtual void insertHtmlAtBodyEnd(const QString &html) = 0;
     // Pastes the clipboard's content at the end of the body.
     virtual void pasteAtBodyEnd() = 0;

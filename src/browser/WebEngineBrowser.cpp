@@ -345,6 +345,7 @@ void WebEngineBrowser::execCommand(const QString &name, const QVariant &value)
                                 " finally { document.execCommand('styleWithCSS', false, false); }")
                      .arg(back ? QLatin1String("backColor") : QLatin1String("foreColor"),
                           jsString(CssColor::fromValue(value))));
+        waitTillShown();
         return;
     }
     const QString command = jsString(name);
@@ -353,6 +354,20 @@ void WebEngineBrowser::execCommand(const QString &name, const QVariant &value)
                             " throw new Error('the command ' + %1 + ' is not supported');"
                             " return document.execCommand(%1, false, %2);")
                  .arg(command, argument));
+    waitTillShown();
+}
+
+void WebEngineBrowser::waitTillShown() const
+{
+    // The engine lays out and draws a change before it takes the next
+    // script, and on a big page that takes longer than a save. Ending the
+    // command there keeps that time with the change: the page shows it, and
+    // the call that follows (a save, say) is answered at once.
+    try {
+        evaluate(QStringLiteral("return true;"));
+    } catch (const std::runtime_error &) {
+        // The change is made all the same; the next call waits in its turn.
+    }
 }
 
 QString WebEngineBrowser::selectionText() const
@@ -413,6 +428,7 @@ void WebEngineBrowser::insertHtmlAtBodyEnd(const QString &html)
                             " var r = document.createRange(); r.selectNodeContents(body); r.collapse(false);"
                             " r.insertNode(t.content); return true;")
                  .arg(jsString(html)));
+    waitTillShown();
 }
 
 void WebEngineBrowser::pasteAtBodyEnd()

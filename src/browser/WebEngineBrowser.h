@@ -71,6 +71,8 @@ private:
     // runs once the script has been sent, before the wait.
     QVariant evaluate(const QString &body, const std::function<void()> &meanwhile = {}) const;
     void requireDocument() const;
+    // Returns once the engine has shown what the last script changed.
+    void waitTillShown() const;
     void installBridgeScript();
 
     void onLoadStarted();
