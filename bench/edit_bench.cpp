@@ -14,10 +14,10 @@
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
 #include "browser/WebEngineBrowser.h"
-#include "shell/GioDesktopAssociation.h"
-#include "support/RegistryStore.h"
 #include "marking/TMyStatusBar.h"
+#include "shell/GioDesktopAssociation.h"
 #include "support/ConsoleDialogs.h"
+#include "support/RegistryStore.h"
 #include "support/SystemDesktop.h"
 
 #include <QAction>
@@ -119,7 +119,6 @@ void waitForTicks(QTimer *timer, int ticks)
     if (seen < ticks)
         die(QStringLiteral("the change timer did not tick"));
 }
-
 
 } // namespace
 

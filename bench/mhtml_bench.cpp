@@ -23,7 +23,6 @@
 
 namespace {
 
-
 bool copyFile(const QString &from, const QString &to)
 {
     QFile in(from);
@@ -39,7 +38,6 @@ bool copyFile(const QString &from, const QString &to)
             return false;
     }
 }
-
 
 // Runs work in a child process; returns its report line with its peak memory.
 QString inChild(const std::function<QString()> &work)
@@ -146,7 +144,6 @@ ProcessRun runProcess(const std::vector<QByteArray> &argv)
     wait4(pid, &status, 0, &usage);
     return {timer.nsecsElapsed() / 1e9, usage.ru_maxrss, WIFEXITED(status) && WEXITSTATUS(status) == 0};
 }
-
 
 // The command-line tool against cp and cat of the same file, runs
 // interleaved so a busy machine slows both alike.

@@ -13,7 +13,6 @@
 #include <QAction>
 #include <QFileInfo>
 
-
 const QString LauncherController::MenuExtKey =
     QStringLiteral("Software\\Microsoft\\Internet Explorer\\MenuExt\\Copy to Quillet...");
 

@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-
 const QString NativeHostManifests::HostName = QStringLiteral("quillet.clip_host");
 const QString NativeHostManifests::ChromiumExtensionId = QStringLiteral("kfcabhebpaeidcokbolplcmhkldhhefh");
 const QString NativeHostManifests::FirefoxExtensionId = QStringLiteral("copy-to-quillet@quillet");
