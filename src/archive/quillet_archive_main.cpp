@@ -4,6 +4,7 @@
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
 #include "support/ConsoleDialogs.h"
+#include "support/PathUtils.h"
 #include "support/ScriptStripper.h"
 
 #include <QCoreApplication>
@@ -132,7 +133,7 @@ int stripScripts(const QStringList &args)
     const QString &in = args[0];
     const QString &out = args[1];
     // Replacing OUT would delete IN itself, however the two are spelled.
-    if (in == out || (QFileInfo::exists(out) && QFileInfo(in).canonicalFilePath() == QFileInfo(out).canonicalFilePath())) {
+    if (in == out || SameFile(in, out)) {
         print(stderr, QStringLiteral("IN and OUT must be different files\n"));
         return Usage;
     }

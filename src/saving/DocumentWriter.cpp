@@ -7,6 +7,7 @@
 #include "support/AtomicFile.h"
 #include "support/Dialogs.h"
 #include "support/FileUtils.h"
+#include "support/PathUtils.h"
 
 #include <QFileInfo>
 
@@ -32,7 +33,7 @@ void DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &source
         haveSource = source.ok();
         // Overwriting an archive we cannot read would throw away its
         // pictures for good; saving under another name loses nothing.
-        if (!haveSource && QFileInfo(sourceArchive).canonicalFilePath() == QFileInfo(fileName).canonicalFilePath())
+        if (!haveSource && SameFile(sourceArchive, fileName))
             throw std::runtime_error(
                 QStringLiteral("%1\n%2 was left as it was.").arg(source.error, fileName).toStdString());
     }

@@ -45,12 +45,6 @@ QString localPath(const QString &address)
         return UrlToPath(UrlDecode(address));
     return address;
 }
-
-bool sameFile(const QString &a, const QString &b)
-{
-    const QString canonicalA = QFileInfo(a).canonicalFilePath();
-    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
-}
 } // namespace
 
 SaveController::SaveController(Services services, QObject *parent) : QObject(parent), m_s(std::move(services))
@@ -173,7 +167,7 @@ void SaveController::SaveasMIClick()
     m_s.modes.SetSaveEnabled(false);
 
     // Saving onto the open file itself must keep the file just written.
-    if ((renaming || oldWasUntitled) && !sameFile(oldFile, path)) {
+    if ((renaming || oldWasUntitled) && !SameFile(oldFile, path)) {
         QFile::remove(oldFile);
         for (TMYcustomhistory *list :
              {m_s.histories.allH, m_s.histories.startH, m_s.histories.renH, m_s.histories.delH, m_s.histories.backH})

@@ -279,8 +279,7 @@ bool CopyFileKeepDate(const QString &source, const QString &destination, Dialogs
     const qint64 size = PathKind(source) == 'f' ? sourceInfo.size() : 0;
 
     // Deleting the destination first would delete the source itself.
-    if (PathKind(source) == 'f' && PathKind(destination) == 'f' &&
-        sourceInfo.canonicalFilePath() == QFileInfo(destination).canonicalFilePath())
+    if (PathKind(source) == 'f' && PathKind(destination) == 'f' && SameFile(source, destination))
         return true;
 
     if (PathKind(destination) != 'n' && !QFile::remove(destination)) {

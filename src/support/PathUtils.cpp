@@ -141,3 +141,9 @@ QString ResolveShortcut(const QString &file)
         return ShortcutMarker();
     return QString();
 }
+
+bool SameFile(const QString &a, const QString &b)
+{
+    const QString canonicalA = QFileInfo(a).canonicalFilePath();
+    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
+}

@@ -22,6 +22,9 @@ QString UrlToPath(const QString &address);
 // two characters after "%" are not hexadecimal digits. A "%" with fewer than
 // two characters after it is copied as it stands.
 QString UrlDecode(const QString &text);
+// Whether a and b name one existing file, however they are spelled ("./",
+// "..", symbolic links). Two missing files are not the same file.
+bool SameFile(const QString &a, const QString &b);
 // There are no short (8.3) names here: the path unchanged.
 QString ShortPathName(const QString &path);
 // The target of a shortcut. A symbolic link gives its target; a file whose

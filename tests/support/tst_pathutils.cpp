@@ -1,6 +1,7 @@
 #include "support/PathUtils.h"
 #include "support/TextUtils.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -153,6 +154,34 @@ private Q_SLOTS:
         QFETCH(int, maxLen);
         QFETCH(QString, expected);
         QCOMPARE(ShortenLeft(QStringLiteral("0123456789"), quint16(maxLen)), expected);
+    }
+
+    void sameFile_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("itself") << QStringLiteral("a.htm") << QStringLiteral("a.htm") << true;
+        QTest::newRow("through ./ and ..") << QStringLiteral("a.htm") << QStringLiteral("./sub/../a.htm") << true;
+        QTest::newRow("through a link") << QStringLiteral("link.htm") << QStringLiteral("a.htm") << true;
+        QTest::newRow("another file") << QStringLiteral("a.htm") << QStringLiteral("b.htm") << false;
+        QTest::newRow("one missing") << QStringLiteral("a.htm") << QStringLiteral("gone.htm") << false;
+        QTest::newRow("both missing") << QStringLiteral("gone.htm") << QStringLiteral("gone.htm") << false;
+    }
+    void sameFile()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, same);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+        for (const char *name : {"a.htm", "b.htm"}) {
+            QFile file(dir.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("a.htm")), dir.filePath(QStringLiteral("link.htm"))));
+        QCOMPARE(SameFile(dir.filePath(a), dir.path() + QLatin1Char('/') + b), same);
     }
 };
 
