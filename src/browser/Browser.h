@@ -24,6 +24,11 @@ public:
 
     // Starts loading and returns at once.
     virtual void Navigate(const QString &address) = 0;
+    // The same for a page none of whose own scripts may run: no script
+    // element, event-handler attribute or javascript: link. The program's
+    // own calls (designMode, execCommand, reading the document) still work.
+    // The next Navigate, or a link followed from the page, runs scripts again.
+    virtual void NavigateWithoutScripts(const QString &address) = 0;
     // 4 once the top-level document is complete.
     virtual int ReadyState() const = 0;
     virtual bool Busy() const = 0;

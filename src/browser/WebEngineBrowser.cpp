@@ -142,16 +142,38 @@ QWidget *WebEngineBrowser::widget()
     return m_view;
 }
 
+namespace {
+QUrl addressUrl(const QString &address)
+{
+    // A path is a file whatever it holds: trimmed or read as user input, a
+    // name with a trailing space, "#" or "?" would name another one.
+    return QDir::isAbsolutePath(address) ? QUrl::fromLocalFile(address) : QUrl::fromUserInput(address.trimmed());
+}
+} // namespace
+
 void WebEngineBrowser::Navigate(const QString &address)
 {
-    load(QUrl::fromUserInput(address.trimmed()));
+    load(addressUrl(address));
 }
 
-void WebEngineBrowser::load(const QUrl &url)
+void WebEngineBrowser::NavigateWithoutScripts(const QString &address)
+{
+    // Only the page's own scripts: ours run in their own world all the same.
+    load(addressUrl(address), false);
+}
+
+void WebEngineBrowser::setPageScripts(bool enabled)
+{
+    if (m_page)
+        m_page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, enabled);
+}
+
+void WebEngineBrowser::load(const QUrl &url, bool pageScripts)
 {
     if (!m_page)
         fail(QStringLiteral("The browser has been closed."));
     const QUrl target = engineUrl(url);
+    setPageScripts(pageScripts);
     m_hasDocument = true;
     // Loading from now on, so a wait that starts right after this call cannot
     // mistake the previous document for the new one.
@@ -188,8 +210,11 @@ QUrl WebEngineBrowser::currentUrl() const
     return m_page ? reportedUrl(m_page->url()) : QUrl();
 }
 
-void WebEngineBrowser::onNavigationRequested(const QUrl &url, bool isMainFrame, QUrl *redirect)
+void WebEngineBrowser::onNavigationRequested(const QUrl &url, bool isMainFrame, QUrl *redirect, bool followed)
 {
+    // A link followed from a page shown without scripts leads to an ordinary page.
+    if (isMainFrame && followed)
+        setPageScripts(true);
     if (isMainFrame && url.isLocalFile() && url != m_substituteUrl) {
         // A link to an archive the engine would refuse opens its copy, as
         // Navigate does. This runs inside the engine: never let it throw.

@@ -211,7 +211,9 @@ void BrowserSaveController::stripAndSave()
     status(QStringLiteral("rename OK"));
     QFile::remove(src);
 
-    m_s.browser.Navigate(temp);
+    // The stripped body may still hold event-handler attributes: the page
+    // runs none of its own scripts.
+    m_s.browser.NavigateWithoutScripts(temp);
     if (!m_s.waitTillComplete)
         throw std::runtime_error("Waiting for the page is not available.");
     m_s.waitTillComplete();

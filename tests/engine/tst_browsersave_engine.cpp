@@ -54,9 +54,9 @@ void BrowserSaveEngineTest::initTestCase()
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("share")));
     m_desktop = std::make_unique<SystemDesktop>(env, m_dir.filePath(QStringLiteral("quillet")));
     m_browser = std::make_unique<WebEngineBrowser>(nullptr, m_dir.path(), m_dir.filePath(QStringLiteral("cache")));
-    m_window = std::make_unique<TMainF>(
-        TMainF::Services{m_dialogs, *m_desktop, *m_browser, m_dir.path(), m_dir.filePath(QStringLiteral("quillet")),
-                         m_registry, m_association});
+    m_window = std::make_unique<TMainF>(TMainF::Services{m_dialogs, *m_desktop, *m_browser, m_dir.path(),
+                                                         m_dir.filePath(QStringLiteral("quillet")), m_registry,
+                                                         m_association});
     m_window->resize(1000, 700);
     m_window->show();
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("saved"))));
@@ -118,7 +118,10 @@ void BrowserSaveEngineTest::stripSaveWritesAnArchiveWithoutScripts()
     const QString page = writePage(QStringLiteral("scripted.htm"),
                                    "<p>one</p><script>var a = 1;</script>\n<p>two</p>"
                                    "<SCRIPT type=\"text/javascript\">document.title = 'x';</SCRIPT><p>three</p>"
-                                   "<Script src=\"missing.js\"></Script><p>four</p>");
+                                   "<Script src=\"missing.js\"></Script><p>four</p>"
+                                   // Fires in the temporary page too, unless it runs no script at all.
+                                   "<img src=\"missing.png\" onerror=\"if (location.href.indexOf('__tmp0') >= 0)"
+                                   " document.body.setAttribute('data-ran', 'yes')\">");
     m_window->navigation().startHitemclicked(page);
     QCOMPARE(m_browser->LocationName(), page);
 
@@ -134,6 +137,8 @@ void BrowserSaveEngineTest::stripSaveWritesAnArchiveWithoutScripts()
     QVERIFY2(read.ok(), qPrintable(read.error));
     const QString html = read.archive.rootHtml();
     QVERIFY(!html.contains(QStringLiteral("<script"), Qt::CaseInsensitive));
+    QVERIFY2(!html.contains(QStringLiteral("data-ran=\"yes\"")), qPrintable(html));
+    QVERIFY(html.contains(QStringLiteral("missing.png")));
     static const QRegularExpression between(QStringLiteral("one.*two.*three.*four"),
                                             QRegularExpression::DotMatchesEverythingOption);
     QVERIFY(html.contains(between));
