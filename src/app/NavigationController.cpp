@@ -12,6 +12,7 @@
 #include "support/Desktop.h"
 #include "support/Dialogs.h"
 #include "support/PathUtils.h"
+#include "support/TextUtils.h"
 
 #include <QAction>
 #include <QApplication>
@@ -267,20 +268,29 @@ void NavigationController::GotowebsiteMIClick()
     m_desktop.runDocument(websiteAddress());
 }
 
+QString NavigationController::shownAddress(const QString &address)
+{
+    // A local file is named by its path, decoded as the engine encoded it.
+    if (address.startsWith(QStringLiteral("file:///")))
+        return UrlToPath(address);
+    QString decoded;
+    try {
+        decoded = UrlDecode(address);
+    } catch (const std::invalid_argument &) {
+        // A stray "%" in an address is shown as it stands rather than failing the page.
+        return address;
+    }
+    // An escaped line break (or any control character) stays escaped: the
+    // box, and the history lists it feeds, hold an address on one line.
+    return HasControlCharacter(decoded) ? address : decoded;
+}
+
 void NavigationController::WebBrowser1NavigateComplete2(const QString &)
 {
     status(QStringLiteral("Ready"));
     m_window.activateWindow();
 
-    QString address = m_browser.LocationURL();
-    try {
-        address = UrlDecode(address);
-    } catch (const std::invalid_argument &) {
-        // A stray "%" in an address is shown as it stands rather than failing the page.
-    }
-    if (address.startsWith(QStringLiteral("file:///")))
-        address = UrlToPath(address);
-    m_ui.URLs->setText(address);
+    m_ui.URLs->setText(shownAddress(m_browser.LocationURL()));
     m_modes.updateCaption(m_browser.LocationName());
 
     if (m_state.NavDirection != 2) {

@@ -71,6 +71,8 @@ public:
 
 private:
     void navigate(const QString &address);
+    // What the address box shows for the engine's address.
+    static QString shownAddress(const QString &address);
     void status(const QString &text);
     bool insideBrowser(QObject *object) const;
 

@@ -36,15 +36,6 @@ QString extensionOf(const QString &name)
     const qsizetype dot = last.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : last.mid(dot).toLower();
 }
-
-// The address box holds a native path for a local file; only a file: URL is
-// decoded, so names holding "%" or "+" stay as they are.
-QString localPath(const QString &address)
-{
-    if (address.startsWith(QStringLiteral("file:")))
-        return UrlToPath(UrlDecode(address));
-    return address;
-}
 } // namespace
 
 SaveController::SaveController(Services services, QObject *parent) : QObject(parent), m_s(std::move(services))
@@ -95,7 +86,8 @@ void SaveController::SaveMIClick()
         SaveasMIClick();
         return;
     }
-    const QString openFile = localPath(m_s.ui.URLs->text());
+    // The box holds a local file's path; a typed file: address names it too.
+    const QString openFile = UrlToPath(m_s.ui.URLs->text());
     QString target;
     if (m_s.state.EditableExtensions.contains(extensionOf(name)) && QFileInfo(openFile).isAbsolute()) {
         target = openFile;
@@ -153,7 +145,7 @@ void SaveController::SaveasMIClick()
     if (QFileInfo::exists(path) && !confirmOverwrite(path))
         return;
 
-    const QString oldFile = localPath(oldPath);
+    const QString oldFile = UrlToPath(oldPath);
     DocumentWriter writer(m_s.browser, m_s.dialogs);
     writeArchive(writer, path, QFileInfo(oldFile).isAbsolute() ? oldFile : QString());
     m_s.modes.SetSaveEnabled(false);
