@@ -40,6 +40,9 @@ public:
     // Pumps events in 50 ms steps until the page is complete or the program
     // is ending.
     void wait_till_complete();
+    // The main window has closed: the program is ending, and no wait for a
+    // page may hold it up.
+    void windowClosed() { m_terminating = true; }
     void startHitemclicked(const QString &file);
     void allHitemclicked(const QString &entry);
 

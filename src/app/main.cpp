@@ -47,6 +47,8 @@ int main(int argc, char **argv)
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QDir().mkpath(config);
 
+    // Before anything can ask: a signal during a start-up box ends the program too.
+    ShutdownSignals shutdown;
     QtDialogs dialogs(nullptr);
     SystemDesktop desktop(QProcessEnvironment::systemEnvironment(), QApplication::applicationFilePath());
     RegistryStore registry(config + QStringLiteral("/registry.ini"));
@@ -54,8 +56,10 @@ int main(int argc, char **argv)
     WebEngineBrowser browser(nullptr, folder, cache);
     TMainF window({dialogs, desktop, browser, folder, QApplication::applicationFilePath(), registry, association});
     dialogs.setParentWidget(&window);
-    ShutdownSignals shutdown(window);
-    window.show();
-    window.FormActivate(QApplication::arguments());
-    return QApplication::exec();
+    shutdown.attach(window);
+    if (!shutdown.requested()) {
+        window.show();
+        window.FormActivate(QApplication::arguments());
+    }
+    return shutdown.exec();
 }
