@@ -4,6 +4,7 @@
 #include "browser/WebEngineBrowser.h"
 #include "dialogs/QtDialogs.h"
 #include "shell/GioDesktopAssociation.h"
+#include "support/ChildProcessReaper.h"
 #include "support/ProgramFolder.h"
 #include "support/RegistryStore.h"
 #include "support/SystemDesktop.h"
@@ -26,6 +27,10 @@ int main(int argc, char **argv)
         std::fputs(answer->toLocal8Bit().constData(), stdout);
         return 0;
     }
+
+    // While there is one thread: the engine's processes must not outlive a
+    // killed program.
+    ChildProcessReaper reaper;
 
     // Chromium refuses to start its sandbox as root.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
