@@ -71,7 +71,9 @@ public:
     // Collapses a range to the end of the body and inserts html there;
     // returns once the page shows it.
     virtual void insertHtmlAtBodyEnd(const QString &html) = 0;
-    // Pastes the clipboard's content at the end of the body.
+    // Pastes the clipboard's content at the end of the body. The pasted
+    // markup cannot restyle or readdress the rest of the page: its style
+    // sheets, links, base, meta and title elements are left out.
     virtual void pasteAtBodyEnd() = 0;
 
     // Highlights the next match; false when there is none.

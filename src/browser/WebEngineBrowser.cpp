@@ -5,6 +5,7 @@
 #include "browser/ClipboardFragment.h"
 #include "browser/CssColor.h"
 #include "browser/DocumentEventBridge.h"
+#include "browser/LocalFileGuard.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -91,7 +92,10 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent, const QString &programFolder
     m_profile = new QWebEngineProfile(QStringLiteral("Quillet"), this);
     m_profile->setPersistentStoragePath(m_cacheFolder + QStringLiteral("/profile"));
     m_profile->setCachePath(m_cacheFolder + QStringLiteral("/cache"));
+    // Switched off, the setting keeps a local page from showing even its own
+    // pictures; the guard lets it show them, and read no file.
     m_profile->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    m_profile->setUrlRequestInterceptor(new LocalFileGuard(m_profile));
 
     m_view = new QWebEngineView(parent);
     m_page = new BrowserPage(m_profile, m_view);
@@ -404,13 +408,14 @@ QString WebEngineBrowser::documentHtml(const std::function<void()> &meanwhile) c
 {
     // A page without the bridge (it could not be installed) is read whole.
     const QVariantList answer =
-        evaluate(QStringLiteral("if (window.quilletReadDocument) return quilletReadDocument(%1);"
-                                " var d = document.doctype, t = '';"
-                                " if (d) t = '<!DOCTYPE ' + d.name + (d.publicId ? ' PUBLIC \"' + d.publicId + '\"' : '')"
-                                " + (d.systemId ? (d.publicId ? '' : ' SYSTEM') + ' \"' + d.systemId + '\"' : '') + '>\\n';"
-                                " return [null, t + (document.documentElement ? document.documentElement.outerHTML : '')];")
-                     .arg(m_readState.isEmpty() ? QStringLiteral("null") : jsString(m_readState)),
-                 meanwhile)
+        evaluate(
+            QStringLiteral("if (window.quilletReadDocument) return quilletReadDocument(%1);"
+                           " var d = document.doctype, t = '';"
+                           " if (d) t = '<!DOCTYPE ' + d.name + (d.publicId ? ' PUBLIC \"' + d.publicId + '\"' : '')"
+                           " + (d.systemId ? (d.publicId ? '' : ' SYSTEM') + ' \"' + d.systemId + '\"' : '') + '>\\n';"
+                           " return [null, t + (document.documentElement ? document.documentElement.outerHTML : '')];")
+                .arg(m_readState.isEmpty() ? QStringLiteral("null") : jsString(m_readState)),
+            meanwhile)
             .toList();
     if (answer.size() == 1 && !m_readState.isEmpty())
         return m_readHtml;
@@ -447,12 +452,22 @@ QString WebEngineBrowser::bodyOuterHtml() const
 
 void WebEngineBrowser::insertHtmlAtBodyEnd(const QString &html)
 {
-    // Parsed through a template so that scripts in the inserted markup stay inert.
+    insertAtBodyEnd(html, false);
+}
+
+void WebEngineBrowser::insertAtBodyEnd(const QString &html, bool pasted)
+{
+    // Parsed through a template so that scripts in the inserted markup stay
+    // inert. A pasted selection keeps its inline styles, but none of the
+    // elements that act on the whole page (style sheets, base address, meta
+    // data, title).
     evaluate(QStringLiteral("var body = document.body; if (!body) throw new Error('the document has no body');"
                             " var t = document.createElement('template'); t.innerHTML = %1;"
+                            " if (%2) t.content.querySelectorAll('style, link, base, meta, title')"
+                            ".forEach(function (e) { e.remove(); });"
                             " var r = document.createRange(); r.selectNodeContents(body); r.collapse(false);"
                             " r.insertNode(t.content); return true;")
-                 .arg(jsString(html)));
+                 .arg(jsString(html), pasted ? QStringLiteral("true") : QStringLiteral("false")));
     waitTillShown();
 }
 
@@ -462,7 +477,7 @@ void WebEngineBrowser::pasteAtBodyEnd()
     requireDocument();
     const QString fragment = ClipboardFragment::current();
     if (!fragment.isEmpty())
-        insertHtmlAtBodyEnd(fragment);
+        insertAtBodyEnd(fragment, true);
 }
 
 bool WebEngineBrowser::findText(const QString &text, bool backward, bool caseSensitive)

@@ -7,12 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMimeData>
 #include <QPrinterInfo>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -42,6 +44,8 @@ private Q_SLOTS:
     void refusesWhatItCannotDo();
     void savesThroughTheEngine_data();
     void savesThroughTheEngine();
+    void localPagesReadNoOtherFile_data();
+    void localPagesReadNoOtherFile();
     void reportsClicksAndMouseOvers();
 
 private:
@@ -263,23 +267,24 @@ void WebEngineBrowserTest::readsTheDocumentAsItChanges_data()
         " getSelection().addRange(r); document.execCommand('styleWithCSS', false, true);"
         " document.execCommand('backColor', false, '#ffff00'); document.designMode = 'off';")};
     QTest::newRow("typing, then undo") << QStringList{
-        QStringLiteral("document.designMode = 'on'; getSelection().collapse(document.getElementById('p1').firstChild, 2);"
-                       " document.execCommand('insertText', false, 'typed');"),
+        QStringLiteral(
+            "document.designMode = 'on'; getSelection().collapse(document.getElementById('p1').firstChild, 2);"
+            " document.execCommand('insertText', false, 'typed');"),
         QStringLiteral("document.execCommand('undo'); document.designMode = 'off';")};
     QTest::newRow("attribute of the body")
         << QStringList{QStringLiteral("document.body.setAttribute('data-x', 'a\"b&c<d');")};
-    QTest::newRow("style in the head")
-        << QStringList{QStringLiteral("document.querySelector('style').textContent = 'p > b { color: red }';")};
-    QTest::newRow("changed while out of the document") << QStringList{
-        QStringLiteral("window.gone = document.getElementById('s5'); gone.remove();"),
-        QStringLiteral("gone.firstElementChild.textContent = 'changed outside';"),
-        QStringLiteral("document.getElementById('wrap').appendChild(gone);")};
+    QTest::newRow("style in the head") << QStringList{
+        QStringLiteral("document.querySelector('style').textContent = 'p > b { color: red }';")};
+    QTest::newRow("changed while out of the document")
+        << QStringList{QStringLiteral("window.gone = document.getElementById('s5'); gone.remove();"),
+                       QStringLiteral("gone.firstElementChild.textContent = 'changed outside';"),
+                       QStringLiteral("document.getElementById('wrap').appendChild(gone);")};
     QTest::newRow("subtree replaced") << QStringList{QStringLiteral(
         "document.getElementById('wrap').innerHTML = '<p>new &amp; one</p>'.repeat(70) + '<!-- c -->';")};
-    QTest::newRow("comment, instruction, custom element") << QStringList{QStringLiteral(
-        "document.body.appendChild(document.createComment(' note '));"
-        " document.body.appendChild(document.createProcessingInstruction('x', 'y'));"
-        " document.body.insertAdjacentHTML('beforeend', '<my-el a=\"1\"><b>x</b></my-el>&nbsp;');")};
+    QTest::newRow("comment, instruction, custom element") << QStringList{
+        QStringLiteral("document.body.appendChild(document.createComment(' note '));"
+                       " document.body.appendChild(document.createProcessingInstruction('x', 'y'));"
+                       " document.body.insertAdjacentHTML('beforeend', '<my-el a=\"1\"><b>x</b></my-el>&nbsp;');")};
     QTest::newRow("template content") << QStringList{
         QStringLiteral("document.querySelector('template').content.appendChild(document.createElement('b'));")};
 }
@@ -290,13 +295,15 @@ void WebEngineBrowserTest::readsTheDocumentAsItChanges()
     // Big enough that its containers are kept part by part.
     QString body = QStringLiteral("<div id=\"wrap\">");
     for (int i = 0; i < 80; ++i)
-        body += QStringLiteral("<section id=\"s%1\"><p id=\"p%1\">Para %1 &amp; &lt;more&gt;&nbsp;</p>\n</section>").arg(i);
+        body +=
+            QStringLiteral("<section id=\"s%1\"><p id=\"p%1\">Para %1 &amp; &lt;more&gt;&nbsp;</p>\n</section>").arg(i);
     body += QStringLiteral("</div><pre>\nkept</pre><template><i>t</i></template><!-- end -->");
     const QString path = m_dir.filePath(QStringLiteral("changing.htm"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write((QStringLiteral("<!DOCTYPE html><html><head><style>p { margin: 0 }</style><title>t</title></head>"
-                               "<body class=\"a&amp;b\">") + body + QStringLiteral("</body></html>"))
+                               "<body class=\"a&amp;b\">") +
+                body + QStringLiteral("</body></html>"))
                    .toUtf8());
     file.close();
     const quint64 before = m_browser->documentChanges();
@@ -305,7 +312,8 @@ void WebEngineBrowserTest::readsTheDocumentAsItChanges()
     // page answers with what changed.
     QTRY_VERIFY_WITH_TIMEOUT(m_browser->documentChanges() >= before + 2, 5000);
     const auto whole = [this] {
-        return QStringLiteral("<!DOCTYPE html>\n") + runScript(QStringLiteral("document.documentElement.outerHTML")).toString();
+        return QStringLiteral("<!DOCTYPE html>\n") +
+               runScript(QStringLiteral("document.documentElement.outerHTML")).toString();
     };
     QCOMPARE(m_browser->documentHtml(), whole());
     for (const QString &script : scripts)
@@ -328,6 +336,25 @@ void WebEngineBrowserTest::insertsAndPastesAtBodyEnd()
     m_browser->pasteAtBodyEnd();
     const QString body = m_browser->bodyOuterHtml();
     QVERIFY2(body.contains(QStringLiteral("a &lt; b<br>next line</body>")), qPrintable(body));
+
+    // A selection's style sheet would restyle the whole page, its base
+    // readdress every link; its inline styles stay with it.
+    const QString linkTarget = runScript(QStringLiteral("document.getElementById('link').href")).toString();
+    auto *copied = new QMimeData;
+    copied->setHtml(
+        QStringLiteral("<meta charset=\"utf-8\"><title>Other</title><style>p { display: none }</style>"
+                       "<link rel=\"stylesheet\" href=\"data:text/css,body%7Bdisplay:none%7D\">"
+                       "<base href=\"http://elsewhere.test/\"><p id=\"pasted\" style=\"color: red\">kept</p>"));
+    QGuiApplication::clipboard()->setMimeData(copied);
+    m_browser->pasteAtBodyEnd();
+    const QString pasted = m_browser->bodyOuterHtml();
+    QVERIFY2(pasted.contains(QStringLiteral("<p id=\"pasted\" style=\"color: red\">kept</p>")), qPrintable(pasted));
+    for (const QString &tag : {QStringLiteral("<style"), QStringLiteral("<link"), QStringLiteral("<base"),
+                               QStringLiteral("<meta"), QStringLiteral("<title")})
+        QVERIFY2(!pasted.contains(tag), qPrintable(pasted));
+    QCOMPARE(runScript(QStringLiteral("getComputedStyle(document.getElementById('para')).display")).toString(),
+             QStringLiteral("block"));
+    QCOMPARE(runScript(QStringLiteral("document.getElementById('link').href")).toString(), linkTarget);
 }
 
 void WebEngineBrowserTest::findsText()
@@ -398,12 +425,13 @@ void WebEngineBrowserTest::savesThroughTheEngine_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<Browser::SaveFormat>("format");
     QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<bool>("showsItsPicture"); // reopened from where it was saved
     QTest::newRow("complete page") << QStringLiteral("saved.htm") << Browser::SaveFormat::CompletePage
-                                   << QByteArray("Plain page body");
+                                   << QByteArray("Plain page body") << true;
     QTest::newRow("HTML only") << QStringLiteral("only.htm") << Browser::SaveFormat::HtmlOnly
-                               << QByteArray("Plain page body");
+                               << QByteArray("Plain page body") << false;
     QTest::newRow("archive") << QStringLiteral("saved.mht") << Browser::SaveFormat::SingleFileArchive
-                             << QByteArray("multipart/related");
+                             << QByteArray("multipart/related") << true;
 }
 
 void WebEngineBrowserTest::savesThroughTheEngine()
@@ -411,11 +439,16 @@ void WebEngineBrowserTest::savesThroughTheEngine()
     QFETCH(QString, name);
     QFETCH(Browser::SaveFormat, format);
     QFETCH(QByteArray, expected);
+    QFETCH(bool, showsItsPicture);
     const QString page = m_dir.filePath(QStringLiteral("plain.htm"));
     QFile source(page);
     QVERIFY(source.open(QIODevice::WriteOnly));
-    source.write("<html><head><title>Plain</title></head><body><p>Plain page body</p></body></html>");
+    source.write("<html><head><title>Plain</title></head><body><p>Plain page body</p>"
+                 "<img id=\"pic\" src=\"pages/red.png\"></body></html>");
     source.close();
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("pages")));
+    QFile::copy(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/pages/red.png"),
+                m_dir.filePath(QStringLiteral("pages/red.png")));
     open(page);
     QCOMPARE(m_browser->LocationName(), page);
 
@@ -427,6 +460,70 @@ void WebEngineBrowserTest::savesThroughTheEngine()
     QFile saved(target);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QVERIFY(saved.readAll().contains(expected));
+
+    // Its pictures are the page's own parts, not reads of other files: a
+    // complete page shows them from its folder. The page must not fall back
+    // on the original, which goes first.
+    if (!showsItsPicture)
+        return;
+    QVERIFY(QFile::remove(m_dir.filePath(QStringLiteral("pages/red.png"))));
+    open(target);
+    const QString shown = QStringLiteral("(function () { var p = document.querySelector('img');"
+                                         " return p && p.complete ? p.naturalWidth : -1; })()");
+    QTRY_VERIFY_WITH_TIMEOUT(runScript(shown).toInt() >= 0, 10000);
+    QVERIFY(runScript(shown).toInt() > 0);
+}
+
+void WebEngineBrowserTest::localPagesReadNoOtherFile_data()
+{
+    QTest::addColumn<QString>("read"); // a script that calls report() with what it got
+    const QString other = QUrl::fromLocalFile(QStringLiteral("/etc/hostname")).toString();
+    QTest::newRow("fetch of a system file")
+        << QStringLiteral("fetch('%1').then(function (r) { return r.text(); })"
+                          ".then(function (t) { report('read ' + t.length); }, function () { report('refused'); });")
+               .arg(other);
+    QTest::newRow("fetch of a file beside it")
+        << QStringLiteral("fetch('secret.txt').then(function (r) { return r.text(); })"
+                          ".then(function (t) { report('read ' + t.length); }, function () { report('refused'); });");
+    QTest::newRow("XMLHttpRequest")
+        << QStringLiteral(
+               "var x = new XMLHttpRequest(); x.onload = function () { report('read ' + x.responseText.length); };"
+               " x.onerror = function () { report('refused'); };"
+               " try { x.open('GET', '%1'); x.send(); } catch (e) { report('refused'); }")
+               .arg(other);
+    // Shown, a frame or a picture from elsewhere could be read through the page.
+    const QString data = qEnvironmentVariable("QUILLET_TEST_DATA");
+    QTest::newRow("frame of a page elsewhere")
+        << QStringLiteral("var f = document.createElement('iframe'); f.onload = function () {"
+                          " try { report('read ' + f.contentDocument.body.innerHTML.length); }"
+                          " catch (e) { report('refused'); } }; f.src = '%1'; document.body.appendChild(f);")
+               .arg(QUrl::fromLocalFile(data + QStringLiteral("/pages/frame.html")).toString());
+    QTest::newRow("picture from elsewhere")
+        << QStringLiteral("var i = new Image(); i.onload = function () { report('read ' + i.naturalWidth); };"
+                          " i.onerror = function () { report('refused'); }; i.src = '%1';")
+               .arg(QUrl::fromLocalFile(data + QStringLiteral("/pages/red.png")).toString());
+}
+
+// A local page must not read another local file (and then hand it on, say
+// in a navigation to a server).
+void WebEngineBrowserTest::localPagesReadNoOtherFile()
+{
+    QFETCH(QString, read);
+    QFile secret(m_dir.filePath(QStringLiteral("secret.txt")));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    secret.write("the machine's secret");
+    secret.close();
+    const QString page = m_dir.filePath(QStringLiteral("reader.htm"));
+    QFile file(page);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<html><head><title>waiting</title></head><body><p>Reader</p><script>"
+               "function report(text) { document.title = text; }" +
+               read.toUtf8() + "</script></body></html>");
+    file.close();
+    open(page);
+    QTRY_VERIFY_WITH_TIMEOUT(runScript(QStringLiteral("document.title")).toString() != QStringLiteral("waiting"),
+                             10000);
+    QCOMPARE(runScript(QStringLiteral("document.title")).toString(), QStringLiteral("refused"));
 }
 
 void WebEngineBrowserTest::reportsClicksAndMouseOvers()
