@@ -20,8 +20,7 @@ public:
     ChildProcessReaper(const ChildProcessReaper &) = delete;
     ChildProcessReaper &operator=(const ChildProcessReaper &) = delete;
 
-    // False where there is no watcher (not Linux, or it could not start).
-    bool isActive() const { return m_watcher > 0; }
+    // -1 where there is none (not Linux, or it could not start).
     pid_t watcherPid() const { return m_watcher; }
 
 private:

@@ -1,9 +1,8 @@
 // Not a test: a program that starts the reaper, then child processes as the
 // browser engine does, and waits. tst_childprocessreaper kills it or lets it
-// end. Its argument says what to start: "child", "grandchild" or "stopped".
+// end. Its argument says what to start: "child" or "grandchild".
 #include "support/ChildProcessReaper.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -29,11 +28,7 @@ int main(int argc, char **argv)
         // A child that starts a child of its own, as the engine's zygote does.
         std::printf("pid %d\n", int(startSleeper("sleep 300 & echo pid $!; exec sleep 300")));
     } else {
-        const pid_t pid = startSleeper("exec sleep 300");
-        // A stopped process cannot notice anything.
-        if (std::strcmp(what, "stopped") == 0)
-            ::kill(pid, SIGSTOP);
-        std::printf("pid %d\n", int(pid));
+        std::printf("pid %d\n", int(startSleeper("exec sleep 300")));
     }
     std::fflush(stdout);
     // Ends when its input does, as a program that ends as it should.

@@ -35,7 +35,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("killed");
         QTest::newRow("child, program killed") << "child" << 1 << true;
         QTest::newRow("grandchild, program killed") << "grandchild" << 2 << true;
-        QTest::newRow("stopped child, program killed") << "stopped" << 1 << true;
         QTest::newRow("child, program ended as it should") << "child" << 1 << false;
     }
     void childrenEndWithTheProgram()
