@@ -147,6 +147,11 @@ void HistoryList::LoadHistory()
     Rebuild();
 }
 
+QStringList HistoryList::readItems(const QString &path)
+{
+    return splitLines(readBytes(path).value_or(QByteArray()));
+}
+
 void HistoryList::AddItem(const QString &text)
 {
     const QString key = asciiLower(text);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+struct sqlite3;
+
+// The full-text tokenizer of the library, "quillet": SQLite's unicode61
+// (case and diacritics folded) for scripts that put spaces between words, and
+// overlapping character pairs for scripts that do not (Chinese, Japanese,
+// Thai, Lao, Khmer, Myanmar). Each such character takes one position: the
+// pair it starts, and in documents also the character alone at the same
+// place, so a one-character word and a phrase that joins such a run to a
+// following word are found as well. A query of two or more such characters
+// becomes the phrase of its pairs plus its last character, so a two-character
+// Chinese word inside a sentence matches. The trigram tokenizer was not
+// taken: it cannot match words shorter than three characters.
+class LibraryTokenizer
+{
+public:
+    static constexpr const char *Name = "quillet";
+
+    // Registers the tokenizer on one connection; empty on success, otherwise why not.
+    static QString registerOn(sqlite3 *db);
+
+    // Whether c belongs to a script written without spaces between words.
+    static bool isUnspaced(char32_t c);
+};
