@@ -8,10 +8,10 @@
 // library in FOLDER is used as it is)
 
 #include "BenchTiming.h"
+#include "archive/MhtmlReader.h"
 #include "library/LibraryIndex.h"
 #include "library/LibraryIndexer.h"
 #include "library/LibrarySearch.h"
-#include "archive/MhtmlReader.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -48,11 +48,14 @@ QList<Language> languages()
         {"utf-8",
          split("the library keeps every page and every passage marked in it search finds words quickly across "
                "thousands of archives written by browsers over many years caf\xc3\xa9 cr\xc3\xa8me na\xc3\xafve "
-               "\xc3\xbc" "ber stra\xc3\x9f" "e garden river mountain window letter history science music")},
+               "\xc3\xbc"
+               "ber stra\xc3\x9f"
+               "e garden river mountain window letter history science music")},
         {"windows-1251", split("библиотека хранит каждую страницу поиск находит слова быстро среди тысяч архивов "
                                "история наука музыка город река гора окно письмо время")},
-        {"gb2312", split("图书馆 保存 每个 页面 搜索 快速 找到 文字 历史 科学 音乐 城市 河流 山 窗口 信件 时间 中文 "
-                         "学习 语法"),
+        {"gb2312",
+         split("图书馆 保存 每个 页面 搜索 快速 找到 文字 历史 科学 音乐 城市 河流 山 窗口 信件 时间 中文 "
+               "学习 语法"),
          true},
         {"shift_jis", split("図書館 ページ 検索 言葉 歴史 科学 音楽 都市 川 山 窓 手紙 時間 天気 東京 晴れ 雨"), true},
     };
@@ -99,7 +102,9 @@ QByteArray quotedPrintable(const QByteArray &bytes)
 QByteArray makeArchive(int n, const Language &language, qint64 textBytes, qint64 pictureBytes, bool marked,
                        QRandomGenerator &random)
 {
-    QString html = QStringLiteral("<html><head><title>Page %1 %2</title></head><body>\n").arg(n).arg(language.words[n % language.words.size()]);
+    QString html = QStringLiteral("<html><head><title>Page %1 %2</title></head><body>\n")
+                       .arg(n)
+                       .arg(language.words[n % language.words.size()]);
     const QString separator = language.unspaced ? QString() : QStringLiteral(" ");
     const qint64 wanted = textBytes / (language.unspaced ? 2 : 1);
     int sentence = 0;
@@ -111,8 +116,8 @@ QByteArray makeArchive(int n, const Language &language, qint64 textBytes, qint64
                 html += QStringLiteral("unique%1x%2 ").arg(n).arg(sentence);
         }
         if (marked && sentence % 7 == 0)
-            html += QStringLiteral("<span style=\"background-color: rgb(255, 255, 0);\">marked passage %1</span> ")
-                        .arg(n);
+            html +=
+                QStringLiteral("<span style=\"background-color: rgb(255, 255, 0);\">marked passage %1</span> ").arg(n);
         html += QStringLiteral(".</p>\n");
         ++sentence;
     }
@@ -125,7 +130,9 @@ QByteArray makeArchive(int n, const Language &language, qint64 textBytes, qint64
                      "Content-Type: multipart/related; type=\"text/html\"; boundary=\"----=_b\"\r\n\r\n"
                      "------=_b\r\nContent-Type: text/html; charset=" +
                      QByteArray(language.charset) + "\r\nContent-Transfer-Encoding: " +
-                     (transfer == 0 ? "quoted-printable" : transfer == 1 ? "base64" : "8bit") +
+                     (transfer == 0   ? "quoted-printable"
+                      : transfer == 1 ? "base64"
+                                      : "8bit") +
                      "\r\nContent-Location: https://bench.test/" + QByteArray::number(n) + "\r\n\r\n";
     out += transfer == 0 ? quotedPrintable(page) : transfer == 1 ? base64Lines(page) : page;
     for (int p = 0; pictureBytes > 0 && p < 3; ++p) {
@@ -292,17 +299,29 @@ int main(int argc, char *argv[])
                 full.seconds / read.seconds);
     std::printf("re-index, nothing changed: %.3f s (%s), %.2f%% of the full index (goal <= 2%%)\n", again.seconds,
                 qPrintable(again.report), 100 * again.seconds / full.seconds);
-    std::printf("index file: %.0f MB\n", (QFileInfo(db).size() + QFileInfo(db + QStringLiteral("-wal")).size()) / double(MiB));
+    std::printf("index file: %.0f MB\n",
+                (QFileInfo(db).size() + QFileInfo(db + QStringLiteral("-wal")).size()) / double(MiB));
     std::fflush(stdout);
 
     // Queries: common and rare words of every script, phrases, prefixes, OR, NOT, marks.
     const QStringList queries{
-        QStringLiteral("library"),      QStringLiteral("mountain river"),  QStringLiteral("\"every page\""),
-        QStringLiteral("unique1500x3"), QStringLiteral("uniq*"),           QStringLiteral("garden OR window"),
-        QStringLiteral("music NOT science"), QStringLiteral("библиотека"), QStringLiteral("история наука"),
-        QStringLiteral("中文"),         QStringLiteral("学习语法"),       QStringLiteral("天気"),
-        QStringLiteral("東京"),         QStringLiteral("creme"),           QStringLiteral("strasse"),
-        QStringLiteral("unique42x0"),   QStringLiteral("\"marked passage\""),
+        QStringLiteral("library"),
+        QStringLiteral("mountain river"),
+        QStringLiteral("\"every page\""),
+        QStringLiteral("unique1500x3"),
+        QStringLiteral("uniq*"),
+        QStringLiteral("garden OR window"),
+        QStringLiteral("music NOT science"),
+        QStringLiteral("библиотека"),
+        QStringLiteral("история наука"),
+        QStringLiteral("中文"),
+        QStringLiteral("学习语法"),
+        QStringLiteral("天気"),
+        QStringLiteral("東京"),
+        QStringLiteral("creme"),
+        QStringLiteral("strasse"),
+        QStringLiteral("unique42x0"),
+        QStringLiteral("\"marked passage\""),
     };
     LibraryIndex index(db);
     if (!index.open().ok())

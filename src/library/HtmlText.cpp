@@ -47,19 +47,19 @@ bool isOneOf(QStringView name, std::initializer_list<const char *> names)
 
 bool isVoid(QStringView name)
 {
-    return isOneOf(name, {"br", "img", "hr", "meta", "link", "input", "area", "base", "col", "embed", "param",
-                          "source", "track", "wbr", "basefont", "frame", "keygen"});
+    return isOneOf(name, {"br", "img", "hr", "meta", "link", "input", "area", "base", "col", "embed", "param", "source",
+                          "track", "wbr", "basefont", "frame", "keygen"});
 }
 
 // Elements a browser lays out on lines of their own.
 bool isBlock(QStringView name)
 {
-    return isOneOf(name, {"p",          "div",    "br",     "li",     "ul",     "ol",      "dl",      "dt",
-                          "dd",         "h1",     "h2",     "h3",     "h4",     "h5",      "h6",      "table",
-                          "tr",         "thead",  "tbody",  "tfoot",  "caption", "blockquote", "pre", "hr",
-                          "section",    "article", "header", "footer", "nav",    "aside",   "main",    "address",
-                          "figure",     "figcaption", "form", "fieldset", "legend", "details", "summary", "center",
-                          "option",     "dialog", "body",   "title"});
+    return isOneOf(name, {"p",       "div",        "br",     "li",       "ul",      "ol",         "dl",      "dt",
+                          "dd",      "h1",         "h2",     "h3",       "h4",      "h5",         "h6",      "table",
+                          "tr",      "thead",      "tbody",  "tfoot",    "caption", "blockquote", "pre",     "hr",
+                          "section", "article",    "header", "footer",   "nav",     "aside",      "main",    "address",
+                          "figure",  "figcaption", "form",   "fieldset", "legend",  "details",    "summary", "center",
+                          "option",  "dialog",     "body",   "title"});
 }
 
 // Elements whose start closes an open element of the same kind.
@@ -114,13 +114,11 @@ void applyStyle(QStringView style, Format &format, bool mayColour)
         } else if (property == QLatin1String("font-weight")) {
             bool number = false;
             const int weight = value.toInt(&number);
-            format.bold = number ? weight >= 600
-                                 : value.startsWith(QLatin1String("bold"), Qt::CaseInsensitive);
+            format.bold = number ? weight >= 600 : value.startsWith(QLatin1String("bold"), Qt::CaseInsensitive);
         } else if (property == QLatin1String("font-style")) {
             format.italic = value.startsWith(QLatin1String("italic"), Qt::CaseInsensitive) ||
                             value.startsWith(QLatin1String("oblique"), Qt::CaseInsensitive);
-        } else if (property == QLatin1String("text-decoration") ||
-                   property == QLatin1String("text-decoration-line")) {
+        } else if (property == QLatin1String("text-decoration") || property == QLatin1String("text-decoration-line")) {
             format.underline = value.contains(QLatin1String("underline"), Qt::CaseInsensitive);
         }
     }

@@ -78,7 +78,8 @@ Arguments parse(const QStringList &args, const QStringList &valued, const QStrin
 // Opens the index named by --db, or the program folder's; says why not on stderr.
 bool openIndex(const QString &db, std::unique_ptr<LibraryIndex> &index)
 {
-    const QString path = db.isEmpty() ? ProgramFolder::fromEnvironment().filePath(QLatin1String(LibraryIndex::FileName)) : db;
+    const QString path =
+        db.isEmpty() ? ProgramFolder::fromEnvironment().filePath(QLatin1String(LibraryIndex::FileName)) : db;
     index = std::make_unique<LibraryIndex>(path);
     const LibraryResult opened = index->open();
     if (!opened.ok()) {
@@ -137,9 +138,10 @@ int indexCommand(const QStringList &args)
 
 int searchCommand(const QStringList &args)
 {
-    const Arguments a = parse(args, {QStringLiteral("--db"), QStringLiteral("--colour"), QStringLiteral("--color"),
-                                     QStringLiteral("--limit")},
-                              {QStringLiteral("--marks")});
+    const Arguments a = parse(
+        args,
+        {QStringLiteral("--db"), QStringLiteral("--colour"), QStringLiteral("--color"), QStringLiteral("--limit")},
+        {QStringLiteral("--marks")});
     if (!a.error.isEmpty())
         return usageError(a.error);
     LibrarySearchOptions options;
@@ -164,8 +166,8 @@ int searchCommand(const QStringList &args)
     if (found.damaged) {
         // Made anew now; the next index run fills it again.
         const LibraryResult rebuilt = index->rebuild(found.error);
-        print(stderr, (rebuilt.ok() ? index->takeNotice() : rebuilt.message) +
-                          QStringLiteral(": run quillet-archive index\n"));
+        print(stderr,
+              (rebuilt.ok() ? index->takeNotice() : rebuilt.message) + QStringLiteral(": run quillet-archive index\n"));
         return Failed;
     }
     if (!found.ok()) {
@@ -257,13 +259,19 @@ int marksCommand(const QStringList &args)
     } else if (format == QLatin1String("csv")) {
         out = QStringLiteral("order,colour,colour name,bold,italic,underline,text,sentence\r\n");
         for (const LibraryMark &m : entry.marks)
-            out += QStringList{QString::number(m.order + 1), m.colour, csvField(m.colourName),
-                               QString::number(m.bold), QString::number(m.italic), QString::number(m.underline),
-                               csvField(m.text), csvField(m.sentence)}
+            out += QStringList{QString::number(m.order + 1),
+                               m.colour,
+                               csvField(m.colourName),
+                               QString::number(m.bold),
+                               QString::number(m.italic),
+                               QString::number(m.underline),
+                               csvField(m.text),
+                               csvField(m.sentence)}
                        .join(u',') +
                    QStringLiteral("\r\n");
     } else if (format == QLatin1String("markdown")) {
-        out = QStringLiteral("# Marks of %1\n\n").arg(markdownText(entry.title.isEmpty() ? info.fileName() : entry.title));
+        out = QStringLiteral("# Marks of %1\n\n")
+                  .arg(markdownText(entry.title.isEmpty() ? info.fileName() : entry.title));
         for (const LibraryMark &m : entry.marks) {
             const QStringList formats = formatsOf(m);
             out += QStringLiteral("%1. **%2**%3: %4\n")

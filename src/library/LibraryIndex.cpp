@@ -58,7 +58,8 @@ LibraryResult run(QSqlQuery &query, std::initializer_list<QString> statements, c
 } // namespace
 
 LibraryIndex::LibraryIndex(QString path)
-    : m_path(std::move(path)), m_connection(QStringLiteral("quillet-library-%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
+    : m_path(std::move(path)),
+      m_connection(QStringLiteral("quillet-library-%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
 {
 }
 
@@ -131,7 +132,8 @@ LibraryResult LibraryIndex::createTables()
         }
     }
     const LibraryResult done =
-        run(query, {QStringLiteral("PRAGMA user_version = %1").arg(Layout), QStringLiteral("COMMIT")}, QStringLiteral("create"));
+        run(query, {QStringLiteral("PRAGMA user_version = %1").arg(Layout), QStringLiteral("COMMIT")},
+            QStringLiteral("create"));
     if (!done.ok())
         query.exec(QStringLiteral("ROLLBACK"));
     return done;
@@ -142,8 +144,9 @@ LibraryResult LibraryIndex::prepare(State &state)
     state = State::Ready;
     QSqlQuery query(database());
     // Derived data: losing the last commits at a power cut costs a re-index, never consistency.
-    LibraryResult r = run(query, {QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = NORMAL")},
-                          QStringLiteral("open"));
+    LibraryResult r =
+        run(query, {QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = NORMAL")},
+            QStringLiteral("open"));
     if (!r.ok())
         return r;
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
@@ -217,8 +220,9 @@ LibraryResult LibraryIndex::open()
     // Checking, moving aside and creating are one step for all programs that share the file.
     QLockFile lock(m_path + QStringLiteral(".lock"));
     if (!lock.tryLock(BusyTimeoutMs))
-        return LibraryResult::failed(LibraryResult::Failed,
-                                     QStringLiteral("Cannot open the library index %1: another program holds it").arg(m_path));
+        return LibraryResult::failed(
+            LibraryResult::Failed,
+            QStringLiteral("Cannot open the library index %1: another program holds it").arg(m_path));
     return openLocked();
 }
 
@@ -226,8 +230,9 @@ LibraryResult LibraryIndex::rebuild(const QString &why)
 {
     QLockFile lock(m_path + QStringLiteral(".lock"));
     if (!lock.tryLock(BusyTimeoutMs))
-        return LibraryResult::failed(LibraryResult::Failed,
-                                     QStringLiteral("Cannot rebuild the library index %1: another program holds it").arg(m_path));
+        return LibraryResult::failed(
+            LibraryResult::Failed,
+            QStringLiteral("Cannot rebuild the library index %1: another program holds it").arg(m_path));
     // Another program may have rebuilt it meanwhile: only a file still bad goes.
     State state = State::Ready;
     LibraryResult r = openConnection();
@@ -280,7 +285,8 @@ LibraryResult LibraryIndex::write(const LibraryChanges &changes)
         page(db), mark(db), markWords(db), availability(db);
     find.prepare(QStringLiteral("SELECT id FROM archives WHERE path = ?"));
     clearPage.prepare(QStringLiteral("DELETE FROM pages WHERE rowid = ?"));
-    clearMarkWords.prepare(QStringLiteral("DELETE FROM mark_words WHERE rowid IN (SELECT id FROM marks WHERE archive = ?)"));
+    clearMarkWords.prepare(
+        QStringLiteral("DELETE FROM mark_words WHERE rowid IN (SELECT id FROM marks WHERE archive = ?)"));
     clearMarks.prepare(QStringLiteral("DELETE FROM marks WHERE archive = ?"));
     removeEntry.prepare(QStringLiteral("DELETE FROM archives WHERE id = ?"));
     update.prepare(QStringLiteral("UPDATE archives SET size = ?, modified = ?, volume = ?, available = 1, indexed = ?,"
@@ -319,8 +325,8 @@ LibraryResult LibraryIndex::write(const LibraryChanges &changes)
         if (!existing)
             return false;
         const QString date = e.date.isValid() ? e.date.toUTC().toString(Qt::ISODate) : QString();
-        QVariantList fields{e.size, e.modified, text(e.volume), e.indexed ? 1 : 0, text(e.reason), text(e.title),
-                            text(e.source), text(date)};
+        QVariantList fields{e.size,         e.modified,    text(e.volume), e.indexed ? 1 : 0,
+                            text(e.reason), text(e.title), text(e.source), text(date)};
         qint64 id = *existing;
         if (id >= 0) {
             if (!exec(update, fields << id))

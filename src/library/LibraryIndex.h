@@ -21,7 +21,10 @@ struct LibraryChanges
     QStringList unavailable;
     QStringList available;
 
-    bool isEmpty() const { return stored.isEmpty() && removed.isEmpty() && unavailable.isEmpty() && available.isEmpty(); }
+    bool isEmpty() const
+    {
+        return stored.isEmpty() && removed.isEmpty() && unavailable.isEmpty() && available.isEmpty();
+    }
 };
 
 // The outcome of an index operation.

@@ -91,8 +91,8 @@ private:
     // Whether a missing file lay on a mount that is absent now.
     bool onAbsentMount(const QString &path, const QString &volume);
     // Reads the candidates that changed and writes them, with changes, in batches.
-    void readAndWrite(const QList<Candidate> &candidates, const QHash<QString, LibraryIndex::Known> &known,
-                      bool always, LibraryChanges changes, LibraryReport &report);
+    void readAndWrite(const QList<Candidate> &candidates, const QHash<QString, LibraryIndex::Known> &known, bool always,
+                      LibraryChanges changes, LibraryReport &report);
     bool flush(LibraryChanges &changes, LibraryReport &report);
 
     LibraryIndex &m_index;

@@ -138,7 +138,8 @@ QString LibrarySearch::toMatchExpression(const QString &query, QString &error)
         }
     }
     if (!out.isEmpty() && expectOperand) {
-        error = QStringLiteral("%1 needs a word after it").arg(lastOperator.isEmpty() ? QStringLiteral("(") : lastOperator);
+        error =
+            QStringLiteral("%1 needs a word after it").arg(lastOperator.isEmpty() ? QStringLiteral("(") : lastOperator);
         return {};
     }
     if (depth > 0) {

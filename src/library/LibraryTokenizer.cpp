@@ -114,8 +114,8 @@ int tokenize(Fts5Tokenizer *handle, void *context, int flags, const char *text, 
         if (end <= spacedStart)
             return SQLITE_OK;
         Shifted shifted{context, token, spacedStart};
-        return tokenizer->unicode61.xTokenize(tokenizer->inner, &shifted, flags, text + spacedStart,
-                                              end - spacedStart, shiftToken);
+        return tokenizer->unicode61.xTokenize(tokenizer->inner, &shifted, flags, text + spacedStart, end - spacedStart,
+                                              shiftToken);
     };
     while (i < size) {
         int length = 1;
@@ -153,10 +153,10 @@ bool LibraryTokenizer::isUnspaced(char32_t c)
 {
     if (c < 0x0E00)
         return false;
-    return (c >= 0x0E00 && c <= 0x0EFF)        // Thai, Lao
-           || (c >= 0x1000 && c <= 0x109F)     // Myanmar
-           || (c >= 0x1780 && c <= 0x17FF)     // Khmer
-           || (c >= 0x2E80 && c <= 0x2FDF)     // CJK radicals
+    return (c >= 0x0E00 && c <= 0x0EFF)    // Thai, Lao
+           || (c >= 0x1000 && c <= 0x109F) // Myanmar
+           || (c >= 0x1780 && c <= 0x17FF) // Khmer
+           || (c >= 0x2E80 && c <= 0x2FDF) // CJK radicals
            || c == 0x3005 || c == 0x3006 || c == 0x3007 || (c >= 0x3021 && c <= 0x3029) ||
            (c >= 0x3041 && c <= 0x30FF && c != 0x30FB) // kana, without the middle dot
            || (c >= 0x31F0 && c <= 0x31FF)             // small katakana

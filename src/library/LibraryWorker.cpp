@@ -22,9 +22,8 @@ LibraryIndexer *LibraryWorker::indexer(LibraryReport &report)
             return nullptr;
         m_index = std::move(index);
         m_indexer = std::make_unique<LibraryIndexer>(*m_index, m_volumeOf);
-        m_indexer->setProgress([this](int done, int total) {
-            Q_EMIT progress(done, total, LibraryIndexer::progressText(done, total));
-        });
+        m_indexer->setProgress(
+            [this](int done, int total) { Q_EMIT progress(done, total, LibraryIndexer::progressText(done, total)); });
     }
     return m_indexer.get();
 }

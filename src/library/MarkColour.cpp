@@ -36,15 +36,15 @@ constexpr std::array<Named, 16> GridColours{{
 // CSS keywords that old archives use in style attributes (CSS 2.1 and the
 // usual highlighter colours); the engine itself always writes rgb().
 constexpr std::array<Named, 36> CssNames{{
-    {"black", 0x000000},       {"silver", 0xC0C0C0},      {"gray", 0x808080},       {"grey", 0x808080},
-    {"white", 0xFFFFFF},       {"maroon", 0x800000},      {"red", 0xFF0000},        {"purple", 0x800080},
-    {"fuchsia", 0xFF00FF},     {"magenta", 0xFF00FF},     {"green", 0x008000},      {"lime", 0x00FF00},
-    {"olive", 0x808000},       {"yellow", 0xFFFF00},      {"navy", 0x000080},       {"blue", 0x0000FF},
-    {"teal", 0x008080},        {"aqua", 0x00FFFF},        {"cyan", 0x00FFFF},       {"orange", 0xFFA500},
-    {"pink", 0xFFC0CB},        {"gold", 0xFFD700},        {"khaki", 0xF0E68C},      {"violet", 0xEE82EE},
-    {"orchid", 0xDA70D6},      {"salmon", 0xFA8072},      {"tomato", 0xFF6347},     {"coral", 0xFF7F50},
+    {"black", 0x000000},       {"silver", 0xC0C0C0},      {"gray", 0x808080},      {"grey", 0x808080},
+    {"white", 0xFFFFFF},       {"maroon", 0x800000},      {"red", 0xFF0000},       {"purple", 0x800080},
+    {"fuchsia", 0xFF00FF},     {"magenta", 0xFF00FF},     {"green", 0x008000},     {"lime", 0x00FF00},
+    {"olive", 0x808000},       {"yellow", 0xFFFF00},      {"navy", 0x000080},      {"blue", 0x0000FF},
+    {"teal", 0x008080},        {"aqua", 0x00FFFF},        {"cyan", 0x00FFFF},      {"orange", 0xFFA500},
+    {"pink", 0xFFC0CB},        {"gold", 0xFFD700},        {"khaki", 0xF0E68C},     {"violet", 0xEE82EE},
+    {"orchid", 0xDA70D6},      {"salmon", 0xFA8072},      {"tomato", 0xFF6347},    {"coral", 0xFF7F50},
     {"lightyellow", 0xFFFFE0}, {"lightgreen", 0x90EE90},  {"lightblue", 0xADD8E6}, {"lightpink", 0xFFB6C1},
-    {"yellowgreen", 0x9ACD32}, {"greenyellow", 0xADFF2F}, {"skyblue", 0x87CEEB},    {"lavender", 0xE6E6FA},
+    {"yellowgreen", 0x9ACD32}, {"greenyellow", 0xADFF2F}, {"skyblue", 0x87CEEB},   {"lavender", 0xE6E6FA},
 }};
 
 std::optional<quint32> fromHex(QStringView digits)

@@ -37,8 +37,9 @@ inline QByteArray archive(const QByteArray &subject, const QByteArray &charset, 
 
 inline QByteArray utf8Page(const QString &title, const QString &body)
 {
-    return archive({}, "utf-8", "8bit",
-                   (QStringLiteral("<html><head><title>%1</title></head><body>%2</body></html>").arg(title, body)).toUtf8());
+    return archive(
+        {}, "utf-8", "8bit",
+        (QStringLiteral("<html><head><title>%1</title></head><body>%2</body></html>").arg(title, body)).toUtf8());
 }
 
 inline bool write(const QString &path, const QByteArray &bytes)
@@ -76,8 +77,9 @@ inline bool writeLibrary(const QString &folder)
                          "<HTML><BODY><P>First <FONT style=\"BACKGROUND-COLOR: #ffff00\">yellow passage</FONT> here. "
                          "Then <SPAN style=\"BACKGROUND-COLOR: #00ffff\"><B>cyan passage</B></SPAN>.</P>"
                          "</BODY></HTML>")) &&
-           write(at("notes.mht"), utf8Page(QStringLiteral("Travel"),
-                                           QStringLiteral("<p>Notes on the passage, notes on notes, more notes.</p>"))) &&
+           write(at("notes.mht"),
+                 utf8Page(QStringLiteral("Travel"),
+                          QStringLiteral("<p>Notes on the passage, notes on notes, more notes.</p>"))) &&
            write(at("title.mht"), utf8Page(QStringLiteral("Notes"), QStringLiteral("<p>Nothing else here.</p>"))) &&
            write(at("clip.mht"),
                  utf8Page(QString(), QStringLiteral("<P><i>This has been copied from </i><A "

@@ -49,26 +49,29 @@ private Q_SLOTS:
             QStringLiteral("$TMP/lib/qp.mht\tSoft breaks\tAn [extraordinary] fox sighting.\n"));
         row("nothing found", search(QStringLiteral("unicorn")), 1, QString());
         row("only yellow marks",
-            {QStringLiteral("search"), QStringLiteral("--db"), db, QStringLiteral("--marks"), QStringLiteral("--colour"),
-             QStringLiteral("yellow"), QStringLiteral("passage")},
+            {QStringLiteral("search"), QStringLiteral("--db"), db, QStringLiteral("--marks"),
+             QStringLiteral("--colour"), QStringLiteral("yellow"), QStringLiteral("passage")},
             0, QStringLiteral("$TMP/lib/old/marks.mht\tOld marks\tyellow [passage]\tyellow\n"));
         row("every yellow mark",
-            {QStringLiteral("search"), QStringLiteral("--db"), db, QStringLiteral("--marks"), QStringLiteral("--colour"),
-             QStringLiteral("yellow")},
+            {QStringLiteral("search"), QStringLiteral("--db"), db, QStringLiteral("--marks"),
+             QStringLiteral("--colour"), QStringLiteral("yellow")},
             0,
             QStringLiteral("$TMP/lib/old/marks.mht\tOld marks\tyellow passage\tyellow\n"
                            "$TMP/lib/utf8.mht\tCafé notes\tquick brown fox\tyellow\n"));
-        row("unknown colour", {QStringLiteral("search"), QStringLiteral("--db"), db, QStringLiteral("--colour"),
-                               QStringLiteral("chartreuse"), QStringLiteral("x")},
+        row("unknown colour",
+            {QStringLiteral("search"), QStringLiteral("--db"), db, QStringLiteral("--colour"),
+             QStringLiteral("chartreuse"), QStringLiteral("x")},
             2, QString(), QStringLiteral("Unknown colour chartreuse"));
         row("query syntax", search(QStringLiteral("fox OR")), 2, QString(), QStringLiteral("OR needs a word after it"));
-        row("limit", {QStringLiteral("search"), QStringLiteral("--db"), db, QStringLiteral("--limit"),
-                      QStringLiteral("1"), QStringLiteral("fox")},
+        row("limit",
+            {QStringLiteral("search"), QStringLiteral("--db"), db, QStringLiteral("--limit"), QStringLiteral("1"),
+             QStringLiteral("fox")},
             0, QStringLiteral("~$TMP/lib/"));
         row("unchanged library", {QStringLiteral("index"), QStringLiteral("--db"), db, QStringLiteral("$TMP/lib")}, 0,
             QStringLiteral("10 archives: 0 read, 10 unchanged, 0 not indexed, 0 removed, 0 unavailable\n"));
-        row("change one archive", {QStringLiteral("resave"), QStringLiteral("$TMP/lib/qp.mht"), QStringLiteral("$TMP/lib/qp.mht")},
-            0, QString());
+        row("change one archive",
+            {QStringLiteral("resave"), QStringLiteral("$TMP/lib/qp.mht"), QStringLiteral("$TMP/lib/qp.mht")}, 0,
+            QString());
         row("only the changed one is read",
             {QStringLiteral("index"), QStringLiteral("--db"), db, QStringLiteral("$TMP/lib")}, 0,
             QStringLiteral("10 archives: 1 read, 9 unchanged, 0 not indexed, 0 removed, 0 unavailable\n"));
@@ -86,17 +89,20 @@ private Q_SLOTS:
                            "1. **yellow #ffff00**: yellow passage\n   > First yellow passage here.\n"
                            "2. **cyan #00ffff** (bold): cyan passage\n   > Then cyan passage.\n"));
         row("marks as csv",
-            {QStringLiteral("marks"), QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("$TMP/lib/utf8.mht")},
+            {QStringLiteral("marks"), QStringLiteral("--format"), QStringLiteral("csv"),
+             QStringLiteral("$TMP/lib/utf8.mht")},
             0,
             QStringLiteral("order,colour,colour name,bold,italic,underline,text,sentence\r\n"
                            "1,#ffff00,yellow,0,0,0,quick brown fox,The quick brown fox jumps over the lazy dog.\r\n"));
-        row("marks as json", {QStringLiteral("marks"), QStringLiteral("--format"), QStringLiteral("json"),
-                              QStringLiteral("$TMP/lib/old/marks.mht")},
+        row("marks as json",
+            {QStringLiteral("marks"), QStringLiteral("--format"), QStringLiteral("json"),
+             QStringLiteral("$TMP/lib/old/marks.mht")},
             0, QStringLiteral("~\"colourName\": \"cyan\""));
         row("marks of a broken archive", {QStringLiteral("marks"), QStringLiteral("$TMP/lib/broken.mht")}, 1, QString(),
             QStringLiteral("truncated"));
-        row("unknown format", {QStringLiteral("marks"), QStringLiteral("--format"), QStringLiteral("pdf"),
-                               QStringLiteral("$TMP/lib/qp.mht")},
+        row("unknown format",
+            {QStringLiteral("marks"), QStringLiteral("--format"), QStringLiteral("pdf"),
+             QStringLiteral("$TMP/lib/qp.mht")},
             2, QString(), QStringLiteral("Unknown format pdf"));
         row("index needs a path", {QStringLiteral("index"), QStringLiteral("--db"), db}, 2, QString(),
             QStringLiteral("index needs a folder or file"));

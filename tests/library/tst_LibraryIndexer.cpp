@@ -79,7 +79,8 @@ private Q_SLOTS:
 
         // One changed archive is the one read; a deleted one goes.
         const QString changed = QDir(folder).filePath(QStringLiteral("qp.mht"));
-        QVERIFY(LibraryFixture::write(changed, LibraryFixture::utf8Page(QStringLiteral("New"), QStringLiteral("zebra"))));
+        QVERIFY(
+            LibraryFixture::write(changed, LibraryFixture::utf8Page(QStringLiteral("New"), QStringLiteral("zebra"))));
         QFile(changed).setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime);
         QVERIFY(QFile::remove(QDir(folder).filePath(QStringLiteral("notes.mht"))));
         r = indexer.run({{folder}, {}});
@@ -108,9 +109,8 @@ private Q_SLOTS:
                                                  "Content-Type: text/html\r\n\r\n<p>x")
                                    << qint64(0) << QStringLiteral("truncated");
         QTest::newRow("empty") << QStringLiteral("e.mht") << QByteArray() << qint64(0) << QStringLiteral("empty");
-        QTest::newRow("no page") << QStringLiteral("n.mht")
-                                 << QByteArray("Content-Type: application/zip\r\n\r\nPK") << qint64(0)
-                                 << QStringLiteral("does not show as a document");
+        QTest::newRow("no page") << QStringLiteral("n.mht") << QByteArray("Content-Type: application/zip\r\n\r\nPK")
+                                 << qint64(0) << QStringLiteral("does not show as a document");
         QTest::newRow("larger than the library reads")
             << QStringLiteral("huge.mht") << QByteArray() << qint64(2) * 1024 * 1024 * 1024
             << QStringLiteral("it is larger than 64 MB (2,048 MB), the most the library reads");
@@ -268,7 +268,8 @@ private Q_SLOTS:
                 LibraryIndex index(path);
                 reports[t].result = index.open();
                 if (reports[t].result.ok())
-                    reports[t] = LibraryIndexer(index).run({{dir.filePath(t == 0 ? QStringLiteral("x") : QStringLiteral("y"))}, {}});
+                    reports[t] = LibraryIndexer(index).run(
+                        {{dir.filePath(t == 0 ? QStringLiteral("x") : QStringLiteral("y"))}, {}});
             }));
             threads.back()->start();
         }
@@ -319,7 +320,8 @@ private Q_SLOTS:
         mounted = true;
         r = indexer.run({{usb}, {}});
         QCOMPARE(r.unavailable, 0);
-        QCOMPARE(hitsFor(index, QStringLiteral("walrus")), (QStringList{QStringLiteral("a0.mht"), QStringLiteral("a1.mht")}));
+        QCOMPARE(hitsFor(index, QStringLiteral("walrus")),
+                 (QStringList{QStringLiteral("a0.mht"), QStringLiteral("a1.mht")}));
     }
 
     void workerThread()
@@ -342,9 +344,14 @@ private Q_SLOTS:
         QSignalSpy finished(worker, &LibraryWorker::finished);
 
         // Cancelled at its first progress report, from the worker's own thread.
-        QMetaObject::Connection cancelling =
-            connect(worker, &LibraryWorker::progress, worker, [&] { worker->cancel(); }, Qt::DirectConnection);
-        QMetaObject::invokeMethod(worker, [&] { worker->index({{folder}, {}}); }, Qt::QueuedConnection);
+        QMetaObject::Connection cancelling = connect(
+            worker, &LibraryWorker::progress, worker, [&] { worker->cancel(); }, Qt::DirectConnection);
+        QMetaObject::invokeMethod(
+            worker,
+            [&] {
+                worker->index({{folder}, {}});
+            },
+            Qt::QueuedConnection);
         QVERIFY(finished.wait(60000));
         LibraryReport report = finished.takeFirst().at(0).value<LibraryReport>();
         QVERIFY(report.cancelled);
@@ -352,7 +359,12 @@ private Q_SLOTS:
         disconnect(cancelling);
 
         progress.clear();
-        QMetaObject::invokeMethod(worker, [&] { worker->index({{folder}, {}}); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            worker,
+            [&] {
+                worker->index({{folder}, {}});
+            },
+            Qt::QueuedConnection);
         QVERIFY(finished.wait(60000));
         report = finished.takeFirst().at(0).value<LibraryReport>();
         QVERIFY(!report.cancelled);
@@ -367,7 +379,10 @@ private Q_SLOTS:
         QVERIFY(QFile::rename(old, renamed));
         QVERIFY(QFile::remove(QDir(folder).filePath(QStringLiteral("a2.mht"))));
         QMetaObject::invokeMethod(
-            worker, [&] { worker->update({old, renamed, QDir(folder).filePath(QStringLiteral("a2.mht"))}); },
+            worker,
+            [&] {
+                worker->update({old, renamed, QDir(folder).filePath(QStringLiteral("a2.mht"))});
+            },
             Qt::QueuedConnection);
         QVERIFY(finished.wait(60000));
         report = finished.takeFirst().at(0).value<LibraryReport>();
@@ -383,8 +398,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("settings");
         QTest::addColumn<QStringList>("folders");
-        QTest::newRow("the Save-to folder by default") << QStringLiteral("[Location]\nSave=/k/saved\n")
-                                                       << QStringList{QStringLiteral("/k/saved")};
+        QTest::newRow("the Save-to folder by default")
+            << QStringLiteral("[Location]\nSave=/k/saved\n") << QStringList{QStringLiteral("/k/saved")};
         QTest::newRow("the listed folders") << QStringLiteral("[Location]\nSave=/k/saved\n[Library]\nCount=2\n"
                                                               "Folder1=/a\nFolder2=/b c\nFolder3=/stale\n")
                                             << QStringList{QStringLiteral("/a"), QStringLiteral("/b c")};

@@ -143,8 +143,8 @@ private Q_SLOTS:
         QTest::newRow("open bracket") << QStringLiteral("(fox") << QStringLiteral("A bracket is not closed");
         QTest::newRow("stray bracket") << QStringLiteral("fox)") << QStringLiteral("closing bracket has no opening");
         QTest::newRow("empty brackets") << QStringLiteral("fox ()") << QStringLiteral("Brackets need a word inside");
-        QTest::newRow("10,000 characters") << QString(10000, u'x')
-                                           << QStringLiteral("The query is too long (10,000 characters; at most 1,000)");
+        QTest::newRow("10,000 characters")
+            << QString(10000, u'x') << QStringLiteral("The query is too long (10,000 characters; at most 1,000)");
     }
 
     void badQueries()

@@ -20,14 +20,16 @@ private Q_SLOTS:
         };
         row("tags go, blocks become lines", "<p>One <b>two</b></p><div>three</div>", "One two\nthree");
         row("white space collapses", "  a \r\n\t b  <br>  c ", "a b\nc");
-        row("script and style contents go", "a<script>if (a < b) x = '</p>';</script>b<style>p{}</style>c",
-            "abc");
+        row("script and style contents go", "a<script>if (a < b) x = '</p>';</script>b<style>p{}</style>c", "abc");
         row("script closed in another case", "a<SCRIPT>x</ScRiPt >b", "ab");
         row("comments go", "a<!-- <p>hidden</p> -->b<!DOCTYPE html>c", "abc");
         row("named and numeric references", "&lt;&amp;&gt; &eacute;&#233;&#xE9; &Omega;&apos;", "<&> ééé Ω'");
         row("unknown and broken references stay", "&bogus; &amp &#xZZ; a&b", "&bogus; &amp &#xZZ; a&b");
         row("references out of range", "&#0;&#x110000;&#xD800;", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
-        row("non-breaking spaces separate words", "a&nbsp;b\xC2\xA0" "c", "a b c");
+        row("non-breaking spaces separate words",
+            "a&nbsp;b\xC2\xA0"
+            "c",
+            "a b c");
         row("a stray < is text", "a < b <3 c", "a < b <3 c");
         row("quoted > inside a tag", "<a title=\"x > y\">link</a>", "link");
         row("textarea is text", "<textarea>a <b> c</textarea>d", "a <b> c\nd");
@@ -53,10 +55,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("source");
         QTest::newRow("title decoded") << QStringLiteral("<head><title> A &amp;\n B </title></head>")
                                        << QStringLiteral("A & B") << QString();
-        QTest::newRow("first title only") << QStringLiteral("<title>one</title><title>two</title>")
-                                          << QStringLiteral("one") << QString();
+        QTest::newRow("first title only")
+            << QStringLiteral("<title>one</title><title>two</title>") << QStringLiteral("one") << QString();
         QTest::newRow("svg title is no page title")
-            << QStringLiteral("<svg><title>icon</title></svg><title>page</title>") << QStringLiteral("page") << QString();
+            << QStringLiteral("<svg><title>icon</title></svg><title>page</title>") << QStringLiteral("page")
+            << QString();
         QTest::newRow("clipboard source line")
             << QStringLiteral("<p>t</p><P><i>This has been copied from </i><A href=\"https://a.example/x?a=1&amp;b=2\">"
                               "https://a.example/x</A></P><p><a href=\"https://other\">o</a></p>")
@@ -87,21 +90,24 @@ private Q_SLOTS:
         const auto row = [](const char *name, const char *html, const QStringList &marks) {
             QTest::newRow(name) << QString::fromUtf8(html) << marks;
         };
-        row("the engine's mark", "<p>Before. The <span style=\"background-color: rgb(255, 255, 0);\">marked</span> "
-                                 "word here. After.</p>",
+        row("the engine's mark",
+            "<p>Before. The <span style=\"background-color: rgb(255, 255, 0);\">marked</span> "
+            "word here. After.</p>",
             {QStringLiteral("marked|#ffff00|yellow||The marked word here.")});
         row("an older program's mark", "<P><FONT style=\"BACKGROUND-COLOR: #00FF00\">green</FONT></P>",
             {QStringLiteral("green|#00ff00|green||green")});
-        row("short hex, shorthand, rgba", "<span style=\"background:#f00\">a</span> x "
-                                          "<span style=\"background: url(a b.png) no-repeat rgba(0,0,255,0.5)\">b</span> "
-                                          "y <span style=\"BACKGROUND-COLOR:orange !important\">c</span>",
+        row("short hex, shorthand, rgba",
+            "<span style=\"background:#f00\">a</span> x "
+            "<span style=\"background: url(a b.png) no-repeat rgba(0,0,255,0.5)\">b</span> "
+            "y <span style=\"BACKGROUND-COLOR:orange !important\">c</span>",
             {QStringLiteral("a|#ff0000|red||a x b y c"), QStringLiteral("b|#0000ff|blue||a x b y c"),
              QStringLiteral("c|#ffa500|||a x b y c")});
         row("a colour outside the grid", "<span style=\"background-color: rgb(1, 2, 3)\">odd</span>",
             {QStringLiteral("odd|#010203|||odd")});
-        row("transparent is no mark", "<span style=\"background-color: transparent\">no</span>"
-                                      "<span style=\"background: rgba(1,1,1,0)\">no</span>"
-                                      "<span style=\"background-color: #ff000000\">no</span>",
+        row("transparent is no mark",
+            "<span style=\"background-color: transparent\">no</span>"
+            "<span style=\"background: rgba(1,1,1,0)\">no</span>"
+            "<span style=\"background-color: #ff000000\">no</span>",
             {});
         row("the page background is no mark", "<body style=\"background-color: white\"><p>text</p></body>", {});
         row("a split passage is one mark",
@@ -109,17 +115,21 @@ private Q_SLOTS:
             "rgb(255, 255, 0)\">two</span></b></p><p><span style=\"background-color: rgb(255, 255, 0)\">three</span>"
             "</p>",
             {QStringLiteral("one two three|#ffff00|yellow||one two three")});
-        row("unmarked text between makes two", "<span style=\"background-color:#ff0\">a</span> b "
-                                               "<span style=\"background-color:#ff0\">c</span>",
+        row("unmarked text between makes two",
+            "<span style=\"background-color:#ff0\">a</span> b "
+            "<span style=\"background-color:#ff0\">c</span>",
             {QStringLiteral("a|#ffff00|yellow||a b c"), QStringLiteral("c|#ffff00|yellow||a b c")});
-        row("colours inside colours", "<span style=\"background-color:#ff0\">outer <span style=\"background-color:"
-                                      "#0ff\">inner</span> end</span>",
-            {QStringLiteral("outer|#ffff00|yellow||outer inner end"), QStringLiteral("inner|#00ffff|cyan||outer inner end"),
+        row("colours inside colours",
+            "<span style=\"background-color:#ff0\">outer <span style=\"background-color:"
+            "#0ff\">inner</span> end</span>",
+            {QStringLiteral("outer|#ffff00|yellow||outer inner end"),
+             QStringLiteral("inner|#00ffff|cyan||outer inner end"),
              QStringLiteral("end|#ffff00|yellow||outer inner end")});
-        row("bold, italic, underline", "<b><span style=\"background-color:#ff0\">b</span></b> "
-                                       "<span style=\"background-color:#0ff\"><i>i</i> <u>u</u></span> "
-                                       "<span style=\"background-color:#f0f; font-weight: 700; font-style: italic; "
-                                       "text-decoration: underline\">all</span>",
+        row("bold, italic, underline",
+            "<b><span style=\"background-color:#ff0\">b</span></b> "
+            "<span style=\"background-color:#0ff\"><i>i</i> <u>u</u></span> "
+            "<span style=\"background-color:#f0f; font-weight: 700; font-style: italic; "
+            "text-decoration: underline\">all</span>",
             {QStringLiteral("b|#ffff00|yellow|bold|b i u all"), QStringLiteral("i u|#00ffff|cyan||b i u all"),
              QStringLiteral("all|#ff00ff|magenta|bold italic underline|b i u all")});
         row("a mark inside bold text", "<strong>x <span style=\"background-color:#ff0\">y</span></strong>",
@@ -127,7 +137,8 @@ private Q_SLOTS:
         row("unbold inside bold", "<b><span style=\"background-color:#ff0;font-weight:normal\">y</span></b>",
             {QStringLiteral("y|#ffff00|yellow||y")});
         row("only spaces marked", "a<span style=\"background-color:#ff0\">  </span>b", {});
-        row("sentences of several scripts", "<p>前文。<span style=\"background-color:#ff0\">标记</span>的句子。后文</p>",
+        row("sentences of several scripts",
+            "<p>前文。<span style=\"background-color:#ff0\">标记</span>的句子。后文</p>",
             {QStringLiteral("标记|#ffff00|yellow||标记的句子。")});
     }
 
