@@ -71,12 +71,12 @@ LibraryEntry ArchiveDigest::read(const QString &path, qint64 size, qint64 modifi
     entry.size = size;
     entry.modified = modified;
     if (size > MaxArchiveSize) {
-        entry.reason = QStringLiteral("it is larger than %1 (%2), the most the library reads")
+        entry.reason = QStringLiteral("larger than %1 (%2), the most the library reads")
                            .arg(megabytes(MaxArchiveSize), megabytes(size));
         return entry;
     }
     if (size > 1024 * 1024 && countDelimiterLines(path, MaxParts) > MaxParts) {
-        entry.reason = QStringLiteral("it has more than %1 parts, the most the library reads")
+        entry.reason = QStringLiteral("more than %1 parts, the most the library reads")
                            .arg(QLocale(QLocale::English).toString(qlonglong(MaxParts)));
         return entry;
     }
@@ -88,7 +88,9 @@ LibraryEntry ArchiveDigest::read(const QString &path, qint64 size, qint64 modifi
         reader.setKeepEncoded(true);
         MhtmlReadResult result = reader.readFile(path);
         if (!result.ok()) {
-            entry.reason = result.error;
+            // The caller names the file already.
+            const QString named = path + QStringLiteral(" is ");
+            entry.reason = result.error.startsWith(named) ? result.error.mid(named.size()) : result.error;
             return entry;
         }
         const MhtmlArchive &archive = result.archive;

@@ -1,5 +1,6 @@
 #include "library/LibraryIndex.h"
 
+#include "library/LibrarySnippet.h"
 #include "library/LibraryTokenizer.h"
 
 #include <QAtomicInt>
@@ -109,7 +110,9 @@ LibraryResult LibraryIndex::openConnection()
     sqlite3 *sqlite = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
                           ? *static_cast<sqlite3 *const *>(handle.constData())
                           : nullptr;
-    const QString registered = sqlite ? LibraryTokenizer::registerOn(sqlite) : QStringLiteral("no SQLite handle");
+    QString registered = sqlite ? LibraryTokenizer::registerOn(sqlite) : QStringLiteral("no SQLite handle");
+    if (registered.isEmpty())
+        registered = LibrarySnippet::registerOn(sqlite);
     if (!registered.isEmpty())
         return LibraryResult::failed(LibraryResult::Failed,
                                      QStringLiteral("Cannot open the library index: %1").arg(registered));

@@ -169,12 +169,12 @@ LibrarySearchResult LibrarySearch::find(const QString &query, const LibrarySearc
     const QString colourFilter = options.colour ? QStringLiteral(" AND m.colour = :colour") : QString();
     QString sql;
     if (!marks) {
-        sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, snippet(pages, -1, :start, :end, '…', 16)"
+        sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, quillet_snippet(pages, :start, :end)"
                              " FROM pages JOIN archives a ON a.id = pages.rowid"
                              " WHERE pages MATCH :match ORDER BY rank LIMIT :limit");
     } else if (!expression.isEmpty()) {
-        sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, snippet(mark_words, 0, :start, :end, '…', "
-                             "32), m.ord, m.colour, m.colour_name, m.sentence"
+        sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, quillet_snippet(mark_words, :start, :end)"
+                             ", m.ord, m.colour, m.colour_name, m.sentence"
                              " FROM mark_words JOIN marks m ON m.id = mark_words.rowid"
                              " JOIN archives a ON a.id = m.archive"
                              " WHERE mark_words MATCH :match") +

@@ -167,7 +167,7 @@ bool LibraryTokenizer::isUnspaced(char32_t c)
            || (c >= 0x20000 && c <= 0x3FFFF);          // Han extensions B and later
 }
 
-QString LibraryTokenizer::registerOn(sqlite3 *db)
+fts5_api *LibraryTokenizer::fts5Of(sqlite3 *db)
 {
     fts5_api *fts5 = nullptr;
     sqlite3_stmt *statement = nullptr;
@@ -176,6 +176,12 @@ QString LibraryTokenizer::registerOn(sqlite3 *db)
         sqlite3_step(statement);
     }
     sqlite3_finalize(statement);
+    return fts5;
+}
+
+QString LibraryTokenizer::registerOn(sqlite3 *db)
+{
+    fts5_api *fts5 = fts5Of(db);
     if (!fts5)
         return QStringLiteral("this SQLite has no full-text search (FTS5)");
     static fts5_tokenizer methods{create, destroy, tokenize};

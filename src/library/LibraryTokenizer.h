@@ -3,6 +3,7 @@
 #include <QString>
 
 struct sqlite3;
+struct fts5_api;
 
 // The full-text tokenizer of the library, "quillet": SQLite's unicode61
 // (case and diacritics folded) for scripts that put spaces between words, and
@@ -21,6 +22,9 @@ public:
 
     // Registers the tokenizer on one connection; empty on success, otherwise why not.
     static QString registerOn(sqlite3 *db);
+
+    // The full-text interface of a connection; nullptr when SQLite has none.
+    static fts5_api *fts5Of(sqlite3 *db);
 
     // Whether c belongs to a script written without spaces between words.
     static bool isUnspaced(char32_t c);

@@ -37,10 +37,9 @@ private Q_SLOTS:
         };
         row("index a folder", {QStringLiteral("index"), QStringLiteral("--db"), db, QStringLiteral("$TMP/lib")}, 0,
             QStringLiteral("10 archives: 10 read, 0 unchanged, 1 not indexed, 0 removed, 0 unavailable\n"),
-            QStringLiteral("$TMP/lib/broken.mht: not indexed: "));
+            QStringLiteral("$TMP/lib/broken.mht: not indexed: not a readable web archive: "));
         row("utf-8 word", search(QStringLiteral("Straßenbahn")), 0,
-            QStringLiteral("$TMP/lib/utf8.mht\tCafé notes\tDie [Straßenbahn] fährt & hält. καλημέρα κόσμε. The quick "
-                           "brown fox jumps over the lazy dog.\n"));
+            QStringLiteral("$TMP/lib/utf8.mht\tCafé notes\tDie [Straßenbahn] fährt & hält. καλημέρα κόσμε.\n"));
         row("windows-1251 word", search(QStringLiteral("мягких")), 0,
             QStringLiteral("$TMP/lib/cp1251.mht\tБулки\tСъешь же ещё этих [мягких] французских булок.\n"));
         row("two-character chinese word", search(QStringLiteral("中文")), 0,

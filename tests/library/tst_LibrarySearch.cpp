@@ -23,6 +23,12 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(LibraryFixture::writeLibrary(folder()));
+        // A long page with a hit far inside: its snippet is cut around it.
+        QString words;
+        for (int i = 0; i < 20000; ++i)
+            words += i == 15000 ? QStringLiteral("needle ") : QStringLiteral("hay%1 ").arg(i % 7);
+        QVERIFY(LibraryFixture::write(QDir(folder()).filePath(QStringLiteral("long.mht")),
+                                      LibraryFixture::utf8Page(QStringLiteral("Long"), QStringLiteral("<p>") + words)));
         m_index = std::make_unique<LibraryIndex>(m_dir.filePath(QStringLiteral("library.sqlite")));
         QVERIFY(m_index->open().ok());
         const LibraryReport report = LibraryIndexer(*m_index).run({{folder()}, {}});
@@ -63,7 +69,10 @@ private Q_SLOTS:
         row("script contents are not text", QStringLiteral("scriptword"), QString());
         row("style contents are not text", QStringLiteral("stylerule"), QString());
         row("tag names are not text", QStringLiteral("span"), QString());
-        row("phrase", QStringLiteral("\"quick brown fox\""), QStringLiteral("utf8.mht"));
+        row("phrase", QStringLiteral("\"quick brown fox\""), QStringLiteral("utf8.mht"),
+            QStringLiteral("The [quick brown fox] jumps"));
+        row("a hit deep in a long page", QStringLiteral("needle"), QStringLiteral("long.mht"),
+            QStringLiteral("hay4 hay5 [needle] hay0 hay1"));
         row("phrase in the wrong order", QStringLiteral("\"fox brown quick\""), QString());
         row("all words must occur", QStringLiteral("fox extraordinary"), QStringLiteral("qp.mht"));
         row("words of two pages", QStringLiteral("fox французских"), QString());
@@ -127,6 +136,10 @@ private Q_SLOTS:
         QCOMPARE(marks.hits[0].markOrder, 1);
         QCOMPARE(marks.hits[0].markSentence, QStringLiteral("Then cyan passage."));
         QCOMPARE(marks.hits[0].title, QStringLiteral("Old marks"));
+        // A snippet cut from a long page says so at both ends, and stays short.
+        const QString deep = LibrarySearch(*m_index).find(QStringLiteral("needle"), {}).hits.value(0).snippet;
+        QVERIFY2(deep.startsWith(QChar(0x2026)) && deep.endsWith(QChar(0x2026)), qPrintable(deep));
+        QVERIFY(deep.size() < 300);
     }
 
     void badQueries_data()
