@@ -1,6 +1,7 @@
 #include "library/LibrarySearch.h"
 
 #include "library/LibraryIndex.h"
+#include "library/LibraryTokenizer.h"
 
 #include <QLocale>
 #include <QSqlError>
@@ -96,7 +97,13 @@ LibraryHit hitFrom(const QSqlQuery &row)
 
 } // namespace
 
-QString LibrarySearch::toMatchExpression(const QString &query, QString &error)
+LibrarySearch::LibrarySearch(LibraryIndex &index) : m_index(index)
+{
+    // Only the searching connection maps the file: an indexer's memory stays its own.
+    QSqlQuery(m_index.database()).exec(QStringLiteral("PRAGMA mmap_size = %1").arg(qint64(4) << 30));
+}
+
+QString LibrarySearch::toMatchExpression(const QString &query, QString &error, QString *pairEnds)
 {
     QStringList out;
     int depth = 0;
@@ -109,6 +116,8 @@ QString LibrarySearch::toMatchExpression(const QString &query, QString &error)
             if (!expectOperand)
                 out << QStringLiteral("AND");
             out << (p.kind == Kind::Term ? quoted(p) : QStringLiteral("("));
+            if (p.kind == Kind::Term && pairEnds)
+                *pairEnds += LibraryTokenizer::endsWithPairs(p.text) ? u'1' : u'0';
             depth += p.kind == Kind::Open ? 1 : 0;
             expectOperand = p.kind == Kind::Open;
             break;
@@ -158,7 +167,8 @@ LibrarySearchResult LibrarySearch::find(const QString &query, const LibrarySearc
                            .arg(english.toString(query.size()), english.toString(LongestQuery));
         return result;
     }
-    const QString expression = toMatchExpression(query, result.error);
+    QString pairEnds;
+    const QString expression = toMatchExpression(query, result.error, &pairEnds);
     if (!result.ok())
         return result;
     const bool marks = options.marksOnly || options.colour;
@@ -166,24 +176,33 @@ LibrarySearchResult LibrarySearch::find(const QString &query, const LibrarySearc
         result.error = QStringLiteral("Type a word to search for");
         return result;
     }
-    const QString colourFilter = options.colour ? QStringLiteral(" AND m.colour = :colour") : QString();
+    // The hits are chosen and ordered inside one full-text query, so snippets
+    // are made for the rows shown only, not for every match.
     QString sql;
     if (!marks) {
-        sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, quillet_snippet(pages, :start, :end)"
-                             " FROM pages JOIN archives a ON a.id = pages.rowid"
-                             " WHERE pages MATCH :match ORDER BY rank LIMIT :limit");
+        sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, hits.snippet FROM"
+                             " (SELECT rowid AS id, rank AS score, quillet_snippet(pages, :start, :end, :pairs,"
+                             " 'pages_content') AS snippet FROM pages"
+                             "  WHERE pages MATCH :match ORDER BY rank LIMIT :limit) AS hits"
+                             " JOIN archives a ON a.id = hits.id ORDER BY hits.score");
     } else if (!expression.isEmpty()) {
-        sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, quillet_snippet(mark_words, :start, :end)"
-                             ", m.ord, m.colour, m.colour_name, m.sentence"
-                             " FROM mark_words JOIN marks m ON m.id = mark_words.rowid"
-                             " JOIN archives a ON a.id = m.archive"
-                             " WHERE mark_words MATCH :match") +
-              colourFilter + QStringLiteral(" ORDER BY rank LIMIT :limit");
+        const QString colourFilter =
+            options.colour ? QStringLiteral(" AND rowid IN (SELECT id FROM marks WHERE colour = :colour)") : QString();
+        sql = QStringLiteral(
+                  "SELECT a.path, a.title, a.date, a.available, hits.snippet, m.ord, m.colour,"
+                  " m.colour_name, m.sentence FROM"
+                  " (SELECT rowid AS id, rank AS score, quillet_snippet(mark_words, :start, :end, :pairs) AS snippet"
+                  "  FROM mark_words"
+                  "  WHERE mark_words MATCH :match") +
+              colourFilter +
+              QStringLiteral(" ORDER BY rank LIMIT :limit) AS hits"
+                             " JOIN marks m ON m.id = hits.id JOIN archives a ON a.id = m.archive ORDER BY hits.score");
     } else {
         // Without words: every mark, page by page in page order.
         sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, m.text, m.ord, m.colour, m.colour_name,"
-                             " m.sentence FROM marks m JOIN archives a ON a.id = m.archive WHERE 1") +
-              colourFilter + QStringLiteral(" ORDER BY a.path, m.ord LIMIT :limit");
+                             " m.sentence FROM marks m JOIN archives a ON a.id = m.archive") +
+              (options.colour ? QStringLiteral(" WHERE m.colour = :colour") : QString()) +
+              QStringLiteral(" ORDER BY a.path, m.ord LIMIT :limit");
     }
     QSqlQuery q(m_index.database());
     q.setForwardOnly(true);
@@ -201,6 +220,7 @@ LibrarySearchResult LibrarySearch::find(const QString &query, const LibrarySearc
         q.bindValue(QStringLiteral(":start"), options.hitStart);
         q.bindValue(QStringLiteral(":end"), options.hitEnd);
         q.bindValue(QStringLiteral(":match"), expression);
+        q.bindValue(QStringLiteral(":pairs"), pairEnds);
     }
     if (options.colour)
         q.bindValue(QStringLiteral(":colour"), options.colour->hex());

@@ -61,13 +61,17 @@ class LibrarySearch
 public:
     static constexpr qsizetype LongestQuery = 1000;
 
-    explicit LibrarySearch(LibraryIndex &index) : m_index(index) {}
+    // Reads the index through a memory map: snippets read whole page texts,
+    // and copying them out of the file cost more than finding the hits.
+    explicit LibrarySearch(LibraryIndex &index);
 
     LibrarySearchResult find(const QString &query, const LibrarySearchOptions &options) const;
 
     // The full-text expression for a query; empty when the query has no
-    // words. Sets error when the query cannot be one.
-    static QString toMatchExpression(const QString &query, QString &error);
+    // words. Sets error when the query cannot be one. pairEnds gets one
+    // character per phrase, "1" where the phrase ends in a pair of unspaced
+    // characters (the snippet's hits reach one character further).
+    static QString toMatchExpression(const QString &query, QString &error, QString *pairEnds = nullptr);
 
 private:
     LibraryIndex &m_index;

@@ -4,12 +4,15 @@
 
 struct sqlite3;
 
-// The full-text function quillet_snippet(table, hitStart, hitEnd): the text
-// around the first hit of a row, its hit words between the two markers. FTS5's
-// own snippet() weighs every fragment of the whole text, which costs a full
-// pass over a page of megabytes for each hit listed (over a second for a page
-// of results in the benchmark); this one reads a page only up to its first hit.
-// The last column with a hit is taken (the body before the title).
+// The full-text function quillet_snippet(table, hitStart, hitEnd, pairEnds[, content]):
+// the text around the first hit of a row, its hit words between the two
+// markers. FTS5's own snippet() loads each listed page whole and weighs every
+// fragment of it, a full pass over megabytes for each hit (over a second for a
+// page of results in the benchmark); this one reads a page only up to a little
+// past its first hit, from the table named content (the table's own
+// "<table>_content") in pieces. pairEnds says which phrases end in a pair of
+// unspaced characters (LibrarySearch::toMatchExpression). The last column
+// with a hit is taken (the body before the title).
 class LibrarySnippet
 {
 public:

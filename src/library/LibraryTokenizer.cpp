@@ -1,5 +1,7 @@
 #include "library/LibraryTokenizer.h"
 
+#include <QList>
+
 #include <sqlite3.h>
 
 #include <memory>
@@ -40,23 +42,33 @@ char32_t decodeAt(const unsigned char *text, int size, int i, int &length)
     return value;
 }
 
+constexpr int SpacedPiece = 4096;
+
 struct Shifted
 {
     void *context;
     int (*token)(void *, int, const char *, int, int, int);
     int offset;
+    // What the caller answered when it stopped the tokenizing (unicode61 reports a stop as success).
+    int stopped = SQLITE_OK;
 };
 
 int shiftToken(void *context, int flags, const char *token, int size, int start, int end)
 {
-    const auto *shifted = static_cast<Shifted *>(context);
-    return shifted->token(shifted->context, flags, token, size, start + shifted->offset, end + shifted->offset);
+    auto *shifted = static_cast<Shifted *>(context);
+    shifted->stopped =
+        shifted->token(shifted->context, flags, token, size, start + shifted->offset, end + shifted->offset);
+    return shifted->stopped;
 }
 
 // One run of unspaced characters: positions as described in the header. In
 // documents the character comes first and its pair is a synonym at the same
-// place, so highlights and snippets end at the last character of a hit.
-int emitRun(const char *text, const std::vector<int> &starts, int end, bool query, void *context,
+// place, so highlights and snippets end at the last character of a hit. A
+// query needs its last character alone only to join what follows the run; a
+// run that ends the query is its pairs alone: single characters stand in the
+// index many times more often than pairs, and a phrase with one of them took
+// several times as long to look up.
+int emitRun(const char *text, const std::vector<int> &starts, int end, bool query, bool endsQuery, void *context,
             int (*token)(void *, int, const char *, int, int, int))
 {
     const int count = int(starts.size());
@@ -65,7 +77,7 @@ int emitRun(const char *text, const std::vector<int> &starts, int end, bool quer
         const int pairEnd = i + 2 < count ? starts[i + 2] : end;
         const bool paired = i + 1 < count;
         int rc = SQLITE_OK;
-        if (!query || !paired)
+        if (!query || (!paired && !(endsQuery && count > 1)))
             rc = token(context, 0, text + starts[i], charEnd - starts[i], starts[i], charEnd);
         if (rc == SQLITE_OK && paired)
             rc = token(context, query ? 0 : FTS5_TOKEN_COLOCATED, text + starts[i], pairEnd - starts[i], starts[i],
@@ -74,6 +86,15 @@ int emitRun(const char *text, const std::vector<int> &starts, int end, bool quer
             return rc;
     }
     return SQLITE_OK;
+}
+
+bool onlySpaceFrom(const unsigned char *bytes, int from, int size)
+{
+    for (int i = from; i < size; ++i) {
+        if (bytes[i] != ' ' && bytes[i] != '\t' && bytes[i] != '\n' && bytes[i] != '\r')
+            return false;
+    }
+    return true;
 }
 
 int create(void *userData, const char **args, int argCount, Fts5Tokenizer **out)
@@ -114,15 +135,31 @@ int tokenize(Fts5Tokenizer *handle, void *context, int flags, const char *text, 
         if (end <= spacedStart)
             return SQLITE_OK;
         Shifted shifted{context, token, spacedStart};
-        return tokenizer->unicode61.xTokenize(tokenizer->inner, &shifted, flags, text + spacedStart, end - spacedStart,
-                                              shiftToken);
+        const int rc = tokenizer->unicode61.xTokenize(tokenizer->inner, &shifted, flags, text + spacedStart,
+                                                      end - spacedStart, shiftToken);
+        return rc != SQLITE_OK ? rc : shifted.stopped;
     };
     while (i < size) {
+        const unsigned char lead = bytes[i];
+        // Every unspaced script lies at U+0E00 or above: three bytes or more.
+        if (lead < 0xE0 && run.empty()) {
+            // Long texts go to unicode61 a piece at a time, cut at white space, so
+            // a caller that stops early (a snippet) does not pay for the rest.
+            if ((lead == ' ' || lead == '\n') && i - spacedStart >= SpacedPiece) {
+                if (const int rc = flushSpaced(i); rc != SQLITE_OK)
+                    return rc;
+                spacedStart = i;
+            }
+            const bool pair = lead >= 0xC2 && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80;
+            i += pair ? 2 : 1;
+            continue;
+        }
         int length = 1;
         const char32_t c = decodeAt(bytes, size, i, length);
         if (!LibraryTokenizer::isUnspaced(c)) {
             if (!run.empty()) {
-                if (const int rc = emitRun(text, run, i, query, context, token); rc != SQLITE_OK)
+                if (const int rc = emitRun(text, run, i, query, onlySpaceFrom(bytes, i, size), context, token);
+                    rc != SQLITE_OK)
                     return rc;
                 run.clear();
                 spacedStart = i;
@@ -138,7 +175,7 @@ int tokenize(Fts5Tokenizer *handle, void *context, int flags, const char *text, 
         i += length;
     }
     if (!run.empty())
-        return emitRun(text, run, size, query, context, token);
+        return emitRun(text, run, size, query, true, context, token);
     return flushSpaced(size);
 }
 
@@ -148,6 +185,12 @@ void deleteApi(void *userData)
 }
 
 } // namespace
+
+bool LibraryTokenizer::endsWithPairs(const QString &text)
+{
+    const QList<uint> chars = text.trimmed().toUcs4();
+    return chars.size() >= 2 && isUnspaced(chars[chars.size() - 1]) && isUnspaced(chars[chars.size() - 2]);
+}
 
 bool LibraryTokenizer::isUnspaced(char32_t c)
 {

@@ -12,8 +12,8 @@ struct fts5_api;
 // pair it starts, and in documents also the character alone at the same
 // place, so a one-character word and a phrase that joins such a run to a
 // following word are found as well. A query of two or more such characters
-// becomes the phrase of its pairs plus its last character, so a two-character
-// Chinese word inside a sentence matches. The trigram tokenizer was not
+// becomes the phrase of its pairs (and its last character when more follows),
+// so a two-character Chinese word inside a sentence matches. The trigram tokenizer was not
 // taken: it cannot match words shorter than three characters.
 class LibraryTokenizer
 {
@@ -25,6 +25,10 @@ public:
 
     // The full-text interface of a connection; nullptr when SQLite has none.
     static fts5_api *fts5Of(sqlite3 *db);
+
+    // Whether a query text ends in two or more unspaced characters: its hits
+    // then end one character after their last position (the pair's second).
+    static bool endsWithPairs(const QString &text);
 
     // Whether c belongs to a script written without spaces between words.
     static bool isUnspaced(char32_t c);

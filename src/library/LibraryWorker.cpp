@@ -28,24 +28,23 @@ LibraryIndexer *LibraryWorker::indexer(LibraryReport &report)
     return m_indexer.get();
 }
 
-void LibraryWorker::index(const LibraryScope &scope)
+void LibraryWorker::runReporting(const std::function<LibraryReport(LibraryIndexer &)> &work)
 {
     LibraryReport report;
     if (LibraryIndexer *indexer = this->indexer(report)) {
         m_running = indexer;
-        report = indexer->run(scope);
+        report = work(*indexer);
         m_running = nullptr;
     }
     Q_EMIT finished(report);
 }
 
+void LibraryWorker::index(const LibraryScope &scope)
+{
+    runReporting([&](LibraryIndexer &indexer) { return indexer.run(scope); });
+}
+
 void LibraryWorker::update(const QStringList &paths)
 {
-    LibraryReport report;
-    if (LibraryIndexer *indexer = this->indexer(report)) {
-        m_running = indexer;
-        report = indexer->update(paths);
-        m_running = nullptr;
-    }
-    Q_EMIT finished(report);
+    runReporting([&](LibraryIndexer &indexer) { return indexer.update(paths); });
 }

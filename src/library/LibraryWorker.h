@@ -35,6 +35,8 @@ Q_SIGNALS:
 private:
     // Opens the index on first use, in the worker's thread.
     LibraryIndexer *indexer(LibraryReport &report);
+    // Runs work on the indexer and reports its end.
+    void runReporting(const std::function<LibraryReport(LibraryIndexer &)> &work);
 
     QString m_indexPath;
     LibraryIndexer::VolumeOf m_volumeOf;

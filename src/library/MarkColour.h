@@ -26,8 +26,6 @@ public:
     // What a user types: a grid name ("yellow", "dark red", "darkred") or #rrggbb.
     static std::optional<MarkColour> fromUserText(const QString &text);
 
-    bool operator==(const MarkColour &other) const { return m_rgb == other.m_rgb; }
-
 private:
     quint32 m_rgb = 0;
 };

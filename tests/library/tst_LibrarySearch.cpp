@@ -29,6 +29,13 @@ private Q_SLOTS:
             words += i == 15000 ? QStringLiteral("needle ") : QStringLiteral("hay%1 ").arg(i % 7);
         QVERIFY(LibraryFixture::write(QDir(folder()).filePath(QStringLiteral("long.mht")),
                                       LibraryFixture::utf8Page(QStringLiteral("Long"), QStringLiteral("<p>") + words)));
+        // The same in many paragraphs of Chinese, read in pieces.
+        QString paragraphs;
+        for (int i = 0; i < 3000; ++i)
+            paragraphs += i == 2500 ? QStringLiteral("<p>天地玄黄宇宙洪荒日月盈昃</p>")
+                                    : QStringLiteral("<p>寒来暑往秋收冬藏</p>");
+        QVERIFY(LibraryFixture::write(QDir(folder()).filePath(QStringLiteral("longcjk.mht")),
+                                      LibraryFixture::utf8Page(QStringLiteral("Long CJK"), paragraphs)));
         m_index = std::make_unique<LibraryIndex>(m_dir.filePath(QStringLiteral("library.sqlite")));
         QVERIFY(m_index->open().ok());
         const LibraryReport report = LibraryIndexer(*m_index).run({{folder()}, {}});
@@ -59,9 +66,11 @@ private Q_SLOTS:
         row("encoded subject is the title", QStringLiteral("булки"), QStringLiteral("cp1251.mht"));
         row("gb2312 two-character word in a sentence", QStringLiteral("中文"), QStringLiteral("gb2312.mht"),
             QStringLiteral("[中文]"));
-        row("chinese one character", QStringLiteral("法"), QStringLiteral("gb2312.mht"));
+        row("chinese one character", QStringLiteral("法"), QStringLiteral("gb2312.mht"), QStringLiteral("语[法]很"));
         row("chinese word that is not there", QStringLiteral("英文"), QString());
-        row("chinese longer word", QStringLiteral("中文语法"), QStringLiteral("gb2312.mht"));
+        row("chinese longer word", QStringLiteral("中文语法"), QStringLiteral("gb2312.mht"), QStringLiteral("[中文语法]"));
+        row("chinese phrase going on after a space", QStringLiteral("\"中文语法 很\""), QStringLiteral("gb2312.mht"),
+            QStringLiteral("[中文语法很]"));
         row("chinese characters apart are no word", QStringLiteral("我语"), QString());
         row("shift_jis in base64", QStringLiteral("天気"), QStringLiteral("shiftjis.mht"));
         row("word across a soft line break", QStringLiteral("extraordinary"), QStringLiteral("qp.mht"),
@@ -71,6 +80,8 @@ private Q_SLOTS:
         row("tag names are not text", QStringLiteral("span"), QString());
         row("phrase", QStringLiteral("\"quick brown fox\""), QStringLiteral("utf8.mht"),
             QStringLiteral("The [quick brown fox] jumps"));
+        row("a chinese hit deep in a long page", QStringLiteral("洪荒"), QStringLiteral("longcjk.mht"),
+            QStringLiteral("天地玄黄宇宙[洪荒]日月盈昃"));
         row("a hit deep in a long page", QStringLiteral("needle"), QStringLiteral("long.mht"),
             QStringLiteral("hay4 hay5 [needle] hay0 hay1"));
         row("phrase in the wrong order", QStringLiteral("\"fox brown quick\""), QString());
