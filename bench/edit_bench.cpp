@@ -288,9 +288,8 @@ int main(int argc, char **argv)
     const double compose =
         seconds([&] { composed = MhtmlComposer::compose(html, &source.archive, browser.LocationURL()); });
     const double write = seconds([&] { MhtmlWriter().writeFile(composed, resavedPath); });
-    std::printf(
-        "save steps: page HTML %.3f s (after a mark %.3f s), source read %.3f s, compose %.3f s, write %.3f s\n", fetch,
-        changedFetch, read, compose, write);
+    std::printf("save steps: page HTML %.3f s (after a mark %.3f s), source read %.3f s, compose %.3f s, write %.3f s\n",
+                fetch, changedFetch, read, compose, write);
 
     const double baseline = median(resaves);
     std::printf("Mark command: median %.3f s, slowest %.3f s\n", median(markTimes),

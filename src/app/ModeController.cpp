@@ -13,8 +13,8 @@
 
 #include <QAction>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QTimer>
@@ -142,8 +142,8 @@ void ModeController::MHTonlyeditUpd()
         m_ui.MoveMI->setEnabled(isMht);
         m_ui.EmodeB->setEnabled(isMht);
     } else {
-        for (QAction *action :
-             {m_ui.SaveAsIEMI, m_ui.SavewhenIEfailsMI, m_ui.SaveMI, m_ui.SaveasMI, m_ui.SaveB, m_ui.emodeMI})
+        for (QAction *action : {m_ui.SaveAsIEMI, m_ui.SavewhenIEfailsMI, m_ui.SaveMI, m_ui.SaveasMI, m_ui.SaveB,
+                                m_ui.emodeMI})
             action->setEnabled(true);
         m_ui.EmodeB->setEnabled(true);
     }
@@ -200,10 +200,9 @@ void ModeController::HintHandler(const QString &hint)
         text = QStringLiteral(
             "First open a MHT file in edit mode, then you can use this button to choose a default marking color!");
     } else if (hint == QStringLiteral("Mark!")) {
-        text =
-            m_ui.markB->isEnabled()
-                ? QStringLiteral("First make a selection, then hit this button to highlight with this default color.")
-                : QStringLiteral("First open a MHT file in edit mode, then you can use this button to highlight.");
+        text = m_ui.markB->isEnabled()
+                   ? QStringLiteral("First make a selection, then hit this button to highlight with this default color.")
+                   : QStringLiteral("First open a MHT file in edit mode, then you can use this button to highlight.");
     }
     m_ui.StB1->ShowStatusText(text);
 }

@@ -91,8 +91,7 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
     m_hostManifests = std::make_unique<NativeHostManifests>(desktop.configHome(), desktop.homeFolder(),
                                                             QFileInfo(m_services.exeName).absolutePath() +
                                                                 QStringLiteral("/quillet-clip-host"));
-    m_launcher =
-        std::make_unique<LauncherController>(m_state, m_ui, m_services.dialogs, m_services.registry, *m_hostManifests);
+    m_launcher = std::make_unique<LauncherController>(m_state, m_ui, m_services.dialogs, m_services.registry, *m_hostManifests);
     m_fileManagement = std::make_unique<FileManagementController>(FileManagementController::Services{
         m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, *this, chooseFolder,
         [this] { m_saving->NewMIClick(); }, [this] { m_navigation->homeBClick(); }});

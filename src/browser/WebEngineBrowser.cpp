@@ -379,14 +379,13 @@ QString WebEngineBrowser::documentHtml(const std::function<void()> &meanwhile) c
 {
     // A page without the bridge (it could not be installed) is read whole.
     const QVariantList answer =
-        evaluate(
-            QStringLiteral("if (window.quilletReadDocument) return quilletReadDocument(%1);"
-                           " var d = document.doctype, t = '';"
-                           " if (d) t = '<!DOCTYPE ' + d.name + (d.publicId ? ' PUBLIC \"' + d.publicId + '\"' : '')"
-                           " + (d.systemId ? (d.publicId ? '' : ' SYSTEM') + ' \"' + d.systemId + '\"' : '') + '>\\n';"
-                           " return [null, t + (document.documentElement ? document.documentElement.outerHTML : '')];")
-                .arg(m_readState.isEmpty() ? QStringLiteral("null") : jsString(m_readState)),
-            meanwhile)
+        evaluate(QStringLiteral("if (window.quilletReadDocument) return quilletReadDocument(%1);"
+                                " var d = document.doctype, t = '';"
+                                " if (d) t = '<!DOCTYPE ' + d.name + (d.publicId ? ' PUBLIC \"' + d.publicId + '\"' : '')"
+                                " + (d.systemId ? (d.publicId ? '' : ' SYSTEM') + ' \"' + d.systemId + '\"' : '') + '>\\n';"
+                                " return [null, t + (document.documentElement ? document.documentElement.outerHTML : '')];")
+                     .arg(m_readState.isEmpty() ? QStringLiteral("null") : jsString(m_readState)),
+                 meanwhile)
             .toList();
     if (answer.size() == 1 && !m_readState.isEmpty())
         return m_readHtml;

@@ -31,7 +31,8 @@ public:
     virtual Answer message(Kind kind, const QString &caption, const QString &text, Buttons buttons,
                            Answer defaultAnswer) = 0;
     // nullopt when the user cancelled.
-    virtual std::optional<QString> inputQuery(const QString &caption, const QString &prompt, const QString &value) = 0;
+    virtual std::optional<QString> inputQuery(const QString &caption, const QString &prompt,
+                                              const QString &value) = 0;
     // Empty when cancelled. filter uses Qt syntax ("MHT files (*.mht)");
     // filters are separated by ";;", and selectedFilter, when given, receives
     // the one the user chose.

@@ -32,22 +32,14 @@ void TestKeyChords::chords_data()
     QTest::addColumn<QString>("typed");
 
     auto steps = [](const char *text) { return QString::fromLatin1(text).split(QLatin1Char(' ')); };
-    QTest::newRow("ctrl held, space marks") << steps("+Ctrl +Space -Space -Ctrl") << "mark"
-                                            << "";
-    QTest::newRow("ctrl held, f finds") << steps("+Ctrl +F -F -Ctrl") << "find"
-                                        << "";
-    QTest::newRow("ctrl held, s saves") << steps("+Ctrl +S -S -Ctrl") << "save"
-                                        << "";
-    QTest::newRow("ctrl released, then f") << steps("+Ctrl -Ctrl +F -F") << "find"
-                                           << "";
-    QTest::newRow("another key between disarms") << steps("+Ctrl -Ctrl +A -A +S -S") << ""
-                                                 << "as";
-    QTest::newRow("plain s types") << steps("+S -S") << ""
-                                   << "s";
-    QTest::newRow("chord runs once per ctrl") << steps("+Ctrl -Ctrl +S -S +S -S") << "save"
-                                              << "s";
-    QTest::newRow("other letters pass") << steps("+Ctrl +X -X -Ctrl") << ""
-                                        << "";
+    QTest::newRow("ctrl held, space marks") << steps("+Ctrl +Space -Space -Ctrl") << "mark" << "";
+    QTest::newRow("ctrl held, f finds") << steps("+Ctrl +F -F -Ctrl") << "find" << "";
+    QTest::newRow("ctrl held, s saves") << steps("+Ctrl +S -S -Ctrl") << "save" << "";
+    QTest::newRow("ctrl released, then f") << steps("+Ctrl -Ctrl +F -F") << "find" << "";
+    QTest::newRow("another key between disarms") << steps("+Ctrl -Ctrl +A -A +S -S") << "" << "as";
+    QTest::newRow("plain s types") << steps("+S -S") << "" << "s";
+    QTest::newRow("chord runs once per ctrl") << steps("+Ctrl -Ctrl +S -S +S -S") << "save" << "s";
+    QTest::newRow("other letters pass") << steps("+Ctrl +X -X -Ctrl") << "" << "";
 }
 
 void TestKeyChords::chords()
@@ -72,8 +64,8 @@ void TestKeyChords::chords()
         if (key == Qt::Key_Control)
             ctrlDown = press;
         // Letters typed with Ctrl held do not insert text; plain ones do.
-        const Qt::KeyboardModifiers modifiers =
-            ctrlDown && key != Qt::Key_Control ? Qt::ControlModifier : Qt::NoModifier;
+        const Qt::KeyboardModifiers modifiers = ctrlDown && key != Qt::Key_Control ? Qt::ControlModifier
+                                                                                   : Qt::NoModifier;
         if (press)
             QTest::keyPress(&edit, key, modifiers);
         else
