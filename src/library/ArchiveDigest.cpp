@@ -75,7 +75,8 @@ LibraryEntry ArchiveDigest::read(const QString &path, qint64 size, qint64 modifi
                            .arg(megabytes(MaxArchiveSize), megabytes(size));
         return entry;
     }
-    if (size > 1024 * 1024 && countDelimiterLines(path, MaxParts) > MaxParts) {
+    // One more line closes the last part.
+    if (size > 1024 * 1024 && countDelimiterLines(path, MaxParts + 1) > MaxParts + 1) {
         entry.reason = QStringLiteral("more than %1 parts, the most the library reads")
                            .arg(QLocale(QLocale::English).toString(qlonglong(MaxParts)));
         return entry;
