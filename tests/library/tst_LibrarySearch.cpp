@@ -68,7 +68,8 @@ private Q_SLOTS:
             QStringLiteral("[中文]"));
         row("chinese one character", QStringLiteral("法"), QStringLiteral("gb2312.mht"), QStringLiteral("语[法]很"));
         row("chinese word that is not there", QStringLiteral("英文"), QString());
-        row("chinese longer word", QStringLiteral("中文语法"), QStringLiteral("gb2312.mht"), QStringLiteral("[中文语法]"));
+        row("chinese longer word", QStringLiteral("中文语法"), QStringLiteral("gb2312.mht"),
+            QStringLiteral("[中文语法]"));
         row("chinese phrase going on after a space", QStringLiteral("\"中文语法 很\""), QStringLiteral("gb2312.mht"),
             QStringLiteral("[中文语法很]"));
         row("chinese characters apart are no word", QStringLiteral("我语"), QString());
