@@ -207,8 +207,10 @@ private:
             else
                 putVisible(c);
         }
+        // The source line's text starts its element; looking only there keeps
+        // the check off the cost of every other text.
         if (m_expectSource == ExpectSource::No && m_page.copiedFrom.isEmpty() &&
-            raw.contains(QLatin1String("This has been copied from")))
+            raw.trimmed().startsWith(QLatin1String("This has been copied from")))
             m_expectSource = ExpectSource::Link;
     }
 
