@@ -1,8 +1,17 @@
 #pragma once
 
 #include "archive/MhtmlArchive.h"
+#include "archive/MhtmlWriter.h"
+#include "support/AtomicFile.h"
 
 #include <QRandomGenerator>
+
+// Writes archive to path as the program does, through the atomic writer.
+inline bool writeArchiveFile(const MhtmlArchive &archive, const QString &path)
+{
+    return WriteFileAtomically(path, [&](QIODevice &device) { return MhtmlWriter().write(archive, device).error; })
+        .isEmpty();
+}
 
 // The benchmarks' page: htmlBytes of paragraphs that each show a picture,
 // and imageBytes of incompressible pictures spread over images parts.

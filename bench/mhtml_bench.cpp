@@ -74,8 +74,7 @@ void scenario(const QString &name, const QString &folder, qint64 htmlBytes, qint
 
     const QString write = inChild([&] {
         const MhtmlArchive archive = makeBenchArchive(htmlBytes, imageBytes, images);
-        const MhtmlWriter writer;
-        const double t = bestOf(runs, [&] { writer.writeFile(archive, archivePath); });
+        const double t = bestOf(runs, [&] { writeArchiveFile(archive, archivePath); });
         const double copy = bestOf(runs, [&] { copyFile(archivePath, copyPath); });
         return QStringLiteral("%1 write: %2 s, file copy %3 s, ratio %4, archive %5 MB on disk")
             .arg(name)
@@ -103,7 +102,7 @@ void scenario(const QString &name, const QString &folder, qint64 htmlBytes, qint
     const QString resave = inChild([&] {
         const double t = bestOf(runs, [&] {
             const MhtmlReadResult r = MhtmlReader().readFile(archivePath);
-            MhtmlWriter().writeFile(r.archive, outPath);
+            writeArchiveFile(r.archive, outPath);
         });
         const double copy = bestOf(runs, [&] { copyFile(archivePath, copyPath); });
         return QStringLiteral("%1 read+write: %2 s, file copy %3 s, ratio %4")

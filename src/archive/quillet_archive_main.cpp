@@ -3,6 +3,7 @@
 
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
+#include "support/AtomicFile.h"
 #include "support/ConsoleDialogs.h"
 #include "support/PathUtils.h"
 #include "support/ScriptStripper.h"
@@ -120,9 +121,10 @@ int resave(const QStringList &args)
     MhtmlArchive archive;
     if (!load(args[0], archive))
         return BrokenInput;
-    const MhtmlWriteResult written = MhtmlWriter().writeFile(archive, args[1]);
-    if (!written.ok()) {
-        print(stderr, written.error + u'\n');
+    const QString error =
+        WriteFileAtomically(args[1], [&](QIODevice &device) { return MhtmlWriter().write(archive, device).error; });
+    if (!error.isEmpty()) {
+        print(stderr, QStringLiteral("Cannot write %1: %2\n").arg(args[1], error));
         return BrokenInput;
     }
     return Ok;
@@ -137,24 +139,32 @@ int stripScripts(const QStringList &args)
         print(stderr, QStringLiteral("IN and OUT must be different files\n"));
         return Usage;
     }
-    // The pieces are appended: a file left from an earlier run must not stay
-    // in front. Only a regular file is replaced; a device such as /dev/null
-    // is written to as it is.
-    const bool regularOut = !QFileInfo(out).exists() || QFileInfo(out).isFile();
-    if (regularOut && QFileInfo(out).exists() && !QFile::remove(out)) {
-        print(stderr, QStringLiteral("Cannot replace %1\n").arg(out));
-        return BrokenInput;
-    }
+    // A device such as /dev/null is written to as it is; a file only
+    // through a temporary one beside it, renamed into place once the whole
+    // page is stripped, so a failed run leaves OUT as it was.
     ConsoleDialogs dialogs;
     std::optional<int> removed;
-    try {
-        removed = StripScriptBlocks(in, out, dialogs);
-    } catch (const std::exception &error) {
-        print(stderr, QString::fromStdString(error.what()) + u'\n');
+    bool told = false;
+    const auto strip = [&](QIODevice &device) {
+        try {
+            removed = StripScriptBlocks(in, device, dialogs);
+        } catch (const std::exception &error) {
+            return QString::fromStdString(error.what());
+        }
+        // When it stops, the stripper has said why on stderr.
+        told = !removed;
+        return removed ? QString() : QStringLiteral("the page was not stripped");
+    };
+    QString error;
+    if (QFileInfo(out).exists() && !QFileInfo(out).isFile()) {
+        QFile device(out);
+        error = device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ? strip(device) : device.errorString();
+    } else {
+        error = WriteFileAtomically(out, strip);
     }
-    if (!removed || !QFileInfo::exists(out)) {
-        if (regularOut)
-            QFile::remove(out);
+    if (!error.isEmpty()) {
+        if (!told)
+            print(stderr, QStringLiteral("Cannot write %1: %2\n").arg(out, error));
         return BrokenInput;
     }
     print(stderr, QStringLiteral("%1 scripts removed\n").arg(*removed));

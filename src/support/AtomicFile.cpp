@@ -68,3 +68,15 @@ QString WriteFileAtomically(const QString &path, const QByteArray &bytes)
         return {};
     return file.errorString();
 }
+
+QString WriteFileAtomically(const QString &path, const std::function<QString(QIODevice &)> &write)
+{
+    AtomicFile file(path);
+    if (!file.open())
+        return file.errorString();
+    const QString error = write(file.device());
+    // Never committed, the temporary file goes with file.
+    if (!error.isEmpty())
+        return error;
+    return file.commit() ? QString() : file.errorString();
+}
