@@ -16,7 +16,7 @@ public:
 Q_SIGNALS:
     // Emitted before every navigation of the page or one of its frames.
     // Setting *redirect to a URL cancels this navigation; the owner then
-    // loads that URL instead.
+    // loads that URL instead, or nothing when it refuses the navigation.
     void navigationRequested(const QUrl &url, bool isMainFrame, QUrl *redirect);
 
 protected:
