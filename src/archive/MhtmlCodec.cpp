@@ -134,76 +134,137 @@ const char *sweepBase64Line(const char *p, const char *e, MhtmlCodec::Base64Swee
     // Whether this break belongs to the body is known only once more follows.
     if (nl && (!crlf || length == 0))
         s.pendingFault = true;
-    if (s.clean && crlf && length > 0 && s.pads == 0 && s.lineLength == 0)
-        s.lineLength = int(length);
     return nl ? nl + 1 : e;
 }
 
-using Bytes = unsigned char __attribute__((vector_size(16)));
-
-// Whether the sixteen bytes at p are all in the base64 alphabet (or the
-// lanes of ignored are set).
-inline Bytes base64Lanes(const char *p)
+// Vectors of Width bytes, as the compiler's vector types.
+template <int Width> struct Vector;
+template <> struct Vector<16>
 {
+    using Bytes = unsigned char __attribute__((vector_size(16)));
     using SignedBytes = signed char __attribute__((vector_size(16)));
+};
+template <> struct Vector<32>
+{
+    using Bytes = unsigned char __attribute__((vector_size(32)));
+    using SignedBytes = signed char __attribute__((vector_size(32)));
+};
+
+// Clears the lanes of valid whose byte at p is not in the base64 alphabet.
+// Vectors go by reference: by value their layout would differ between the
+// builds for wider vector units.
+template <int Width> [[gnu::always_inline]] inline void base64Lanes(const char *p, typename Vector<Width>::Bytes &valid)
+{
+    using Bytes = typename Vector<Width>::Bytes;
+    using SignedBytes = typename Vector<Width>::SignedBytes;
     Bytes c;
     std::memcpy(&c, p, sizeof c);
     // Unsigned ranges as signed comparisons, one instruction each; letters
     // of either case fold onto a-z.
     const auto letter = reinterpret_cast<SignedBytes>((c | 0x20) + (128 - 'a')) < SignedBytes{} + (26 - 128);
     const auto digit = reinterpret_cast<SignedBytes>(c + (128 - '0')) < SignedBytes{} + (10 - 128);
-    return reinterpret_cast<Bytes>(letter | digit | (c == '+') | (c == '/') | (c == '-') | (c == '_'));
+    valid &= reinterpret_cast<Bytes>(letter | digit | (c == '+') | (c == '/') | (c == '-') | (c == '_'));
 }
 
-// The bulk of a base64 body: lines of the length its first clean line has,
-// each tested sixteen bytes at a time (from its start, and once more ending
-// with it) for holding nothing but the alphabet, so that only its CRLF ends
-// it; every other line goes byte by byte.
-const char *sweepBase64Lines(const char *p, const char *e, MhtmlCodec::Base64Sweep &s, bool checkFirst)
+// Lanes of the test that ends a line which an earlier test saw already,
+// for each length of the line's last part.
+template <int Width>
+constexpr std::array<std::array<unsigned char, Width>, Width> seenLanes = [] {
+    std::array<std::array<unsigned char, Width>, Width> t{};
+    for (int rest = 0; rest < Width; ++rest) {
+        for (int lane = 0; lane < Width; ++lane)
+            t[rest][lane] = rest == 0 || lane < Width - rest ? 0xff : 0;
+    }
+    return t;
+}();
+
+// The bulk of a base64 body, line by line: a line that ends with CRLF is
+// tested Width bytes at a time (from its start, and once more ending with
+// it) for holding nothing but the alphabet; any other line goes byte by
+// byte. Most lines are as long as the one before, so their end is looked
+// for there first.
+template <int Width>
+[[gnu::always_inline]] inline const char *sweepBase64Lines(const char *p, const char *e, MhtmlCodec::Base64Sweep &s,
+                                                           bool checkFirst)
 {
-    constexpr qsizetype Width = sizeof(Bytes);
+    using Bytes = typename Vector<Width>::Bytes;
+    // Kept here: stores through s could change the bytes for all the
+    // compiler knows, and would be repeated every line.
+    qsizetype run = 0;
+    bool pendingFault = s.pendingFault;
+    bool clean = s.clean;
+    qsizetype expected = 76;
     bool check = checkFirst;
     while (p < e) {
         if (check && e - p >= 2 && p[0] == '-' && p[1] == '-')
             break;
         check = true;
-        const qsizetype length = s.lineLength;
-        const qsizetype fullTests = length / Width;
-        unsigned char seenLanes[Width];
-        for (qsizetype i = 0; i < Width; ++i)
-            seenLanes[i] = i < Width - length % Width ? 0xff : 0;
-        Bytes seen;
-        std::memcpy(&seen, seenLanes, sizeof seen);
-        // Kept here: stores through s could change the bytes for all the
-        // compiler knows, and would be repeated every line.
-        qsizetype run = 0;
-        const char *q = p;
-        if (length >= Width && s.pads == 0) {
-            while (e - q >= length + 2 && q[length] == '\r' && q[length + 1] == '\n' && !(q[0] == '-' && q[1] == '-')) {
-                Bytes valid = base64Lanes(q + length - Width) | seen;
-                for (qsizetype i = 0; i < fullTests; ++i)
-                    valid &= base64Lanes(q + i * Width);
-                quint64 words[2];
-                std::memcpy(words, &valid, sizeof words);
-                if ((words[0] & words[1]) != ~quint64(0))
-                    break;
+        qsizetype length = expected;
+        if (s.pads > 0 || e - p < length + 2 || p[length] != '\r' || p[length + 1] != '\n') {
+            const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)));
+            const qsizetype found = nl ? nl - p - 1 : 0;
+            length = found >= Width && found <= MaxLine && nl[-1] == '\r' && s.pads == 0 ? found : 0;
+        }
+        if (length >= Width) {
+            Bytes valid = Bytes{} - 1;
+            base64Lanes<Width>(p + length - Width, valid);
+            Bytes seen;
+            std::memcpy(&seen, seenLanes<Width>[size_t(length % Width)].data(), sizeof seen);
+            valid |= seen;
+            // The line length nearly every writer uses, unrolled.
+            if (length == 76) {
+                for (qsizetype at = 0; at + Width <= 76; at += Width)
+                    base64Lanes<Width>(p + at, valid);
+            } else {
+                for (qsizetype at = 0; at + Width <= length; at += Width)
+                    base64Lanes<Width>(p + at, valid);
+            }
+            quint64 words[Width / 8];
+            std::memcpy(words, &valid, sizeof words);
+            quint64 all = ~quint64(0);
+            for (const quint64 word : words)
+                all &= word;
+            if (all == ~quint64(0)) {
+                // Something follows a faulty break: the body goes on.
+                clean = clean && !pendingFault;
+                pendingFault = false;
                 run += length;
-                q += length + 2;
+                p += length + 2;
+                expected = length;
+                continue;
             }
         }
-        if (q != p) {
-            // Something follows a faulty break: the body goes on.
-            if (s.pendingFault)
-                s.clean = false;
-            s.pendingFault = false;
-            s.run += run;
-            p = q;
-            continue;
-        }
+        s.run += run;
+        run = 0;
+        s.pendingFault = pendingFault;
+        s.clean = clean;
         p = sweepBase64Line(p, e, s);
+        pendingFault = s.pendingFault;
+        clean = s.clean;
     }
+    s.run += run;
+    s.pendingFault = pendingFault;
+    s.clean = clean;
     return p;
 }
+
+const char *sweepBase64Narrow(const char *p, const char *e, MhtmlCodec::Base64Sweep &s, bool checkFirst)
+{
+    return sweepBase64Lines<16>(p, e, s, checkFirst);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Half as many tests a line where the processor has the wider unit.
+[[gnu::target("avx2")]] const char *sweepBase64Wide(const char *p, const char *e, MhtmlCodec::Base64Sweep &s,
+                                                    bool checkFirst)
+{
+    return sweepBase64Lines<32>(p, e, s, checkFirst);
+}
+
+const auto sweepBase64Best = __builtin_cpu_supports("avx2") ? sweepBase64Wide : sweepBase64Narrow;
+#else
+const auto sweepBase64Best = sweepBase64Narrow;
+#endif
 
 } // namespace
 
@@ -285,7 +346,7 @@ QByteArray MhtmlCodec::decodeBase64(const QByteArray &encoded)
 
 const char *MhtmlCodec::sweepBase64(const char *p, const char *e, Base64Sweep &sweep, bool checkFirst)
 {
-    return sweepBase64Lines(p, e, sweep, checkFirst);
+    return sweepBase64Best(p, e, sweep, checkFirst);
 }
 
 void MhtmlCodec::finishBase64(Base64Sweep &sweep, bool atDelimiter)

@@ -62,13 +62,11 @@ public:
     {
         qsizetype size = 0;
         bool clean = true;
-        // Internal: characters since the last padding, the padding seen, the
-        // length of the first clean line (the lines the fast path expects),
-        // and a fault of the last line's break that only counts when more
-        // body follows it.
+        // Internal: characters since the last padding, the padding seen, and
+        // a fault of the last line's break that only counts when more body
+        // follows it.
         qsizetype run = 0;
         int pads = 0;
-        int lineLength = 0;
         bool pendingFault = false;
     };
     // Sweeps whole lines from p, a line start, and stops at the first line

@@ -4,7 +4,6 @@
 #include "MhtmlSource.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace {
@@ -95,15 +94,28 @@ QByteArray headerValue(const HeaderList &headers, const char *name)
     return {};
 }
 
-// The names every part has, shared instead of copied for each part.
+// headerValue() of a name fieldName() shares: found by its address first.
+QByteArray knownValue(const HeaderList &headers, const QByteArray &name)
+{
+    for (const auto &h : headers) {
+        if (h.first.constData() == name.constData())
+            return h.second;
+    }
+    return headerValue(headers, name.constData());
+}
+
+// The names every part has, as their writers spell them: shared instead of
+// copied for each part.
+const QByteArray TypeName = QByteArrayLiteral("Content-Type");
+const QByteArray EncodingName = QByteArrayLiteral("Content-Transfer-Encoding");
+const QByteArray LocationName = QByteArrayLiteral("Content-Location");
+const QByteArray IdName = QByteArrayLiteral("Content-ID");
+
 QByteArray fieldName(const char *p, qsizetype n)
 {
-    static const std::array<QByteArray, 5> known{
-        QByteArrayLiteral("Content-Type"), QByteArrayLiteral("Content-Transfer-Encoding"),
-        QByteArrayLiteral("Content-Location"), QByteArrayLiteral("Content-ID"), QByteArrayLiteral("Content-Id")};
-    for (const QByteArray &name : known) {
-        if (name.size() == n && std::memcmp(name.constData(), p, size_t(n)) == 0)
-            return name;
+    for (const QByteArray *name : {&TypeName, &EncodingName, &LocationName, &IdName}) {
+        if (name->size() == n && std::memcmp(name->constData(), p, size_t(n)) == 0)
+            return *name;
     }
     return QByteArray(p, n);
 }
@@ -143,11 +155,12 @@ public:
         if (depth > MaxDepth)
             return QStringLiteral("its parts are nested too deeply");
         HeaderList headers;
+        headers.reserve(6);
         const char *body = parseHeaders(p, headers, topRaw);
         if (!body)
             return depth == 0 ? QStringLiteral("it does not begin with MIME headers")
                               : QStringLiteral("a part does not begin with MIME headers");
-        const QByteArray ctValue = headerValue(headers, "Content-Type");
+        const QByteArray ctValue = knownValue(headers, TypeName);
         if (depth == 0 && ctValue.isEmpty())
             return QStringLiteral("it has no Content-Type header");
         ContentType ct = parseContentType(ctValue.isEmpty() ? QByteArray("text/plain") : ctValue);
@@ -277,7 +290,7 @@ private:
             if (folded && !headers.isEmpty()) {
                 QByteArray &value = headers.last().second;
                 // A URL folded over lines gains no spaces; other values keep one.
-                if (headers.last().first.compare("Content-Location", Qt::CaseInsensitive) == 0) {
+                if (headers.last().first.compare(LocationName, Qt::CaseInsensitive) == 0) {
                     const char *text = pos;
                     while (text < lineEnd && isBlank(*text))
                         ++text;
@@ -401,11 +414,11 @@ private:
         MhtmlPart part;
         part.contentType = std::move(ct.type);
         part.charset = std::move(ct.charset);
-        part.contentLocation = QString::fromUtf8(headerValue(headers, "Content-Location"));
-        const QByteArray id = headerValue(headers, "Content-ID");
+        part.contentLocation = QString::fromUtf8(knownValue(headers, LocationName));
+        const QByteArray id = knownValue(headers, IdName);
         if (!id.isEmpty())
             part.contentId = QString::fromUtf8(withoutAngles(id));
-        part.transferEncoding = lowered(headerValue(headers, "Content-Transfer-Encoding").trimmed());
+        part.transferEncoding = lowered(knownValue(headers, EncodingName).trimmed());
         part.headers = std::move(headers);
 
         // The body is swept once: for its end, and meanwhile for what a
@@ -421,15 +434,14 @@ private:
                 line = MhtmlCodec::sweepBase64(line, m_end, sweep, false);
             MhtmlCodec::finishBase64(sweep, line != m_end);
             stats = {sweep.size, sweep.clean};
-        } else {
+        } else if (!m_delimiters.isEmpty()) {
             Delimiter found;
-            if (!m_delimiters.isEmpty())
-                line = findDelimiter(body, found);
-            if (m_keep)
-                stats = MhtmlCodec::bodyStats(body, bodyEndBefore(line, body), part.transferEncoding);
+            line = findDelimiter(body, found);
         }
         if (line != m_end)
             end = bodyEndBefore(line, body);
+        if (m_keep && part.transferEncoding != "base64")
+            stats = MhtmlCodec::bodyStats(body, end, part.transferEncoding);
         const QByteArray view = QByteArray::fromRawData(body, end - body);
         if (m_keep && !view.isEmpty()) {
             part.encoded = view;

@@ -46,18 +46,33 @@ MhtmlSource::MhtmlSource(QByteArray bytes) : m_bytes(std::move(bytes))
     m_size = m_bytes.size();
 }
 
-void MhtmlSource::release(const char *begin, const char *end) const
+namespace {
+
+// Advice on the whole pages inside [begin, end) of a mapping.
+void advise(const char *begin, const char *end, int advice)
 {
 #ifdef Q_OS_LINUX
-    if (!m_mapped)
-        return;
     static const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
     const quintptr first = (reinterpret_cast<quintptr>(begin) + page - 1) & ~(page - 1);
     const quintptr last = reinterpret_cast<quintptr>(end) & ~(page - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void *>(first), last - first, advice);
+#else
+    Q_UNUSED(begin);
+    Q_UNUSED(end);
+    Q_UNUSED(advice);
+#endif
+}
+
+} // namespace
+
+void MhtmlSource::release(const char *begin, const char *end) const
+{
+#ifdef Q_OS_LINUX
     // A shared read-only mapping of a file loses nothing: only the process's
     // view of the pages goes.
-    if (last > first)
-        madvise(reinterpret_cast<void *>(first), last - first, MADV_DONTNEED);
+    if (m_mapped)
+        advise(begin, end, MADV_DONTNEED);
 #else
     Q_UNUSED(begin);
     Q_UNUSED(end);

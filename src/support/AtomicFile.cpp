@@ -3,8 +3,24 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
+
+qint64 AtomicFile::Device::writeData(const char *data, qint64 size)
+{
+    const qint64 written = QSaveFile::writeData(data, size);
+#ifdef Q_OS_LINUX
+    // Also covers what writers put into the descriptor themselves.
+    constexpr qint64 Step = 8 * 1024 * 1024;
+    const qint64 end = pos() + qMax<qint64>(written, 0);
+    if (end - m_started >= Step) {
+        ::sync_file_range(handle(), m_started, end - m_started, SYNC_FILE_RANGE_WRITE);
+        m_started = end;
+    }
+#endif
+    return written;
+}
 
 bool AtomicFile::fail(const QString &reason)
 {

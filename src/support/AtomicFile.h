@@ -32,9 +32,23 @@ public:
     QString errorString() const { return m_error; }
 
 private:
+    // Starts the disk writing each few megabytes, so commit() waits for
+    // the last of them only, not for the whole file.
+    class Device : public QSaveFile
+    {
+    public:
+        using QSaveFile::QSaveFile;
+
+    protected:
+        qint64 writeData(const char *data, qint64 size) override;
+
+    private:
+        qint64 m_started = 0;
+    };
+
     bool fail(const QString &reason);
 
-    QSaveFile m_file;
+    Device m_file;
     QString m_error;
     bool m_failed = false;
 };
