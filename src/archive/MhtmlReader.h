@@ -33,7 +33,8 @@ public:
 
     // Parts keep their bodies encoded as they stand in the source
     // (MhtmlPart::encoded) instead of being decoded: a resave then copies
-    // them, and memory holds little more than the file.
+    // them. A mapped file's pages are let go of behind the reader and the
+    // writer, so memory stays far below the file's size.
     void setKeepEncoded(bool keep) { m_keepEncoded = keep; }
 
     MhtmlReadResult readFile(const QString &path) const;

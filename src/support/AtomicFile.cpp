@@ -11,9 +11,10 @@ qint64 AtomicFile::Device::writeData(const char *data, qint64 size)
 {
     const qint64 written = QSaveFile::writeData(data, size);
 #ifdef Q_OS_LINUX
-    // Also covers what writers put into the descriptor themselves.
+    // The descriptor's own offset: it also covers what writers copied into
+    // it themselves.
     constexpr qint64 Step = 8 * 1024 * 1024;
-    const qint64 end = pos() + qMax<qint64>(written, 0);
+    const qint64 end = ::lseek(handle(), 0, SEEK_CUR);
     if (end - m_started >= Step) {
         ::sync_file_range(handle(), m_started, end - m_started, SYNC_FILE_RANGE_WRITE);
         m_started = end;
