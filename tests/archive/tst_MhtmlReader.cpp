@@ -92,6 +92,19 @@ private Q_SLOTS:
                                     "--b\r\nContent-Type: text/html\r\n\r\n<p>page</p>\r\n--b--\r\n";
         QTest::newRow("parts no browser shows as a page come before the root")
             << rootLast << QString() << 5 << QByteArray("<p>page</p>") << QByteArray("<p>page</p>");
+        // start may name only a page; otherwise the rule above holds.
+        QTest::newRow("start naming a picture")
+            << QByteArray("Content-Type: multipart/related; start=\"<p@x>\"; boundary=b\r\n\r\n"
+                          "--b\r\nContent-Type: image/png\r\nContent-ID: <p@x>\r\n\r\nPNG\r\n"
+                          "--b\r\nContent-Type: text/html\r\n\r\npage\r\n--b--\r\n")
+            << QString() << 2 << QByteArray("page") << QByteArray("page");
+        QTest::newRow("a base64 line that begins like a delimiter is body")
+            << archive("\r\n", qpHeaders, "x", imgHeaders, "--BNE-\r\nAA==") << QString() << 2 << QByteArray("x")
+            << QByteArray("\xfb\xe0\x4d\x13\xe0\x00", 6);
+        QTest::newRow("a part whose headers run into the next delimiter is empty")
+            << QByteArray("Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: text/html\r\n\r\n"
+                          "page\r\n--b\r\nContent-Type: image/png\r\n--b--\r\n")
+            << QString() << 2 << QByteArray("page") << QByteArray();
         QTest::newRow("a picture first is no page when more follows")
             << QByteArray("Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: image/png\r\n\r\n"
                           "PNG\r\n--b\r\nContent-Type: text/plain\r\n\r\nnote\r\n--b--\r\n")
