@@ -305,9 +305,10 @@ private:
                 while (value < lineEnd && isBlank(*value))
                     ++value;
                 const QByteArray name = fieldName(pos, trimmedEnd(pos, colon) - pos);
-                headers.append({name, QByteArray(value, trimmedEnd(value, lineEnd) - value)});
+                const char *valueEnd = trimmedEnd(value, lineEnd);
+                headers.append({name, QByteArray(value, valueEnd - value)});
                 if (raw)
-                    raw->append({name, rawLine(value, lineEnd)});
+                    raw->append({name, rawLine(value, valueEnd)});
             } else {
                 if (headers.isEmpty())
                     return nullptr;
@@ -365,7 +366,7 @@ private:
         const bool alternative = ct.type == "multipart/alternative";
         qsizetype firstPage = -1;
         qsizetype richest = -1;
-        qsizetype plainest = -1;
+        qsizetype lastPage = -1;
         while (true) {
             const char *child = found.next;
             qsizetype childPage = -1;
@@ -375,7 +376,7 @@ private:
             if (childPage >= 0) {
                 if (firstPage < 0)
                     firstPage = childPage;
-                plainest = childPage;
+                lastPage = childPage;
                 if (isPage(out[childPage].contentType))
                     richest = childPage;
             }
@@ -389,7 +390,7 @@ private:
         // An alternative stands for its richest rendering, the last page
         // among its children; its other children stay as they were.
         if (alternative) {
-            page = richest >= 0 ? richest : plainest;
+            page = richest >= 0 ? richest : lastPage;
             return {};
         }
         page = firstPage;

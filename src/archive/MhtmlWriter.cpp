@@ -10,6 +10,8 @@
 #include <QRandomGenerator>
 #include <QUrl>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #ifdef Q_OS_LINUX
@@ -93,6 +95,61 @@ QByteArray dateText(const QDateTime &date)
     return QLocale::c().toString(date, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss")).toLatin1() +
            (offset < 0 ? " -" : " +") +
            QByteArray::number(qAbs(offset) / 60 * 100 + qAbs(offset) % 60).rightJustified(4, '0');
+}
+
+// The top-level headers: those the writer owns where the archive had them
+// (or after the others when it had none), every other one as it stands.
+// A Snapshot-Content-Location or a Subject read and not changed is written
+// as it came, so no decoding can alter it; Date stays unless date is given.
+QByteArray topHeaders(const MhtmlArchive &archive, const MhtmlPart &root, const QByteArray &boundary,
+                      const QDateTime &date)
+{
+    enum Owned { Snapshot, Subject, Date, Version, Type, OwnedCount };
+    static const std::array<const char *, OwnedCount> names{"Snapshot-Content-Location", "Subject", "Date",
+                                                            "MIME-Version", "Content-Type"};
+    const QString snapshot = archive.snapshotLocation.isEmpty() ? root.contentLocation : archive.snapshotLocation;
+    const auto value = [&](Owned which, const QByteArray *kept) -> QByteArray {
+        switch (which) {
+        case Snapshot:
+            if (kept && QString::fromUtf8(unfolded(*kept)) == snapshot)
+                return *kept;
+            return snapshot.isEmpty() ? QByteArray() : locationBytes(snapshot);
+        case Subject:
+            // Control characters force encoded words: a new subject cannot break the header.
+            if (kept && MhtmlCodec::decodeHeaderWords(unfolded(*kept)) == archive.subject)
+                return *kept;
+            return MhtmlCodec::encodeHeaderText(archive.subject);
+        case Date:
+            return date.isValid() ? dateText(date) : kept ? *kept : dateText(QDateTime::currentDateTime());
+        case Version:
+            return "1.0";
+        case Type:
+        case OwnedCount:
+            break;
+        }
+        const QByteArray type = root.contentType.isEmpty() ? QByteArray("text/html") : root.contentType;
+        return "multipart/related;\r\n\ttype=\"" + quotedParameter(type) + "\";\r\n\tboundary=\"" + boundary + '"';
+    };
+    QByteArray head;
+    std::array<bool, OwnedCount> written{};
+    const auto put = [&](Owned which, const QByteArray *kept) {
+        if (written[which])
+            return;
+        written[which] = true;
+        const QByteArray text = value(which, kept);
+        if (!text.isEmpty() || which == Subject)
+            head += QByteArray(names[which]) + ": " + text + "\r\n";
+    };
+    for (const auto &[name, kept] : archive.headers) {
+        const auto owned = std::find_if(names.cbegin(), names.cend(), [&](const char *n) { return isNamed(name, n); });
+        if (owned != names.cend())
+            put(Owned(owned - names.cbegin()), &kept);
+        else if (!isNamed(name.left(8), "Content-")) // the others describe the body, written anew
+            head += name + ": " + kept + "\r\n";
+    }
+    for (int which = 0; which < OwnedCount; ++which)
+        put(Owned(which), nullptr);
+    return head + "\r\n";
 }
 
 // Whether a part's kept body can be copied as it stands.
@@ -189,82 +246,9 @@ MhtmlWriteResult MhtmlWriter::write(const MhtmlArchive &archive, QIODevice &devi
     }
     const QByteArray boundary = makeBoundary();
     const QUrl base(root->contentLocation.isEmpty() ? archive.snapshotLocation : root->contentLocation);
-    const QString snapshot = archive.snapshotLocation.isEmpty() ? root->contentLocation : archive.snapshotLocation;
 
-    // The headers the writer owns go where the archive had them, the others
-    // stay as they stand; what the archive lacked follows in the usual order.
-    QByteArray head;
-    bool wroteSnapshot = false;
-    bool wroteSubject = false;
-    bool wroteDate = false;
-    bool wroteVersion = false;
-    bool wroteType = false;
-    const auto snapshotLine = [&](const QByteArray *kept) {
-        wroteSnapshot = true;
-        if (kept && QString::fromUtf8(unfolded(*kept)) == snapshot)
-            head += "Snapshot-Content-Location: " + *kept + "\r\n";
-        else if (!snapshot.isEmpty())
-            head += "Snapshot-Content-Location: " + locationBytes(snapshot) + "\r\n";
-    };
-    // A subject read and not changed is written as it came, so no decoding
-    // can alter it. Control characters force encoded words, so a new
-    // subject cannot break the header.
-    const auto subjectLine = [&](const QByteArray *kept) {
-        wroteSubject = true;
-        const bool same = kept && MhtmlCodec::decodeHeaderWords(unfolded(*kept)) == archive.subject;
-        head += "Subject: " + (same ? *kept : MhtmlCodec::encodeHeaderText(archive.subject)) + "\r\n";
-    };
-    const auto dateLine = [&](const QByteArray *kept) {
-        wroteDate = true;
-        const QByteArray date = m_date.isValid() ? dateText(m_date)
-                                : kept           ? *kept
-                                                 : dateText(QDateTime::currentDateTime());
-        head += "Date: " + date + "\r\n";
-    };
-    const auto versionLine = [&] {
-        wroteVersion = true;
-        head += "MIME-Version: 1.0\r\n";
-    };
-    const auto typeLine = [&] {
-        wroteType = true;
-        const QByteArray rootType = root->contentType.isEmpty() ? QByteArray("text/html") : root->contentType;
-        head += "Content-Type: multipart/related;\r\n\ttype=\"" + quotedParameter(rootType) + "\";\r\n\tboundary=\"" +
-                boundary + "\"\r\n";
-    };
-    for (const auto &[name, value] : archive.headers) {
-        if (isNamed(name, "Snapshot-Content-Location")) {
-            if (!wroteSnapshot)
-                snapshotLine(&value);
-        } else if (isNamed(name, "Subject")) {
-            if (!wroteSubject)
-                subjectLine(&value);
-        } else if (isNamed(name, "Date")) {
-            if (!wroteDate)
-                dateLine(&value);
-        } else if (isNamed(name, "MIME-Version")) {
-            if (!wroteVersion)
-                versionLine();
-        } else if (isNamed(name.left(8), "Content-")) {
-            // They describe the body, which is written anew.
-            if (isNamed(name, "Content-Type") && !wroteType)
-                typeLine();
-        } else {
-            head += name + ": " + value + "\r\n";
-        }
-    }
-    if (!wroteSnapshot)
-        snapshotLine(nullptr);
-    if (!wroteSubject)
-        subjectLine(nullptr);
-    if (!wroteDate)
-        dateLine(nullptr);
-    if (!wroteVersion)
-        versionLine();
-    if (!wroteType)
-        typeLine();
-    head += "\r\n";
     ByteSink sink(&device);
-    sink.put(head);
+    sink.put(topHeaders(archive, *root, boundary, m_date));
 
     QList<const MhtmlPart *> order{root};
     for (const MhtmlPart &part : archive.parts) {
