@@ -266,34 +266,46 @@ const auto sweepBase64Best = __builtin_cpu_supports("avx2") ? sweepBase64Wide : 
 const auto sweepBase64Best = sweepBase64Narrow;
 #endif
 
-} // namespace
-
-int MhtmlCodec::hexValue(char c)
+// A large decoded part is filled front to back at once. On Linux, huge
+// pages and faulting the whole buffer in with one call spare a page fault per
+// 4 KiB, which dominates the cost of filling fresh memory on virtual
+// machines. Both are only advice: an older kernel simply ignores them.
+void adviseFreshBuffer(char *data, qsizetype size)
 {
-    return hexValues[static_cast<unsigned char>(c)];
-}
-
-QByteArray MhtmlCodec::decodeBody(const QByteArray &encoded, const QByteArray &transferEncoding)
-{
-    if (transferEncoding == "base64")
-        return decodeBase64(encoded);
-    if (transferEncoding == "quoted-printable")
-        return decodeQuotedPrintable(encoded);
-    return QByteArray(encoded.constData(), encoded.size());
-}
-
-qsizetype MhtmlCodec::decodedSize(const QByteArray &encoded, const QByteArray &transferEncoding)
-{
-    return bodyStats(encoded.constData(), encoded.constData() + encoded.size(), transferEncoding).size;
+#if defined(Q_OS_LINUX)
+    constexpr qsizetype Huge = 2 * 1024 * 1024;
+    if (size < Huge)
+        return;
+    const auto begin = reinterpret_cast<quintptr>(data);
+    const quintptr end = begin + quintptr(size);
+#if defined(MADV_HUGEPAGE)
+    const quintptr firstHuge = (begin + Huge - 1) & ~quintptr(Huge - 1);
+    const quintptr lastHuge = end & ~quintptr(Huge - 1);
+    if (lastHuge > firstHuge)
+        madvise(reinterpret_cast<void *>(firstHuge), lastHuge - firstHuge, MADV_HUGEPAGE);
+#endif
+    const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+    const quintptr first = (begin + page - 1) & ~(page - 1);
+    const quintptr last = end & ~(page - 1);
+    // Not in every libc's headers yet; the value is fixed by the kernel.
+    constexpr int PopulateWrite = 23;
+    if (last > first)
+        madvise(reinterpret_cast<void *>(first), last - first, PopulateWrite);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(size);
+#endif
 }
 
 // Qt's decoder manages some 30 MB/s; archives are mostly base64 pictures.
-QByteArray MhtmlCodec::decodeBase64(const QByteArray &encoded)
+// Skips what is not in the alphabet (standard or URL-safe); padding ends a
+// group.
+QByteArray decodeBase64(const QByteArray &encoded)
 {
     // Room for the four-byte stores of the fast path past the last group.
     constexpr qsizetype Slack = 8;
     QByteArray out(encoded.size() / 4 * 3 + 3 + Slack, Qt::Uninitialized);
-    adviseLargeBuffer(out.data(), out.size(), true);
+    adviseFreshBuffer(out.data(), out.size());
     char *o = out.data();
     quint32 bits = 0;
     int count = 0;
@@ -344,6 +356,63 @@ QByteArray MhtmlCodec::decodeBase64(const QByteArray &encoded)
     return out;
 }
 
+// Line by line: decodeQuotedPrintable's count never runs past a line's
+// break, and tidiness is a matter of lines.
+MhtmlCodec::Stats quotedPrintableStats(const char *p, const char *e)
+{
+    MhtmlCodec::Stats stats{0, true};
+    while (p < e) {
+        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)));
+        const char *next = nl ? nl + 1 : e;
+        const bool crlf = nl && nl > p && nl[-1] == '\r';
+        const char *content = crlf ? nl - 1 : nl ? nl : e;
+        if ((nl && !crlf) || content - p > MaxLine ||
+            (content > p && qpClasses[static_cast<unsigned char>(content[-1])] == QpBlank))
+            stats.clean = false; // a bare break, a long line, or blanks lost in transport
+        const char *q = p;
+        while (q < content) {
+            const QpClass kind = qpClasses[static_cast<unsigned char>(*q)];
+            if (kind != QpEscaped) {
+                ++stats.size;
+                ++q;
+            } else if (*q == '=' && isEscape(q, content)) {
+                ++stats.size;
+                q += 3;
+            } else if (const char *after = *q == '=' ? afterSoftBreak(q, e) : nullptr) {
+                // Tidy only as the last character of its line.
+                if (q + 1 != content)
+                    stats.clean = false;
+                q = after;
+            } else {
+                ++stats.size;
+                ++q;
+                stats.clean = false;
+            }
+        }
+        // A soft break takes the line's break with it.
+        if (q <= content)
+            stats.size += next - content;
+        p = next;
+    }
+    return stats;
+}
+
+} // namespace
+
+QByteArray MhtmlCodec::decodeBody(const QByteArray &encoded, const QByteArray &transferEncoding)
+{
+    if (transferEncoding == "base64")
+        return decodeBase64(encoded);
+    if (transferEncoding == "quoted-printable")
+        return decodeQuotedPrintable(encoded);
+    return QByteArray(encoded.constData(), encoded.size());
+}
+
+qsizetype MhtmlCodec::decodedSize(const QByteArray &encoded, const QByteArray &transferEncoding)
+{
+    return bodyStats(encoded.constData(), encoded.constData() + encoded.size(), transferEncoding).size;
+}
+
 const char *MhtmlCodec::sweepBase64(const char *p, const char *e, Base64Sweep &sweep, bool checkFirst)
 {
     return sweepBase64Best(p, e, sweep, checkFirst);
@@ -372,7 +441,7 @@ QByteArray MhtmlCodec::decodeQuotedPrintable(const QByteArray &encoded)
             continue;
         }
         if (isEscape(p, e)) {
-            *o++ = char(hexValue(p[1]) * 16 + hexValue(p[2]));
+            *o++ = char(hexValues[static_cast<unsigned char>(p[1])] * 16 + hexValues[static_cast<unsigned char>(p[2])]);
             p += 3;
             continue;
         }
@@ -500,47 +569,6 @@ MhtmlCodec::Stats MhtmlCodec::bodyStats(const char *p, const char *e, const QByt
     return {sweep.size, sweep.clean};
 }
 
-// Line by line: decodeQuotedPrintable's count never runs past a line's
-// break, and tidiness is a matter of lines.
-MhtmlCodec::Stats MhtmlCodec::quotedPrintableStats(const char *p, const char *e)
-{
-    Stats stats{0, true};
-    while (p < e) {
-        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)));
-        const char *next = nl ? nl + 1 : e;
-        const bool crlf = nl && nl > p && nl[-1] == '\r';
-        const char *content = crlf ? nl - 1 : nl ? nl : e;
-        if ((nl && !crlf) || content - p > MaxLine ||
-            (content > p && qpClasses[static_cast<unsigned char>(content[-1])] == QpBlank))
-            stats.clean = false; // a bare break, a long line, or blanks lost in transport
-        const char *q = p;
-        while (q < content) {
-            const QpClass kind = qpClasses[static_cast<unsigned char>(*q)];
-            if (kind != QpEscaped) {
-                ++stats.size;
-                ++q;
-            } else if (*q == '=' && isEscape(q, content)) {
-                ++stats.size;
-                q += 3;
-            } else if (const char *after = *q == '=' ? afterSoftBreak(q, e) : nullptr) {
-                // Tidy only as the last character of its line.
-                if (q + 1 != content)
-                    stats.clean = false;
-                q = after;
-            } else {
-                ++stats.size;
-                ++q;
-                stats.clean = false;
-            }
-        }
-        // A soft break takes the line's break with it.
-        if (q <= content)
-            stats.size += next - content;
-        p = next;
-    }
-    return stats;
-}
-
 QString MhtmlCodec::decodeHeaderWords(const QByteArray &value)
 {
     // The text of a word holds no "?"; blanks in it are a writer's fold.
@@ -616,40 +644,4 @@ QByteArray MhtmlCodec::encodeHeaderText(const QString &text)
     }
     flush();
     return out;
-}
-
-// Large buffers are filled or read front to back at once. On Linux, huge
-// pages and faulting the whole buffer in with one call spare a page fault per
-// 4 KiB, which dominates the cost of touching fresh memory on virtual
-// machines. Both are only advice: an older kernel simply ignores them.
-void MhtmlCodec::adviseLargeBuffer(char *data, qsizetype size, bool forWriting)
-{
-#if defined(Q_OS_LINUX)
-    constexpr qsizetype Huge = 2 * 1024 * 1024;
-    if (size < Huge)
-        return;
-    const auto begin = reinterpret_cast<quintptr>(data);
-    const quintptr end = begin + quintptr(size);
-#if defined(MADV_HUGEPAGE)
-    if (forWriting) {
-        const quintptr first = (begin + Huge - 1) & ~quintptr(Huge - 1);
-        const quintptr last = end & ~quintptr(Huge - 1);
-        if (last > first)
-            madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
-    }
-#endif
-    const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
-    const quintptr first = (begin + page - 1) & ~(page - 1);
-    const quintptr last = end & ~(page - 1);
-    if (last > first) {
-        // Not in every libc's headers yet; the values are fixed by the kernel.
-        constexpr int PopulateRead = 22;
-        constexpr int PopulateWrite = 23;
-        madvise(reinterpret_cast<void *>(first), last - first, forWriting ? PopulateWrite : PopulateRead);
-    }
-#else
-    Q_UNUSED(data);
-    Q_UNUSED(size);
-    Q_UNUSED(forWriting);
-#endif
 }

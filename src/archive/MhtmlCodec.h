@@ -11,16 +11,11 @@ class ByteSink;
 class MhtmlCodec
 {
 public:
-    // The value of a hexadecimal digit of either case; -1 for any other byte.
-    static int hexValue(char c);
-
     // Undoes a Content-Transfer-Encoding; unknown ones are taken as binary.
     static QByteArray decodeBody(const QByteArray &encoded, const QByteArray &transferEncoding);
     // decodeBody(...).size(), without decoding.
     static qsizetype decodedSize(const QByteArray &encoded, const QByteArray &transferEncoding);
 
-    // Skips what is not in the alphabet (standard or URL-safe); padding ends a group.
-    static QByteArray decodeBase64(const QByteArray &encoded);
     // An "=" that starts no escape and no soft break is kept as it is.
     static QByteArray decodeQuotedPrintable(const QByteArray &encoded);
 
@@ -44,7 +39,6 @@ public:
         bool clean = false;
     };
     static Stats bodyStats(const char *p, const char *e, const QByteArray &transferEncoding);
-    static Stats quotedPrintableStats(const char *p, const char *e);
 
     // A header value with its "=?charset?B|Q?...?=" words decoded as mail
     // readers do: adjacent words of one charset are joined before their
@@ -77,7 +71,4 @@ public:
     // The body ended: at the line break before a delimiter, or at the end of
     // the text (its last line break then belongs to it).
     static void finishBase64(Base64Sweep &sweep, bool atDelimiter);
-    // Advice for a large buffer about to be filled (forWriting) or read front
-    // to back: the pages come in with one call instead of a fault each.
-    static void adviseLargeBuffer(char *data, qsizetype size, bool forWriting);
 };
