@@ -20,7 +20,6 @@ public:
 
     const char *data() const { return m_data; }
     qsizetype size() const { return m_size; }
-    const QByteArray &bytes() const { return m_bytes; }
 
     // The whole pages of [begin, end) leave the process's memory; reading
     // them again brings them back from the file cache. Readers and writers
