@@ -140,7 +140,9 @@ QByteArray topHeaders(const MhtmlArchive &archive, const MhtmlPart &root, const 
         if (!text.isEmpty() || which == Subject)
             head += QByteArray(names[which]) + ": " + text + "\r\n";
     };
-    for (const auto &[name, kept] : archive.headers) {
+    for (const auto &header : archive.headers) {
+        const QByteArray &name = header.first;
+        const QByteArray &kept = header.second;
         const auto owned = std::find_if(names.cbegin(), names.cend(), [&](const char *n) { return isNamed(name, n); });
         if (owned != names.cend())
             put(Owned(owned - names.cbegin()), &kept);
