@@ -9,11 +9,12 @@
 #include "support/FileUtils.h"
 #include "support/PathUtils.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <stdexcept>
 
-void DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &sourceArchive)
+void DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &sourceArchive, bool pageChanged)
 {
     MhtmlReadResult source;
     bool haveSource = false;
@@ -39,9 +40,14 @@ void DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &source
     }
     const MhtmlArchive archive =
         MhtmlComposer::compose(html, haveSource ? &source.archive : nullptr, m_browser.LocationURL());
-    const MhtmlWriteResult written = MhtmlWriter().writeFile(archive, fileName);
-    if (!written.ok())
-        throw std::runtime_error(written.error.toStdString());
+    MhtmlWriter writer;
+    // An archive saved unchanged keeps the date it was made.
+    if (pageChanged)
+        writer.setDate(QDateTime::currentDateTime());
+    const QString error =
+        WriteFileAtomically(fileName, [&](QIODevice &device) { return writer.write(archive, device).error; });
+    if (!error.isEmpty())
+        throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(fileName, error).toStdString());
 }
 
 bool DocumentWriter::SaveDocAsHtml(const QString &fileName)

@@ -71,7 +71,8 @@ void SaveController::writeArchive(DocumentWriter &writer, const QString &path, c
     status(QStringLiteral("Saving..."));
     m_s.ui.StB1->repaint();
     try {
-        writer.SaveDocAsMht(path, sourceArchive);
+        // An enabled Save is the program's mark of unsaved changes.
+        writer.SaveDocAsMht(path, sourceArchive, m_s.ui.SaveMI->isEnabled());
     } catch (...) {
         status(before);
         throw;
