@@ -352,7 +352,7 @@ private Q_SLOTS:
                 worker->index({{folder}, {}});
             },
             Qt::QueuedConnection);
-        QVERIFY(finished.wait(60000));
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 60000);
         LibraryReport report = finished.takeFirst().at(0).value<LibraryReport>();
         QVERIFY(report.cancelled);
         QCOMPARE(report.read, 0);
@@ -365,7 +365,7 @@ private Q_SLOTS:
                 worker->index({{folder}, {}});
             },
             Qt::QueuedConnection);
-        QVERIFY(finished.wait(60000));
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 60000);
         report = finished.takeFirst().at(0).value<LibraryReport>();
         QVERIFY(!report.cancelled);
         QCOMPARE(report.read, 40);
@@ -384,7 +384,7 @@ private Q_SLOTS:
                 worker->update({old, renamed, QDir(folder).filePath(QStringLiteral("a2.mht"))});
             },
             Qt::QueuedConnection);
-        QVERIFY(finished.wait(60000));
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 60000);
         report = finished.takeFirst().at(0).value<LibraryReport>();
         QCOMPARE(report.read, 1);
         QCOMPARE(report.removed, 2);
