@@ -1,10 +1,6 @@
 #include "app/NavigationController.h"
 
-#include "app/AppState.h"
-#include "app/CommandGuard.h"
 #include "app/FindDialog.h"
-#include "app/Histories.h"
-#include "app/MainUi.h"
 #include "app/ModeController.h"
 #include "browser/Browser.h"
 #include "history/TMYcustomhistory.h"
@@ -12,6 +8,10 @@
 #include "support/Desktop.h"
 #include "support/Dialogs.h"
 #include "support/PathUtils.h"
+#include "window/AppState.h"
+#include "window/CommandGuard.h"
+#include "window/Histories.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/Navigator.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -18,7 +20,7 @@ class QWidget;
 // Browsing: the address box, opening files, Back and Forward over the
 // all-pages history, waiting for a page, the browser's events, find, print,
 // help, and Escape inside the page.
-class NavigationController : public QObject
+class NavigationController : public QObject, public Navigator
 {
     Q_OBJECT
 public:
@@ -38,9 +40,9 @@ public:
     void setShiftQuery(ShiftQuery query) { m_shiftDown = std::move(query); }
 
     // Pumps events in 50 ms steps until the page is complete or the program
-    // is ending.
-    void wait_till_complete();
-    void startHitemclicked(const QString &file);
+    // is ending. User input is let through: Stop and Escape work during a load.
+    void wait_till_complete() override;
+    void startHitemclicked(const QString &file) override;
     void allHitemclicked(const QString &entry);
 
     void URLsKeyDown();
@@ -50,7 +52,7 @@ public:
     void FwBClick();
     void stopBClick();
     void RefreshMIClick();
-    void homeBClick();
+    void homeBClick() override;
     void FindWebpageMIClick();
     void findtextMIClick();
     void PrintPromptMIClick();

@@ -1,7 +1,7 @@
 #include "app/SettingsFile.h"
 
-#include "app/AppState.h"
 #include "support/ProfileFile.h"
+#include "window/AppState.h"
 
 #include <stdexcept>
 

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "app/AppState.h"
-#include "app/Histories.h"
-#include "app/MainUi.h"
+#include "window/AppState.h"
+#include "window/Histories.h"
+#include "window/MainUi.h"
 
 #include <QMainWindow>
 #include <QStringList>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -83,7 +82,7 @@ private:
     void connectCommands();
     void forward(QAction *button, QAction *menuItem);
     // The Save-to dialog's creation step: the clipboard page for a selection
-    // sent from a browser; a refused folder replaces the dialog and asks again.
+    // sent from a browser; a refused folder asks again.
     void createSaveTo(const QStringList &arguments);
 
     Services m_services;
@@ -112,7 +111,7 @@ private:
     std::unique_ptr<KeyChordFilter> m_keyChords;
     // The Save command itself, which the Ctrl then S chord runs whatever the
     // state of its menu item.
-    std::function<void()> m_saveCommand;
+    QAction *m_saveCommand = nullptr;
     // Right margin of the address box, fixed when the window is first shown.
     int m_urlsRightMargin = 12;
 };

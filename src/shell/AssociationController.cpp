@@ -1,9 +1,9 @@
 #include "shell/AssociationController.h"
 
-#include "app/AppState.h"
 #include "shell/DesktopAssociation.h"
 #include "support/Dialogs.h"
 #include "support/RegistryRoutines.h"
+#include "window/AppState.h"
 
 #include <QAction>
 

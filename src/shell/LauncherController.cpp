@@ -1,14 +1,14 @@
 #include "shell/LauncherController.h"
 
-#include "app/AppState.h"
-#include "app/CommandGuard.h"
-#include "app/MainUi.h"
 #include "marking/TMyStatusBar.h"
 #include "shell/NativeHostManifests.h"
 #include "support/AtomicFile.h"
 #include "support/Dialogs.h"
 #include "support/PathUtils.h"
 #include "support/RegistryRoutines.h"
+#include "window/AppState.h"
+#include "window/CommandGuard.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QFileInfo>

@@ -1,10 +1,11 @@
+#include "FakeNavigator.h"
 #include "MainWindowFixture.h"
 #include "TestFiles.h"
-#include "app/MainUi.h"
 #include "app/ModeController.h"
 #include "history/TMYcustomhistory.h"
 #include "marking/TMyStatusBar.h"
 #include "saving/BrowserSaveController.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QDir>
@@ -147,9 +148,9 @@ void TestBrowserSave::newestEntryRules()
     BrowserSaveFixture f;
     int beeped = 0;
     // The window's controller beeps for real; this one counts.
-    BrowserSaveController controller(BrowserSaveController::Services{
-        f.window->state(), f.window->ui(), f.window->histories(), f.browser, f.dialogs, f.desktop, f.window->modes(),
-        [&](const QString &file) { f.window->ui().URLs->setText(file); }, [] {}, [&] { ++beeped; }});
+    FakeNavigator navigator(f.browser, *f.window->ui().URLs, f.window->modes());
+    BrowserSaveController controller(f.window->state(), f.window->ui(), f.window->histories(), f.browser, f.dialogs,
+                                     f.desktop, f.window->modes(), navigator, [&] { ++beeped; });
     const QDateTime now = QDateTime::currentDateTime();
     auto stamped = [&](const QString &file, int age) {
         QVERIFY(writeBytes(file, "x"));

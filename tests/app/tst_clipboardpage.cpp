@@ -40,16 +40,8 @@ struct ClipboardFixture : MainWindowFixture
         window->state().DefaultSaveFolder = saveFolder();
         window->histories().MoveH->AddItem(saveFolder());
         TMainF &w = *window;
-        page = std::make_unique<ClipboardPageController>(
-            ClipboardPageController::Services{w.state(),
-                                              w.histories(),
-                                              browser,
-                                              dialogs,
-                                              w.modes(),
-                                              w.saving(),
-                                              [&w](const QString &file) { w.navigation().startHitemclicked(file); },
-                                              [&w] { w.navigation().wait_till_complete(); },
-                                              {}});
+        page = std::make_unique<ClipboardPageController>(w.state(), w.histories(), browser, dialogs, w.modes(),
+                                                         w.navigation(), w.saving(), Beeper());
         auto *selection = new QMimeData;
         selection->setHtml(QStringLiteral("<b>the selection</b>"));
         selection->setText(QStringLiteral("the selection"));

@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
-#include "app/AppState.h"
 #include "app/ShutdownSignals.h"
 #include "app/TerminalOptions.h"
+#include "window/AppState.h"
 
 #include <QFile>
 #include <QTest>

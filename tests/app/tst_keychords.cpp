@@ -1,6 +1,7 @@
-#include "app/AppState.h"
 #include "app/KeyChordFilter.h"
+#include "window/AppState.h"
 
+#include <QAction>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
@@ -32,14 +33,22 @@ void TestKeyChords::chords_data()
     QTest::addColumn<QString>("typed");
 
     auto steps = [](const char *text) { return QString::fromLatin1(text).split(QLatin1Char(' ')); };
-    QTest::newRow("ctrl held, space marks") << steps("+Ctrl +Space -Space -Ctrl") << "mark" << "";
-    QTest::newRow("ctrl held, f finds") << steps("+Ctrl +F -F -Ctrl") << "find" << "";
-    QTest::newRow("ctrl held, s saves") << steps("+Ctrl +S -S -Ctrl") << "save" << "";
-    QTest::newRow("ctrl released, then f") << steps("+Ctrl -Ctrl +F -F") << "find" << "";
-    QTest::newRow("another key between disarms") << steps("+Ctrl -Ctrl +A -A +S -S") << "" << "as";
-    QTest::newRow("plain s types") << steps("+S -S") << "" << "s";
-    QTest::newRow("chord runs once per ctrl") << steps("+Ctrl -Ctrl +S -S +S -S") << "save" << "s";
-    QTest::newRow("other letters pass") << steps("+Ctrl +X -X -Ctrl") << "" << "";
+    QTest::newRow("ctrl held, space marks") << steps("+Ctrl +Space -Space -Ctrl") << "mark"
+                                            << "";
+    QTest::newRow("ctrl held, f finds") << steps("+Ctrl +F -F -Ctrl") << "find"
+                                        << "";
+    QTest::newRow("ctrl held, s saves") << steps("+Ctrl +S -S -Ctrl") << "save"
+                                        << "";
+    QTest::newRow("ctrl released, then f") << steps("+Ctrl -Ctrl +F -F") << "find"
+                                           << "";
+    QTest::newRow("another key between disarms") << steps("+Ctrl -Ctrl +A -A +S -S") << ""
+                                                 << "as";
+    QTest::newRow("plain s types") << steps("+S -S") << ""
+                                   << "s";
+    QTest::newRow("chord runs once per ctrl") << steps("+Ctrl -Ctrl +S -S +S -S") << "save"
+                                              << "s";
+    QTest::newRow("other letters pass") << steps("+Ctrl +X -X -Ctrl") << ""
+                                        << "";
 }
 
 void TestKeyChords::chords()
@@ -50,8 +59,10 @@ void TestKeyChords::chords()
 
     AppState state;
     QStringList log;
-    KeyChordFilter filter(state, {[&] { log << QStringLiteral("mark"); }, [&] { log << QStringLiteral("find"); },
-                                  [&] { log << QStringLiteral("save"); }});
+    QAction mark, find, save;
+    for (auto [action, name] : {std::pair{&mark, "mark"}, std::pair{&find, "find"}, std::pair{&save, "save"}})
+        connect(action, &QAction::triggered, this, [&log, name = name] { log << QString::fromLatin1(name); });
+    KeyChordFilter filter(state, mark, find, save);
     qApp->installEventFilter(&filter);
 
     QLineEdit edit;
@@ -64,8 +75,8 @@ void TestKeyChords::chords()
         if (key == Qt::Key_Control)
             ctrlDown = press;
         // Letters typed with Ctrl held do not insert text; plain ones do.
-        const Qt::KeyboardModifiers modifiers = ctrlDown && key != Qt::Key_Control ? Qt::ControlModifier
-                                                                                   : Qt::NoModifier;
+        const Qt::KeyboardModifiers modifiers =
+            ctrlDown && key != Qt::Key_Control ? Qt::ControlModifier : Qt::NoModifier;
         if (press)
             QTest::keyPress(&edit, key, modifiers);
         else

@@ -9,13 +9,13 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QDialog>
-#include <QMenu>
-#include <QMenuBar>
-#include <QShortcut>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
+#include <QShortcut>
 #include <QToolBar>
 #include <QtTest>
 

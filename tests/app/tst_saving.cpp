@@ -1,13 +1,15 @@
+#include "FakeFolderChooser.h"
+#include "FakeNavigator.h"
 #include "FakeSaveToChooser.h"
 #include "FileSizeLimit.h"
 #include "MainWindowFixture.h"
-#include "app/CommandGuard.h"
 #include "app/ModeController.h"
 #include "archive/MhtmlReader.h"
 #include "history/TMYcustomhistory.h"
 #include "marking/TMyStatusBar.h"
 #include "saving/SaveController.h"
 #include "support/DateUtils.h"
+#include "window/CommandGuard.h"
 
 #include <QAction>
 #include <QDir>
@@ -44,11 +46,8 @@ QString statusText(MainWindowFixture &f)
 struct SavingFixture : MainWindowFixture
 {
     FakeSaveToChooser saveTo;
-    QStringList opened;
-    QStringList folderRequests;
-    QString chosenFolder;
-    // Runs inside the wait for a page, as timer ticks would.
-    std::function<void()> duringWait;
+    FakeFolderChooser folders;
+    std::unique_ptr<FakeNavigator> navigator;
     int beeps = 0;
     std::unique_ptr<SaveController> saving;
 
@@ -61,29 +60,9 @@ struct SavingFixture : MainWindowFixture
         QDir().mkpath(saveFolder());
         window->state().DefaultSaveFolder = saveFolder();
         TMainF &w = *window;
-        SaveController::Services services{
-            w.state(), w.ui(), w.histories(), browser, dialogs, w.modes(), nullptr, {}, {}, {}, {}};
-        services.waitTillComplete = [this] {
-            while (browser.ReadyState() != 4)
-                QVERIFY(QSignalSpy(&browser, &Browser::DocumentComplete).wait(1000));
-            if (duringWait)
-                duringWait();
-        };
-        services.saveTo = &saveTo;
-        services.chooseFolder = [this](const QString &caption, const QString &start) {
-            folderRequests << caption + QLatin1Char('|') + start;
-            return chosenFolder;
-        };
-        services.openFile = [this](const QString &file) {
-            opened << file;
-            window->ui().URLs->setText(file);
-            browser.Navigate(file);
-            while (browser.ReadyState() != 4)
-                QVERIFY(QSignalSpy(&browser, &Browser::DocumentComplete).wait(1000));
-            window->modes().seteditmode(true);
-        };
-        services.beep = [this] { ++beeps; };
-        saving = std::make_unique<SaveController>(std::move(services));
+        navigator = std::make_unique<FakeNavigator>(browser, *w.ui().URLs, w.modes());
+        saving = std::make_unique<SaveController>(w.state(), w.ui(), w.histories(), browser, dialogs, w.modes(),
+                                                  *navigator, saveTo, folders, [this] { ++beeps; });
     }
 
     // An open page in edit mode, as after opening a file and switching.
@@ -382,7 +361,7 @@ void TestSaving::saveAsWritesAndReopens()
     const QString folder = f.path(QStringLiteral("keep"));
     QVERIFY(QDir().mkpath(folder));
     f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{folder + QLatin1Char('/'), QStringLiteral("Note & more")});
-    f.duringWait = [&f] {
+    f.navigator->duringWait = [&f] {
         f.saving->Timer1Timer();
         f.browser.html = QStringLiteral("<html><body><b>kept</b> </body></html>");
         f.saving->Timer1Timer();
@@ -565,7 +544,7 @@ void TestSaving::newCopiesTheTemplate()
     if (exists)
         QVERIFY(f.dialogs.lastText().startsWith(path + QStringLiteral(" exists already.")));
     QCOMPARE(readBytes(path), copied ? page : QByteArray("mine"));
-    QCOMPARE(f.opened, copied ? QStringList{path} : QStringList{});
+    QCOMPARE(f.navigator->opened, copied ? QStringList{path} : QStringList{});
     QCOMPARE(f.window->state().SurfMode, !copied);
     if (copied)
         QVERIFY(f.window->ui().Timer1->isActive());
@@ -574,13 +553,13 @@ void TestSaving::newCopiesTheTemplate()
 void TestSaving::defaultSaveFolder()
 {
     SavingFixture f;
-    f.chosenFolder = QStringLiteral("/data/notes/");
+    f.folders.chosen = QStringLiteral("/data/notes/");
     f.saving->Defaultsaveto1Click();
-    QCOMPARE(f.folderRequests, QStringList{QStringLiteral("Give Default destination to save to.|") + f.saveFolder()});
+    QCOMPARE(f.folders.requests, QStringList{QStringLiteral("Give Default destination to save to.|") + f.saveFolder()});
     QCOMPARE(f.window->state().DefaultSaveFolder, QStringLiteral("/data/notes"));
     QCOMPARE(statusText(f), QStringLiteral("Default location to save to: /data/notes"));
 
-    f.chosenFolder.clear();
+    f.folders.chosen.clear();
     f.saving->Defaultsaveto1Click();
     QCOMPARE(f.window->state().DefaultSaveFolder, QStringLiteral("/data/notes"));
 }

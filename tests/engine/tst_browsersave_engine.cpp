@@ -1,17 +1,17 @@
 #include "EnginePage.h"
 #include "FakeDesktopAssociation.h"
 #include "FakeDialogs.h"
-#include "app/AppState.h"
-#include "app/Histories.h"
-#include "app/MainUi.h"
 #include "app/NavigationController.h"
 #include "app/TMainF.h"
 #include "archive/MhtmlReader.h"
 #include "browser/WebEngineBrowser.h"
 #include "history/TMYcustomhistory.h"
 #include "saving/BrowserSaveController.h"
+#include "shell/SystemDesktop.h"
 #include "support/RegistryStore.h"
-#include "support/SystemDesktop.h"
+#include "window/AppState.h"
+#include "window/Histories.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QDir>
@@ -54,9 +54,9 @@ void BrowserSaveEngineTest::initTestCase()
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("share")));
     m_desktop = std::make_unique<SystemDesktop>(env, m_dir.filePath(QStringLiteral("quillet")));
     m_browser = std::make_unique<WebEngineBrowser>(nullptr, m_dir.path(), m_dir.filePath(QStringLiteral("cache")));
-    m_window = std::make_unique<TMainF>(
-        TMainF::Services{m_dialogs, *m_desktop, *m_browser, m_dir.path(), m_dir.filePath(QStringLiteral("quillet")),
-                         m_registry, m_association});
+    m_window = std::make_unique<TMainF>(TMainF::Services{m_dialogs, *m_desktop, *m_browser, m_dir.path(),
+                                                         m_dir.filePath(QStringLiteral("quillet")), m_registry,
+                                                         m_association});
     m_window->resize(1000, 700);
     m_window->show();
     QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("saved"))));

@@ -2,9 +2,7 @@
 #include "FakeDesktop.h"
 #include "FakeDesktopAssociation.h"
 #include "FakeDialogs.h"
-#include "app/AppState.h"
 #include "app/FindDialog.h"
-#include "app/MainUi.h"
 #include "app/ModeController.h"
 #include "app/NavigationController.h"
 #include "app/TMainF.h"
@@ -12,6 +10,8 @@
 #include "history/TMYcustomhistory.h"
 #include "marking/TMyStatusBar.h"
 #include "support/RegistryStore.h"
+#include "window/AppState.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QApplication>

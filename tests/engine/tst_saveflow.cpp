@@ -2,9 +2,8 @@
 #include "FakeDesktop.h"
 #include "FakeDesktopAssociation.h"
 #include "FakeDialogs.h"
+#include "FakeFolderChooser.h"
 #include "FakeSaveToChooser.h"
-#include "app/AppState.h"
-#include "app/MainUi.h"
 #include "app/ModeController.h"
 #include "app/NavigationController.h"
 #include "app/TMainF.h"
@@ -13,6 +12,8 @@
 #include "marking/TMyStatusBar.h"
 #include "saving/SaveController.h"
 #include "support/RegistryStore.h"
+#include "window/AppState.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QDir>
@@ -50,6 +51,7 @@ private:
 
     QTemporaryDir m_dir;
     FakeDialogs m_dialogs;
+    FakeFolderChooser m_folders;
     FakeDesktop m_desktop;
     RegistryStore m_registry{m_dir.filePath(QStringLiteral("registry.ini"))};
     FakeDesktopAssociation m_association;
@@ -101,17 +103,8 @@ void SaveFlowTest::selectInFirstParagraph(int from, int to)
 std::unique_ptr<SaveController> SaveFlowTest::saveControllerWith(SaveToChooser &saveTo)
 {
     TMainF &w = *m_window;
-    return std::make_unique<SaveController>(SaveController::Services{w.state(),
-                                                                     w.ui(),
-                                                                     w.histories(),
-                                                                     *m_browser,
-                                                                     m_dialogs,
-                                                                     w.modes(),
-                                                                     &saveTo,
-                                                                     {},
-                                                                     {},
-                                                                     [&w] { w.navigation().wait_till_complete(); },
-                                                                     {}});
+    return std::make_unique<SaveController>(w.state(), w.ui(), w.histories(), *m_browser, m_dialogs, w.modes(),
+                                            w.navigation(), saveTo, m_folders, Beeper());
 }
 
 void SaveFlowTest::marksSurviveSaveAndRename()

@@ -263,23 +263,24 @@ void WebEngineBrowserTest::readsTheDocumentAsItChanges_data()
         " getSelection().addRange(r); document.execCommand('styleWithCSS', false, true);"
         " document.execCommand('backColor', false, '#ffff00'); document.designMode = 'off';")};
     QTest::newRow("typing, then undo") << QStringList{
-        QStringLiteral("document.designMode = 'on'; getSelection().collapse(document.getElementById('p1').firstChild, 2);"
-                       " document.execCommand('insertText', false, 'typed');"),
+        QStringLiteral(
+            "document.designMode = 'on'; getSelection().collapse(document.getElementById('p1').firstChild, 2);"
+            " document.execCommand('insertText', false, 'typed');"),
         QStringLiteral("document.execCommand('undo'); document.designMode = 'off';")};
     QTest::newRow("attribute of the body")
         << QStringList{QStringLiteral("document.body.setAttribute('data-x', 'a\"b&c<d');")};
-    QTest::newRow("style in the head")
-        << QStringList{QStringLiteral("document.querySelector('style').textContent = 'p > b { color: red }';")};
-    QTest::newRow("changed while out of the document") << QStringList{
-        QStringLiteral("window.gone = document.getElementById('s5'); gone.remove();"),
-        QStringLiteral("gone.firstElementChild.textContent = 'changed outside';"),
-        QStringLiteral("document.getElementById('wrap').appendChild(gone);")};
+    QTest::newRow("style in the head") << QStringList{
+        QStringLiteral("document.querySelector('style').textContent = 'p > b { color: red }';")};
+    QTest::newRow("changed while out of the document")
+        << QStringList{QStringLiteral("window.gone = document.getElementById('s5'); gone.remove();"),
+                       QStringLiteral("gone.firstElementChild.textContent = 'changed outside';"),
+                       QStringLiteral("document.getElementById('wrap').appendChild(gone);")};
     QTest::newRow("subtree replaced") << QStringList{QStringLiteral(
         "document.getElementById('wrap').innerHTML = '<p>new &amp; one</p>'.repeat(70) + '<!-- c -->';")};
-    QTest::newRow("comment, instruction, custom element") << QStringList{QStringLiteral(
-        "document.body.appendChild(document.createComment(' note '));"
-        " document.body.appendChild(document.createProcessingInstruction('x', 'y'));"
-        " document.body.insertAdjacentHTML('beforeend', '<my-el a=\"1\"><b>x</b></my-el>&nbsp;');")};
+    QTest::newRow("comment, instruction, custom element") << QStringList{
+        QStringLiteral("document.body.appendChild(document.createComment(' note '));"
+                       " document.body.appendChild(document.createProcessingInstruction('x', 'y'));"
+                       " document.body.insertAdjacentHTML('beforeend', '<my-el a=\"1\"><b>x</b></my-el>&nbsp;');")};
     QTest::newRow("template content") << QStringList{
         QStringLiteral("document.querySelector('template').content.appendChild(document.createElement('b'));")};
 }
@@ -290,13 +291,15 @@ void WebEngineBrowserTest::readsTheDocumentAsItChanges()
     // Big enough that its containers are kept part by part.
     QString body = QStringLiteral("<div id=\"wrap\">");
     for (int i = 0; i < 80; ++i)
-        body += QStringLiteral("<section id=\"s%1\"><p id=\"p%1\">Para %1 &amp; &lt;more&gt;&nbsp;</p>\n</section>").arg(i);
+        body +=
+            QStringLiteral("<section id=\"s%1\"><p id=\"p%1\">Para %1 &amp; &lt;more&gt;&nbsp;</p>\n</section>").arg(i);
     body += QStringLiteral("</div><pre>\nkept</pre><template><i>t</i></template><!-- end -->");
     const QString path = m_dir.filePath(QStringLiteral("changing.htm"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write((QStringLiteral("<!DOCTYPE html><html><head><style>p { margin: 0 }</style><title>t</title></head>"
-                               "<body class=\"a&amp;b\">") + body + QStringLiteral("</body></html>"))
+                               "<body class=\"a&amp;b\">") +
+                body + QStringLiteral("</body></html>"))
                    .toUtf8());
     file.close();
     const quint64 before = m_browser->documentChanges();
@@ -305,7 +308,8 @@ void WebEngineBrowserTest::readsTheDocumentAsItChanges()
     // page answers with what changed.
     QTRY_VERIFY_WITH_TIMEOUT(m_browser->documentChanges() >= before + 2, 5000);
     const auto whole = [this] {
-        return QStringLiteral("<!DOCTYPE html>\n") + runScript(QStringLiteral("document.documentElement.outerHTML")).toString();
+        return QStringLiteral("<!DOCTYPE html>\n") +
+               runScript(QStringLiteral("document.documentElement.outerHTML")).toString();
     };
     QCOMPARE(m_browser->documentHtml(), whole());
     for (const QString &script : scripts)

@@ -1,11 +1,11 @@
 #include "../app/MainWindowFixture.h"
 #include "FakeDesktopAssociation.h"
 #include "FakeDialogs.h"
-#include "app/AppState.h"
-#include "app/MainUi.h"
 #include "shell/AssociationController.h"
 #include "support/RegistryRoutines.h"
 #include "support/RegistryStore.h"
+#include "window/AppState.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
 #include "MainWindowFixture.h"
-#include "app/MainUi.h"
 #include "marking/TMyStatusBar.h"
 #include "shell/LauncherController.h"
 #include "shell/NativeHostManifests.h"
 #include "support/RegistryRoutines.h"
 #include "support/RegistryStore.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QCryptographicHash>
