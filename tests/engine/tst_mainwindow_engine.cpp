@@ -23,7 +23,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QWebEngineView>
+#include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <memory>
 
@@ -42,6 +45,7 @@ private Q_SLOTS:
     void clickInSurfModeTellsHowToEdit();
     void findHighlightsWords();
     void marksWithMouseKeysAndMenus();
+    void aClickWaitsForTheCommandThatWaits();
 
 private:
     QString writeFile(const QString &name, const QByteArray &content);
@@ -271,6 +275,46 @@ void MainWindowEngineTest::marksWithMouseKeysAndMenus()
     QTRY_VERIFY2_WITH_TIMEOUT(!paragraphHtml().contains(QStringLiteral("rgb(255, 0, 0)")), qPrintable(paragraphHtml()),
                               5000);
     QCOMPARE(paragraphHtml(), QStringLiteral("Hello marked world"));
+}
+
+// A click as the window system delivers it: queued, and taken when the event
+// loop next takes user input.
+static void clickAsTheUser(QWidget *widget)
+{
+    QWidget *top = widget->window();
+    const QPointF local = widget->mapTo(top, widget->rect().center());
+    const QPointF global = widget->mapToGlobal(widget->rect().center());
+    for (const auto &[type, held] : {std::pair{QEvent::MouseButtonPress, Qt::MouseButtons(Qt::LeftButton)},
+                                     std::pair{QEvent::MouseButtonRelease, Qt::MouseButtons()}})
+        QWindowSystemInterface::handleMouseEvent<QWindowSystemInterface::AsynchronousDelivery>(
+            top->windowHandle(), local, global, held, Qt::LeftButton, type);
+}
+
+// A command waits for the engine's answer; a click on another command in
+// the meantime runs that command after it, never inside it.
+void MainWindowEngineTest::aClickWaitsForTheCommandThatWaits()
+{
+    openThroughHistory(m_archive);
+    m_window->modes().editmodetoggle();
+    QVERIFY(!m_window->state().SurfMode);
+    const MainUi &ui = m_window->ui();
+    QWidget *bold = ui.ToolBar1->widgetForAction(ui.BoldB);
+    QVERIFY(bold && bold->isEnabled());
+    bool marking = false;
+    QList<bool> boldDuringMark;
+    connect(ui.boldMI, &QAction::triggered, this, [&] { boldDuringMark << marking; });
+
+    // The page is busy for a second, so Mark's script waits behind it; the
+    // click comes during that wait.
+    qobject_cast<QWebEngineView *>(m_browser->widget())
+        ->page()
+        ->runJavaScript(QStringLiteral("var t = Date.now() + 1000; while (Date.now() < t);"),
+                        QWebEngineScript::ApplicationWorld);
+    QTimer::singleShot(0, this, [bold] { clickAsTheUser(bold); });
+    marking = true;
+    ui.MarkMI->trigger();
+    marking = false;
+    QTRY_COMPARE_WITH_TIMEOUT(boldDuringMark, QList<bool>{false}, 5000);
 }
 
 int main(int argc, char **argv)
