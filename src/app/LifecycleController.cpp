@@ -103,9 +103,9 @@ void LifecycleController::FormActivate(const QStringList &arguments)
     m_modes.seteditmode(true);
 }
 
-void LifecycleController::FormClose()
+FileWriteResult LifecycleController::FormClose()
 {
-    m_settings.write(m_state);
+    return m_settings.write(m_state);
 }
 
 void LifecycleController::ExitMIClick()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/AtomicFile.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -35,8 +37,8 @@ public:
     // The first activation: opens the command-line file, the best-practice
     // page on the first run or the home page, then switches to surf mode.
     void FormActivate(const QStringList &arguments);
-    // Writes every setting; throws when the file cannot be written.
-    void FormClose();
+    // Writes every setting; the error says why the file could not be written.
+    FileWriteResult FormClose();
     void ExitMIClick();
 
 private:

@@ -23,7 +23,6 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
-#include <stdexcept>
 
 NavigationController::NavigationController(AppState &state, MainUi &ui, Histories &histories, Browser &browser,
                                            Dialogs &dialogs, Desktop &desktop, ModeController &modes, QWidget &window,
@@ -273,11 +272,9 @@ void NavigationController::WebBrowser1NavigateComplete2(const QString &)
     m_window.activateWindow();
 
     QString address = m_browser.LocationURL();
-    try {
-        address = UrlDecode(address);
-    } catch (const std::invalid_argument &) {
-        // A stray "%" in an address is shown as it stands rather than failing the page.
-    }
+    // A stray "%" in an address is shown as it stands rather than failing the page.
+    if (const Result<QString> decoded = UrlDecode(address); decoded.ok())
+        address = decoded.value;
     if (address.startsWith(QStringLiteral("file:///")))
         address = UrlToPath(address);
     m_ui.URLs->setText(address);

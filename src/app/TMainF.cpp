@@ -221,13 +221,10 @@ void TMainF::createSaveTo(const QStringList &arguments)
 
 void TMainF::closeEvent(QCloseEvent *event)
 {
-    try {
-        m_lifecycle->FormClose();
-    } catch (const std::exception &error) {
-        // Said once, then the window closes anyway: refusing would leave a
-        // settings file that cannot be written (full disk, read-only file)
-        // with no way out but killing the program, which saves nothing either.
-        m_services.dialogs.ShowErrorMsg(QString::fromStdString(error.what()));
-    }
+    // Said once, then the window closes anyway: refusing would leave a
+    // settings file that cannot be written (full disk, read-only file) with
+    // no way out but killing the program, which saves nothing either.
+    if (const FileWriteResult written = m_lifecycle->FormClose(); !written.ok())
+        m_services.dialogs.ShowErrorMsg(written.error);
     event->accept();
 }

@@ -217,7 +217,11 @@ void BrowserSaveController::stripAndSave()
     m_dialogs.ShowMsg(QStringLiteral("Please wait and press ok after loading..."));
 
     DocumentWriter writer(m_browser, m_dialogs);
-    writer.SaveDocAsMht(target);
+    const FileWriteResult written = writer.SaveDocAsMht(target);
+    if (!written.ok()) {
+        m_dialogs.ShowErrorMsg(written.error);
+        return;
+    }
     m_desktop.addRecentFile(target);
     for (TMYcustomhistory *list : m_histories.fileLists())
         list->AddItem(target);

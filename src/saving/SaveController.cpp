@@ -39,12 +39,16 @@ QString extensionOf(const QString &name)
 }
 
 // The address box holds a native path for a local file; only a file: URL is
-// decoded, so names holding "%" or "+" stay as they are.
+// decoded, so names holding "%" or "+" stay as they are. A URL that cannot
+// be decoded ends the command.
 QString localPath(const QString &address)
 {
-    if (address.startsWith(QStringLiteral("file:")))
-        return UrlToPath(UrlDecode(address));
-    return address;
+    if (!address.startsWith(QStringLiteral("file:")))
+        return address;
+    const Result<QString> decoded = UrlDecode(address);
+    if (!decoded.ok())
+        throw std::runtime_error(decoded.error.toStdString());
+    return UrlToPath(decoded.value);
 }
 } // namespace
 
@@ -77,19 +81,19 @@ void SaveController::status(const QString &text)
     m_ui.StB1->ShowStatusText(text);
 }
 
-void SaveController::writeArchive(DocumentWriter &writer, const QString &path, const QString &sourceArchive)
+bool SaveController::writeArchive(DocumentWriter &writer, const QString &path, const QString &sourceArchive)
 {
     const QScopedValueRollback busy(m_busy, true);
     // A big page takes a while; the window cannot repaint until it is written.
     const QString before = m_ui.StB1->statusText();
     status(QStringLiteral("Saving..."));
     m_ui.StB1->repaint();
-    try {
-        writer.SaveDocAsMht(path, sourceArchive);
-    } catch (...) {
-        status(before);
-        throw;
-    }
+    const FileWriteResult written = writer.SaveDocAsMht(path, sourceArchive);
+    if (written.ok())
+        return true;
+    status(before);
+    m_dialogs.ShowErrorMsg(written.error);
+    return false;
 }
 
 void SaveController::SaveMIClick()
@@ -111,10 +115,13 @@ void SaveController::SaveMIClick()
 
     DocumentWriter writer(m_browser, m_dialogs);
     const QString ext = extensionOf(target);
-    if (ext == QStringLiteral(".mht") || ext == QStringLiteral(".eml"))
-        writeArchive(writer, target, QFileInfo(openFile).isAbsolute() ? openFile : QString());
-    else if (!writer.SaveDocAsHtml(target))
-        return; // reported by the writer; the changes are still unsaved
+    // Either way a failure has been reported; the changes are still unsaved.
+    if (ext == QStringLiteral(".mht") || ext == QStringLiteral(".eml")) {
+        if (!writeArchive(writer, target, QFileInfo(openFile).isAbsolute() ? openFile : QString()))
+            return;
+    } else if (!writer.SaveDocAsHtml(target)) {
+        return;
+    }
     if (!m_state.SurfMode)
         m_browser.setDesignMode(QStringLiteral("On"));
 
@@ -158,7 +165,8 @@ void SaveController::SaveasMIClick()
 
     const QString oldFile = localPath(oldPath);
     DocumentWriter writer(m_browser, m_dialogs);
-    writeArchive(writer, path, QFileInfo(oldFile).isAbsolute() ? oldFile : QString());
+    if (!writeArchive(writer, path, QFileInfo(oldFile).isAbsolute() ? oldFile : QString()))
+        return;
     m_modes.SetSaveEnabled(false);
 
     for (TMYcustomhistory *list : m_histories.fileLists())
@@ -271,20 +279,20 @@ void SaveController::Timer1Timer()
     // would only read it twice.
     if (m_busy || (changes == m_seenChanges && state.LastDocSnapshot != JustSaved))
         return;
-    QString text;
-    try {
+    Result<QString> html;
+    {
         const QScopedValueRollback busy(m_busy, true);
-        text = DocumentWriter(m_browser, m_dialogs).GetDocHtml();
-    } catch (const std::exception &) {
-        // A page that cannot be read right now is looked at again next tick;
-        // an error box every second would lock the user out.
-        return;
+        html = DocumentWriter(m_browser, m_dialogs).GetDocHtml();
     }
+    // A page that cannot be read right now is looked at again next tick; an
+    // error box every second would lock the user out.
+    if (!html.ok())
+        return;
     m_seenChanges = changes;
-    if (text != state.LastDocSnapshot) {
+    if (html.value != state.LastDocSnapshot) {
         if (!state.SurfMode && state.LastDocSnapshot != JustSaved)
             m_modes.SetSaveEnabled(true);
-        state.LastDocSnapshot = text;
+        state.LastDocSnapshot = html.value;
     }
 }
 
@@ -295,10 +303,11 @@ void SaveController::takeSnapshot()
     // Save on an unchanged page.
     const QScopedValueRollback busy(m_busy, true);
     const quint64 changes = m_browser.documentChanges();
-    try {
-        m_state.LastDocSnapshot = DocumentWriter(m_browser, m_dialogs).GetDocHtml();
+    const Result<QString> html = DocumentWriter(m_browser, m_dialogs).GetDocHtml();
+    if (html.ok()) {
+        m_state.LastDocSnapshot = html.value;
         m_seenChanges = changes;
-    } catch (const std::exception &) {
+    } else {
         // Unreadable now: the detector's next reading becomes the baseline
         // instead of counting as a change.
         m_state.LastDocSnapshot = JustSaved;

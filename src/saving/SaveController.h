@@ -51,8 +51,8 @@ public:
 private:
     void status(const QString &text);
     // SaveDocAsMht with "Saving..." in the status bar meanwhile and no
-    // change detector tick in between.
-    void writeArchive(DocumentWriter &writer, const QString &path, const QString &sourceArchive);
+    // change detector tick in between; a failure is shown, and false.
+    bool writeArchive(DocumentWriter &writer, const QString &path, const QString &sourceArchive);
     void reopenInDesignMode();
 
     AppState &m_state;

@@ -61,10 +61,10 @@ bool AtomicFile::commit()
     return true;
 }
 
-QString WriteFileAtomically(const QString &path, const QByteArray &bytes)
+FileWriteResult WriteFileAtomically(const QString &path, const QByteArray &bytes)
 {
     AtomicFile file(path);
     if (file.open() && file.write(bytes) && file.commit())
         return {};
-    return file.errorString();
+    return {file.errorString()};
 }

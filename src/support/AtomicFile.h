@@ -37,6 +37,13 @@ private:
     bool m_failed = false;
 };
 
-// Writes bytes to path through AtomicFile. Empty on success, otherwise the
-// reason; the old file is then as it was.
-QString WriteFileAtomically(const QString &path, const QByteArray &bytes);
+// The outcome of writing a file: why it failed, empty when it was written.
+struct FileWriteResult
+{
+    QString error;
+
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Writes bytes to path through AtomicFile. On failure the old file is as it was.
+FileWriteResult WriteFileAtomically(const QString &path, const QByteArray &bytes);

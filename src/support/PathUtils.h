@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Result.h"
+
 #include <QString>
 
 // Path and file-name shaping. Paths are native: "/" separates, folders are
@@ -18,10 +20,10 @@ QString SafeFileName(const QString &text, bool keepPath);
 // "file:///home/a/b.mht" -> "/home/a/b.mht"; anything else unchanged. The
 // scheme is matched case-sensitively.
 QString UrlToPath(const QString &address);
-// Decodes "%xx" escapes, "%%" and "+". Throws std::invalid_argument when the
-// two characters after "%" are not hexadecimal digits. A "%" with fewer than
-// two characters after it is copied as it stands.
-QString UrlDecode(const QString &text);
+// Decodes "%xx" escapes, "%%" and "+". Fails when the two characters after
+// "%" are not hexadecimal digits. A "%" with fewer than two characters after
+// it is copied as it stands.
+Result<QString> UrlDecode(const QString &text);
 // Whether a and b name one existing file, however they are spelled ("./",
 // "..", symbolic links). Two missing files are not the same file.
 bool SameFile(const QString &a, const QString &b);

@@ -128,7 +128,7 @@ void ArchiveCycleTest::marksAndPictureSurviveRepeatedSaves()
         QCOMPARE(m_browser->selectionText(), words.at(round));
         m_browser->execCommand(QStringLiteral("BackColor"), 255);
         m_browser->setDesignMode(QStringLiteral("Off"));
-        writer.SaveDocAsMht(path, path);
+        QVERIFY(writer.SaveDocAsMht(path, path).ok());
 
         open(path);
         const QString html = m_browser->documentHtml();
