@@ -63,11 +63,9 @@ public:
     MainUi &ui() { return m_ui; }
     Histories &histories() { return m_histories; }
     ModeController &modes() { return *m_modes; }
-    LifecycleController &lifecycle() { return *m_lifecycle; }
     NavigationController &navigation() { return *m_navigation; }
     MarkingController &marking() { return *m_marking; }
     SaveController &saving() { return *m_saving; }
-    BrowserSaveController &browserSaving() { return *m_browserSaving; }
     FileManagementController &fileManagement() { return *m_fileManagement; }
 
 protected:
