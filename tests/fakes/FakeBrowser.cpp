@@ -25,6 +25,20 @@ FakeBrowser::~FakeBrowser()
 void FakeBrowser::enter(const QString &operation) const
 {
     calls.append(operation);
+    // As in the engine, the document's own operations need a document.
+    static const QStringList withDocument = {QStringLiteral("setDesignMode"),
+                                             QStringLiteral("designMode"),
+                                             QStringLiteral("execCommand"),
+                                             QStringLiteral("selectionText"),
+                                             QStringLiteral("documentHtml"),
+                                             QStringLiteral("bodyOuterHtml"),
+                                             QStringLiteral("insertHtmlAtBodyEnd"),
+                                             QStringLiteral("pasteAtBodyEnd"),
+                                             QStringLiteral("findText"),
+                                             QStringLiteral("print"),
+                                             QStringLiteral("saveAs")};
+    if (!hasDocument && withDocument.contains(operation))
+        throw std::runtime_error("No document is loaded.");
     if (!failNext.isEmpty()) {
         const QString message = std::exchange(failNext, QString());
         throw std::runtime_error(message.toStdString());

@@ -31,6 +31,9 @@ class QWidget;
 // and its LocationName the path itself; other addresses are named by their
 // title, or by the address when they have none.
 //
+// The document's operations (setDesignMode to saveAs below) throw while there
+// is no document, as the engine's do.
+//
 // Every operation is logged by name in `calls` and can be made to fail: a
 // message in `failNext` makes the next operation throw std::runtime_error
 // (once), an entry in `failures` (operation name -> message) makes that
