@@ -1,13 +1,8 @@
-// What the program relies on in a Browser, as one table run against the test
-// double (tst_browsercontract_fake) and the real engine
-// (tst_browsercontract_engine), so that flow tests over the double test what
-// the engine does.
+// What the program relies on in a Browser, run against the test double and
+// the real engine alike, so that flow tests over the double hold for both.
 
 #ifdef QUILLET_CONTRACT_ENGINE
-#include "browser/WebEngineBrowser.h"
-
-#include <QWebEngineScript>
-#include <QWebEngineView>
+#include "../engine/EnginePage.h"
 #else
 #include "FakeBrowser.h"
 #endif
@@ -68,17 +63,12 @@ struct Subject
     void select(const QString &text)
     {
 #ifdef QUILLET_CONTRACT_ENGINE
-        QEventLoop loop;
-        qobject_cast<QWebEngineView *>(browser.widget())
-            ->page()
-            ->runJavaScript(QStringLiteral("var t = document.getElementById('para').firstChild;"
-                                           " var at = t.data.indexOf('%1'); var r = document.createRange();"
-                                           " r.setStart(t, at); r.setEnd(t, at + %2); getSelection().removeAllRanges();"
-                                           " getSelection().addRange(r);")
-                                .arg(text)
-                                .arg(text.size()),
-                            QWebEngineScript::ApplicationWorld, [&](const QVariant &) { loop.quit(); });
-        loop.exec();
+        EnginePage::runScript(browser, QStringLiteral("var t = document.getElementById('para').firstChild;"
+                                                      " var at = t.data.indexOf('%1'); var r = document.createRange();"
+                                                      " r.setStart(t, at); r.setEnd(t, at + %2);"
+                                                      " getSelection().removeAllRanges(); getSelection().addRange(r);")
+                                           .arg(text)
+                                           .arg(text.size()));
 #else
         browser.selection = text;
 #endif
@@ -92,7 +82,6 @@ class BrowserContractTest : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void refusesWithoutADocument();
     void loadsAndNamesThePage_data();
     void loadsAndNamesThePage();
     void formatsTheSelectionInDesignMode_data();
@@ -111,11 +100,7 @@ void BrowserContractTest::initTestCase()
     m_subject = std::make_unique<Subject>();
     m_subject->browser.widget()->resize(800, 600);
     m_subject->browser.widget()->show();
-}
-
-// Before any navigation there is no document, and the document's calls say so.
-void BrowserContractTest::refusesWithoutADocument()
-{
+    // Before any navigation there is no document, and its calls say so.
     Browser &browser = m_subject->browser;
     QVERIFY(!browser.HasDocument());
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, browser.documentHtml());
@@ -124,18 +109,13 @@ void BrowserContractTest::refusesWithoutADocument()
 
 void BrowserContractTest::loadsAndNamesThePage_data()
 {
-    QTest::addColumn<QString>("address"); // "" for a local file
-    QTest::addColumn<QString>("html");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<bool>("titled");
-    QTest::newRow("local file: its path") << QString() << Page << QStringLiteral("Contract page") << false;
-    QTest::newRow("web page: its title") << QStringLiteral("data:text/html,<title>Data title</title><p>x") << QString()
-                                         << QStringLiteral("Data title") << true;
-    QTest::newRow("untitled web page: its address")
-        << QStringLiteral("data:text/html,<p>untitled") << QString() << QString() << false;
+    QTest::addColumn<QString>("address"); // "" for a local file (of Page)
+    QTest::addColumn<QString>("title");   // the page's own; "" when untitled
+    QTest::newRow("local file: its path") << QString() << QStringLiteral("Contract page");
+    QTest::newRow("web page: its title") << u"data:text/html,<title>Data title</title><p>x"_qs << u"Data title"_qs;
+    QTest::newRow("untitled web page: its address") << u"data:text/html,<p>untitled"_qs << QString();
     // Silent keeps the page's alert from blocking the load with a dialog.
-    QTest::newRow("alerting page, silent")
-        << QStringLiteral("data:text/html,<script>alert(1)</script><p>x") << QString() << QString() << false;
+    QTest::newRow("alerting page, silent") << u"data:text/html,<script>alert(1)</script><p>x"_qs << QString();
 }
 
 // A load reports before, navigated and complete, in that order, and is
@@ -143,9 +123,7 @@ void BrowserContractTest::loadsAndNamesThePage_data()
 void BrowserContractTest::loadsAndNamesThePage()
 {
     QFETCH(QString, address);
-    QFETCH(QString, html);
     QFETCH(QString, title);
-    QFETCH(bool, titled);
     Browser &browser = m_subject->browser;
     browser.setSilent(true);
     QVERIFY(browser.Silent());
@@ -163,7 +141,7 @@ void BrowserContractTest::loadsAndNamesThePage()
         QVERIFY(browser.ReadyState() != 4);
     });
 
-    const QString loaded = m_subject->load(address, html, title);
+    const QString loaded = m_subject->load(address, address.isEmpty() ? Page : QString(), title);
     browser.setSilent(false);
     QVERIFY(!loaded.isEmpty());
     QCOMPARE(events.first(), QStringLiteral("before"));
@@ -174,7 +152,7 @@ void BrowserContractTest::loadsAndNamesThePage()
         QCOMPARE(browser.LocationURL(), QUrl::fromLocalFile(loaded).toString());
     } else {
         QCOMPARE(QUrl(browser.LocationURL()), QUrl(address));
-        QCOMPARE(browser.LocationName(), titled ? title : browser.LocationURL());
+        QCOMPARE(browser.LocationName(), title.isEmpty() ? browser.LocationURL() : title);
     }
 }
 

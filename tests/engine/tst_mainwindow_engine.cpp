@@ -2,7 +2,6 @@
 #include "FakeDesktop.h"
 #include "FakeDesktopAssociation.h"
 #include "FakeDialogs.h"
-#include "app/FindDialog.h"
 #include "app/ModeController.h"
 #include "app/NavigationController.h"
 #include "app/TMainF.h"
@@ -30,8 +29,8 @@
 
 #include <memory>
 
-// The main window over the real engine: start-up with a file, the page's
-// hover and click hints, find, and marking with real mouse and key input.
+// The main window over the real engine: start-up with a file, marking with
+// real mouse and key input, and no command inside another.
 // One window serves every test, in order: starting the engine is slow.
 class MainWindowEngineTest : public QObject
 {
@@ -40,10 +39,6 @@ private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
     void opensTheCommandLineArchive();
-    void hoveringALinkShowsItsAddress();
-    void clickInSurfModeTellsHowToEdit_data();
-    void clickInSurfModeTellsHowToEdit();
-    void findHighlightsWords();
     void marksWithMouseKeysAndMenus();
     void aClickWaitsForTheCommandThatWaits();
 
@@ -64,7 +59,6 @@ private:
     std::unique_ptr<WebEngineBrowser> m_browser;
     std::unique_ptr<TMainF> m_window;
     QString m_archive;
-    QString m_plainPage;
 };
 
 QString MainWindowEngineTest::writeFile(const QString &name, const QByteArray &content)
@@ -99,10 +93,7 @@ void MainWindowEngineTest::initTestCase()
         "",
     };
     m_archive = writeFile(QStringLiteral("window page.mht"), lines.join("\r\n"));
-    m_plainPage = writeFile(QStringLiteral("plain.htm"),
-                            "<!DOCTYPE html><html><head><title>Plain</title></head><body style=\"font-size:32px\">" +
-                                body + "</body></html>");
-    QVERIFY(!m_archive.isEmpty() && !m_plainPage.isEmpty());
+    QVERIFY(!m_archive.isEmpty());
 
     m_browser = std::make_unique<WebEngineBrowser>(nullptr, m_dir.path(), m_dir.filePath(QStringLiteral("cache")));
     m_window = std::make_unique<TMainF>(TMainF::Services{m_dialogs, m_desktop, *m_browser, m_dir.path(),
@@ -173,54 +164,6 @@ void MainWindowEngineTest::opensTheCommandLineArchive()
     m_window->modes().editmodetoggle();
     QVERIFY(m_window->state().SurfMode);
     QVERIFY(m_dialogs.shown.isEmpty());
-}
-
-void MainWindowEngineTest::hoveringALinkShowsItsAddress()
-{
-    openThroughHistory(m_archive);
-    const QPoint link =
-        EnginePage::centreOf(*m_browser, QStringLiteral("document.getElementById('link').getBoundingClientRect()"));
-    QVERIFY(!link.isNull());
-    m_window->ui().StB1->ShowStatusText(QString());
-    QTest::mouseMove(input(), link);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->ui().StB1->statusText(), QStringLiteral("http://example.test/next.html"), 5000);
-}
-
-void MainWindowEngineTest::clickInSurfModeTellsHowToEdit_data()
-{
-    QTest::addColumn<bool>("archive");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("archive") << true
-                             << QStringLiteral("Editing mode = OFF (hit red \"edit mode\" button in order to edit).");
-    QTest::newRow("plain page") << false
-                                << QStringLiteral("Editing mode = DISABLED (make a new mht file or load one and hit "
-                                                  "red \"edit mode\" button in order to edit).");
-}
-
-void MainWindowEngineTest::clickInSurfModeTellsHowToEdit()
-{
-    QFETCH(bool, archive);
-    QFETCH(QString, expected);
-    openThroughHistory(archive ? m_archive : m_plainPage);
-    QVERIFY(m_window->state().SurfMode);
-    const QPoint word = textCentre(0, 5);
-    QVERIFY(!word.isNull());
-    QTest::mouseClick(input(), Qt::LeftButton, {}, word);
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->ui().StB1->statusText(), expected, 5000);
-}
-
-void MainWindowEngineTest::findHighlightsWords()
-{
-    openThroughHistory(m_archive);
-    m_window->ui().findtextMI->trigger();
-    auto *find = m_window->findChild<FindDialog *>();
-    QVERIFY(find);
-    QVERIFY(find->isVisible());
-    find->textField()->setText(QStringLiteral("marked"));
-    QVERIFY(find->findNext());
-    find->textField()->setText(QStringLiteral("absent"));
-    QVERIFY(!find->findNext());
-    find->close();
 }
 
 void MainWindowEngineTest::marksWithMouseKeysAndMenus()

@@ -26,17 +26,10 @@ void FakeBrowser::enter(const QString &operation) const
 {
     calls.append(operation);
     // As in the engine, the document's own operations need a document.
-    static const QStringList withDocument = {QStringLiteral("setDesignMode"),
-                                             QStringLiteral("designMode"),
-                                             QStringLiteral("execCommand"),
-                                             QStringLiteral("selectionText"),
-                                             QStringLiteral("documentHtml"),
-                                             QStringLiteral("bodyOuterHtml"),
-                                             QStringLiteral("insertHtmlAtBodyEnd"),
-                                             QStringLiteral("pasteAtBodyEnd"),
-                                             QStringLiteral("findText"),
-                                             QStringLiteral("print"),
-                                             QStringLiteral("saveAs")};
+    static const QStringList withDocument =
+        QStringLiteral("setDesignMode designMode execCommand selectionText documentHtml bodyOuterHtml "
+                       "insertHtmlAtBodyEnd pasteAtBodyEnd findText print saveAs")
+            .split(QLatin1Char(' '));
     if (!hasDocument && withDocument.contains(operation))
         throw std::runtime_error("No document is loaded.");
     if (!failNext.isEmpty()) {

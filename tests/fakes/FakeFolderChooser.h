@@ -4,7 +4,7 @@
 
 #include <QStringList>
 
-// Answers every question with `chosen` ("" is Cancel) and records each as
+// Answers every question with `chosen` ("" is Cancel), recording each as
 // "caption|start folder".
 class FakeFolderChooser : public FolderChooser
 {

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "FakeBrowser.h"
+#include "window/EditModes.h"
 #include "window/Navigator.h"
 
-#include <QStringList>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
 
 #include <functional>
-
-class EditModes;
-class FakeBrowser;
-class QLineEdit;
 
 // Opens files the way the navigation controller does, over a FakeBrowser:
 // the address box, the navigation, the wait for the page, surf mode (the
@@ -22,18 +22,27 @@ public:
     }
 
     QStringList opened;
-    int waits = 0;
-    int homes = 0;
-    // Runs at the end of each wait_till_complete, as timer ticks would.
+    // Runs at the end of each wait for a page, as timer ticks would.
     std::function<void()> duringWait;
 
-    void startHitemclicked(const QString &file) override;
-    void wait_till_complete() override;
-    void homeBClick() override { ++homes; }
+    void startHitemclicked(const QString &file) override
+    {
+        opened << file;
+        m_addressBox.setText(file);
+        m_browser.Navigate(file);
+        wait_till_complete();
+        m_modes.seteditmode(true);
+    }
+    void wait_till_complete() override
+    {
+        while (m_browser.ReadyState() != 4)
+            QVERIFY(QSignalSpy(&m_browser, &Browser::DocumentComplete).wait(1000));
+        if (duringWait)
+            duringWait();
+    }
+    void homeBClick() override { m_browser.GoHome(); }
 
 private:
-    void waitForPage();
-
     FakeBrowser &m_browser;
     QLineEdit &m_addressBox;
     EditModes &m_modes;
