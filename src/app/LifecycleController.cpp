@@ -16,6 +16,7 @@
 #include "window/Navigator.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QWidget>
 #include <stdexcept>
@@ -67,10 +68,13 @@ void LifecycleController::readSettings()
     m_ui.UseSelection4FilenameMI->setChecked(m_state.UseSelectionForFilename);
 }
 
-bool LifecycleController::openCommandLineFile(const QString &file)
+bool LifecycleController::openCommandLineFile(const QString &argument)
 {
-    if (file.isEmpty() || !QFileInfo(file).isFile())
+    if (argument.isEmpty() || !QFileInfo(argument).isFile())
         return false;
+    // A name relative to the working folder is that folder's file, not a web address.
+    const QString file =
+        QDir::isAbsolutePath(argument) ? argument : QDir::cleanPath(QDir::current().absoluteFilePath(argument));
     m_state.UserNavigation = true;
     try {
         m_browser.Navigate(file);

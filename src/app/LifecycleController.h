@@ -44,7 +44,7 @@ public:
 private:
     // Opens an existing file named on the command line; false when there is
     // none or it cannot be shown.
-    bool openCommandLineFile(const QString &file);
+    bool openCommandLineFile(const QString &argument);
 
     AppState &m_state;
     MainUi &m_ui;

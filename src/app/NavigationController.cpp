@@ -8,6 +8,7 @@
 #include "support/Desktop.h"
 #include "support/Dialogs.h"
 #include "support/PathUtils.h"
+#include "support/TextUtils.h"
 #include "window/AppState.h"
 #include "window/CommandGuard.h"
 #include "window/Histories.h"
@@ -266,18 +267,24 @@ void NavigationController::GotowebsiteMIClick()
     m_desktop.runDocument(websiteAddress());
 }
 
+QString NavigationController::shownAddress(const QString &address)
+{
+    // A local file is named by its path, decoded as the engine encoded it.
+    if (address.startsWith(QStringLiteral("file:///")))
+        return UrlToPath(address);
+    // A stray "%" in an address is shown as it stands rather than failing the page.
+    const Result<QString> decoded = UrlDecode(address);
+    // An escaped line break (or any control character) stays escaped: the
+    // box, and the history lists it feeds, hold an address on one line.
+    return !decoded.ok() || HasControlCharacter(decoded.value) ? address : decoded.value;
+}
+
 void NavigationController::WebBrowser1NavigateComplete2(const QString &)
 {
     status(QStringLiteral("Ready"));
     m_window.activateWindow();
 
-    QString address = m_browser.LocationURL();
-    // A stray "%" in an address is shown as it stands rather than failing the page.
-    if (const Result<QString> decoded = UrlDecode(address); decoded.ok())
-        address = decoded.value;
-    if (address.startsWith(QStringLiteral("file:///")))
-        address = UrlToPath(address);
-    m_ui.URLs->setText(address);
+    m_ui.URLs->setText(shownAddress(m_browser.LocationURL()));
     m_modes.updateCaption(m_browser.LocationName());
 
     if (m_state.NavDirection != 2) {

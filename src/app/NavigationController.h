@@ -42,6 +42,9 @@ public:
     // Pumps events in 50 ms steps until the page is complete or the program
     // is ending. User input is let through: Stop and Escape work during a load.
     void wait_till_complete() override;
+    // The main window has closed: the program is ending, and no wait for a
+    // page may hold it up.
+    void windowClosed() { m_terminating = true; }
     void startHitemclicked(const QString &file) override;
     void allHitemclicked(const QString &entry);
 
@@ -73,6 +76,8 @@ public:
 
 private:
     void navigate(const QString &address);
+    // What the address box shows for the engine's address.
+    static QString shownAddress(const QString &address);
     void status(const QString &text);
     bool insideBrowser(QObject *object) const;
 

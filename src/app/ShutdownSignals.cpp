@@ -1,6 +1,7 @@
 #include "app/ShutdownSignals.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QWidget>
@@ -31,10 +32,11 @@ void onSignal(int number)
 
 } // namespace
 
-ShutdownSignals::ShutdownSignals(QWidget &window, QObject *parent) : QObject(parent), m_window(window)
+ShutdownSignals::ShutdownSignals(QObject *parent) : QObject(parent)
 {
     if (qApp)
-        connect(qApp, &QGuiApplication::commitDataRequest, this, &ShutdownSignals::closeWindow, Qt::DirectConnection);
+        connect(qApp, &QGuiApplication::commitDataRequest, this, &ShutdownSignals::requestShutdown,
+                Qt::DirectConnection);
     if (g_sockets[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_sockets) != 0)
         return;
     for (const int socket : g_sockets)
@@ -52,6 +54,8 @@ ShutdownSignals::ShutdownSignals(QWidget &window, QObject *parent) : QObject(par
 
 ShutdownSignals::~ShutdownSignals()
 {
+    if (qApp)
+        qApp->removeEventFilter(this);
     if (!m_notifier)
         return;
     for (std::size_t i = 0; i < Signals.size(); ++i)
@@ -62,21 +66,61 @@ ShutdownSignals::~ShutdownSignals()
     g_sockets[0] = g_sockets[1] = -1;
 }
 
+void ShutdownSignals::attach(QWidget &window)
+{
+    m_window = &window;
+    if (m_requested)
+        closeWindow();
+}
+
+int ShutdownSignals::exec()
+{
+    // Quitting before the loop runs does not stop a loop started later.
+    return m_requested ? 0 : QApplication::exec();
+}
+
 void ShutdownSignals::readSignal()
 {
     char bytes[16];
     while (::read(g_sockets[1], bytes, sizeof bytes) > 0) {
+    }
+    requestShutdown();
+}
+
+void ShutdownSignals::requestShutdown()
+{
+    if (!m_requested && qApp)
+        qApp->installEventFilter(this);
+    m_requested = true;
+    // A modal box holds up the code that opened it, start-up included;
+    // cancelled, each gives its flow the answer of Escape.
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *dialog = qobject_cast<QDialog *>(widget);
+        if (dialog && dialog->isVisible() && dialog->isModal())
+            dialog->reject();
     }
     closeWindow();
 }
 
 void ShutdownSignals::closeWindow()
 {
-    // A close abandoned by the closing steps (the settings file could not be
-    // written) leaves the program running, as any other close does.
-    if (!m_window.close())
+    // Its closing steps run once, whatever else arrives meanwhile.
+    if (!m_window || m_closed)
         return;
-    // A modal box would keep the program alive with its window gone.
-    if (QApplication::activeModalWidget())
-        QCoreApplication::exit(0);
+    m_closed = true;
+    m_window->close();
+    // Also ends a loop that a hidden window's close would leave running.
+    QCoreApplication::exit(0);
+}
+
+bool ShutdownSignals::eventFilter(QObject *watched, QEvent *event)
+{
+    // What the interrupted flows still ask is cancelled too, once its own
+    // loop runs: rejected before that, the box would wait forever.
+    if (event->type() == QEvent::Show) {
+        auto *dialog = qobject_cast<QDialog *>(watched);
+        if (dialog && dialog->isModal())
+            QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
 }

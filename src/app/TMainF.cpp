@@ -226,5 +226,6 @@ void TMainF::closeEvent(QCloseEvent *event)
     // no way out but killing the program, which saves nothing either.
     if (const FileWriteResult written = m_lifecycle->FormClose(); !written.ok())
         m_services.dialogs.ShowErrorMsg(written.error);
+    m_navigation->windowClosed();
     event->accept();
 }

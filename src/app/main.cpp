@@ -5,6 +5,7 @@
 #include "dialogs/QtDialogs.h"
 #include "shell/GioDesktopAssociation.h"
 #include "shell/SystemDesktop.h"
+#include "support/ChildProcessReaper.h"
 #include "support/ProgramFolder.h"
 #include "support/RegistryStore.h"
 
@@ -27,6 +28,10 @@ int main(int argc, char **argv)
         return 0;
     }
 
+    // While there is one thread: the engine's processes must not outlive a
+    // killed program.
+    ChildProcessReaper reaper;
+
     // Chromium refuses to start its sandbox as root.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -47,6 +52,8 @@ int main(int argc, char **argv)
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QDir().mkpath(config);
 
+    // Before anything can ask: a signal during a start-up box ends the program too.
+    ShutdownSignals shutdown;
     QtDialogs dialogs(nullptr);
     SystemDesktop desktop(QProcessEnvironment::systemEnvironment(), QApplication::applicationFilePath());
     RegistryStore registry(config + QStringLiteral("/registry.ini"));
@@ -54,8 +61,10 @@ int main(int argc, char **argv)
     WebEngineBrowser browser(nullptr, folder, cache);
     TMainF window({dialogs, desktop, browser, folder, QApplication::applicationFilePath(), registry, association});
     dialogs.setParentWidget(&window);
-    ShutdownSignals shutdown(window);
-    window.show();
-    window.FormActivate(QApplication::arguments());
-    return QApplication::exec();
+    shutdown.attach(window);
+    if (!shutdown.requested()) {
+        window.show();
+        window.FormActivate(QApplication::arguments());
+    }
+    return shutdown.exec();
 }

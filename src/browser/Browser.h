@@ -25,6 +25,11 @@ public:
 
     // Starts loading and returns at once.
     virtual void Navigate(const QString &address) = 0;
+    // The same for a page none of whose own scripts may run: no script
+    // element, event-handler attribute or javascript: link. The program's
+    // own calls (designMode, execCommand, reading the document) still work.
+    // The next Navigate, or a link followed from the page, runs scripts again.
+    virtual void NavigateWithoutScripts(const QString &address) = 0;
     // 4 once the top-level document is complete.
     virtual int ReadyState() const = 0;
     virtual bool Busy() const = 0;
@@ -67,7 +72,9 @@ public:
     // Collapses a range to the end of the body and inserts html there;
     // returns once the page shows it.
     virtual void insertHtmlAtBodyEnd(const QString &html) = 0;
-    // Pastes the clipboard's content at the end of the body.
+    // Pastes the clipboard's content at the end of the body. The pasted
+    // markup cannot restyle or readdress the rest of the page: its style
+    // sheets, links, base, meta and title elements are left out.
     virtual void pasteAtBodyEnd() = 0;
 
     // Highlights the next match; false when there is none.

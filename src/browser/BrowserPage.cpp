@@ -7,7 +7,9 @@ BrowserPage::BrowserPage(QWebEngineProfile *profile, QObject *parent) : QWebEngi
 bool BrowserPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     QUrl redirect;
-    Q_EMIT navigationRequested(url, isMainFrame, &redirect);
+    const bool followed =
+        type == NavigationTypeLinkClicked || type == NavigationTypeFormSubmitted || type == NavigationTypeBackForward;
+    Q_EMIT navigationRequested(url, isMainFrame, &redirect, followed);
     if (redirect.isValid())
         return false;
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);

@@ -14,10 +14,11 @@ public:
     void setSilent(bool silent) { m_silent = silent; }
 
 Q_SIGNALS:
-    // Emitted before every navigation of the page or one of its frames.
-    // Setting *redirect to a URL cancels this navigation; the owner then
-    // loads that URL instead.
-    void navigationRequested(const QUrl &url, bool isMainFrame, QUrl *redirect);
+    // Emitted before every navigation of the page or one of its frames;
+    // followed when the page leads there (a link, a form, back or forward)
+    // rather than a load, a reload or a redirect. Setting *redirect to a URL
+    // cancels this navigation; the owner then loads that URL instead.
+    void navigationRequested(const QUrl &url, bool isMainFrame, QUrl *redirect, bool followed);
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;

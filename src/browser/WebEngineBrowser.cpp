@@ -5,6 +5,7 @@
 #include "browser/ClipboardFragment.h"
 #include "browser/CssColor.h"
 #include "browser/DocumentEventBridge.h"
+#include "browser/LocalFileGuard.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -93,7 +94,10 @@ WebEngineBrowser::WebEngineBrowser(QWidget *parent, const QString &programFolder
     m_profile = new QWebEngineProfile(QStringLiteral("Quillet"), this);
     m_profile->setPersistentStoragePath(m_cacheFolder + QStringLiteral("/profile"));
     m_profile->setCachePath(m_cacheFolder + QStringLiteral("/cache"));
+    // Switched off, the setting keeps a local page from showing even its own
+    // pictures; the guard lets it show them, and read no file.
     m_profile->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    m_profile->setUrlRequestInterceptor(new LocalFileGuard(m_profile));
 
     m_view = new QWebEngineView(parent);
     m_page = new BrowserPage(m_profile, m_view);
@@ -144,16 +148,38 @@ QWidget *WebEngineBrowser::widget()
     return m_view;
 }
 
+namespace {
+QUrl addressUrl(const QString &address)
+{
+    // A path is a file whatever it holds: trimmed or read as user input, a
+    // name with a trailing space, "#" or "?" would name another one.
+    return QDir::isAbsolutePath(address) ? QUrl::fromLocalFile(address) : QUrl::fromUserInput(address.trimmed());
+}
+} // namespace
+
 void WebEngineBrowser::Navigate(const QString &address)
 {
-    load(QUrl::fromUserInput(address.trimmed()));
+    load(addressUrl(address));
 }
 
-void WebEngineBrowser::load(const QUrl &url)
+void WebEngineBrowser::NavigateWithoutScripts(const QString &address)
+{
+    // Only the page's own scripts: ours run in their own world all the same.
+    load(addressUrl(address), false);
+}
+
+void WebEngineBrowser::setPageScripts(bool enabled)
+{
+    if (m_page)
+        m_page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, enabled);
+}
+
+void WebEngineBrowser::load(const QUrl &url, bool pageScripts)
 {
     if (!m_page)
         fail(QStringLiteral("The browser has been closed."));
     const QUrl target = engineUrl(url);
+    setPageScripts(pageScripts);
     m_hasDocument = true;
     // Loading from now on, so a wait that starts right after this call cannot
     // mistake the previous document for the new one.
@@ -190,8 +216,11 @@ QUrl WebEngineBrowser::currentUrl() const
     return m_page ? reportedUrl(m_page->url()) : QUrl();
 }
 
-void WebEngineBrowser::onNavigationRequested(const QUrl &url, bool isMainFrame, QUrl *redirect)
+void WebEngineBrowser::onNavigationRequested(const QUrl &url, bool isMainFrame, QUrl *redirect, bool followed)
 {
+    // A link followed from a page shown without scripts leads to an ordinary page.
+    if (isMainFrame && followed)
+        setPageScripts(true);
     if (isMainFrame && url.isLocalFile() && url != m_substituteUrl) {
         // A link to an archive the engine would refuse opens its copy, as
         // Navigate does. This runs inside the engine: never let it throw.
@@ -381,13 +410,14 @@ QString WebEngineBrowser::documentHtml(const std::function<void()> &meanwhile) c
 {
     // A page without the bridge (it could not be installed) is read whole.
     const QVariantList answer =
-        evaluate(QStringLiteral("if (window.quilletReadDocument) return quilletReadDocument(%1);"
-                                " var d = document.doctype, t = '';"
-                                " if (d) t = '<!DOCTYPE ' + d.name + (d.publicId ? ' PUBLIC \"' + d.publicId + '\"' : '')"
-                                " + (d.systemId ? (d.publicId ? '' : ' SYSTEM') + ' \"' + d.systemId + '\"' : '') + '>\\n';"
-                                " return [null, t + (document.documentElement ? document.documentElement.outerHTML : '')];")
-                     .arg(m_readState.isEmpty() ? QStringLiteral("null") : jsString(m_readState)),
-                 meanwhile)
+        evaluate(
+            QStringLiteral("if (window.quilletReadDocument) return quilletReadDocument(%1);"
+                           " var d = document.doctype, t = '';"
+                           " if (d) t = '<!DOCTYPE ' + d.name + (d.publicId ? ' PUBLIC \"' + d.publicId + '\"' : '')"
+                           " + (d.systemId ? (d.publicId ? '' : ' SYSTEM') + ' \"' + d.systemId + '\"' : '') + '>\\n';"
+                           " return [null, t + (document.documentElement ? document.documentElement.outerHTML : '')];")
+                .arg(m_readState.isEmpty() ? QStringLiteral("null") : jsString(m_readState)),
+            meanwhile)
             .toList();
     if (answer.size() == 1 && !m_readState.isEmpty())
         return m_readHtml;
@@ -424,12 +454,22 @@ QString WebEngineBrowser::bodyOuterHtml() const
 
 void WebEngineBrowser::insertHtmlAtBodyEnd(const QString &html)
 {
-    // Parsed through a template so that scripts in the inserted markup stay inert.
+    insertAtBodyEnd(html, false);
+}
+
+void WebEngineBrowser::insertAtBodyEnd(const QString &html, bool pasted)
+{
+    // Parsed through a template so that scripts in the inserted markup stay
+    // inert. A pasted selection keeps its inline styles, but none of the
+    // elements that act on the whole page (style sheets, base address, meta
+    // data, title).
     evaluate(QStringLiteral("var body = document.body; if (!body) throw new Error('the document has no body');"
                             " var t = document.createElement('template'); t.innerHTML = %1;"
+                            " if (%2) t.content.querySelectorAll('style, link, base, meta, title')"
+                            ".forEach(function (e) { e.remove(); });"
                             " var r = document.createRange(); r.selectNodeContents(body); r.collapse(false);"
                             " r.insertNode(t.content); return true;")
-                 .arg(jsString(html)));
+                 .arg(jsString(html), pasted ? QStringLiteral("true") : QStringLiteral("false")));
     waitTillShown();
 }
 
@@ -439,7 +479,7 @@ void WebEngineBrowser::pasteAtBodyEnd()
     requireDocument();
     const QString fragment = ClipboardFragment::current();
     if (!fragment.isEmpty())
-        insertHtmlAtBodyEnd(fragment);
+        insertAtBodyEnd(fragment, true);
 }
 
 bool WebEngineBrowser::findText(const QString &text, bool backward, bool caseSensitive)

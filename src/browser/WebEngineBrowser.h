@@ -32,6 +32,7 @@ public:
 
     QWidget *widget() override;
     void Navigate(const QString &address) override;
+    void NavigateWithoutScripts(const QString &address) override;
     int ReadyState() const override { return m_readyState; }
     bool Busy() const override { return m_busy; }
     void Stop() override;
@@ -58,7 +59,7 @@ public:
     QString engineVersion() const override;
 
 private:
-    void load(const QUrl &url);
+    void load(const QUrl &url, bool pageScripts = true);
     // The URL the engine should open for url: a normalised copy for an archive
     // it would refuse, url itself otherwise. Remembers the pair so that the
     // program keeps seeing the original.
@@ -73,11 +74,14 @@ private:
     void requireDocument() const;
     // Returns once the engine has shown what the last script changed.
     void waitTillShown() const;
+    void insertAtBodyEnd(const QString &html, bool pasted);
     void installBridgeScript();
 
     void onLoadStarted();
     void onLoadFinished(bool ok);
-    void onNavigationRequested(const QUrl &url, bool isMainFrame, QUrl *redirect);
+    void onNavigationRequested(const QUrl &url, bool isMainFrame, QUrl *redirect, bool followed);
+    // The page's own scripts, element attributes and javascript: links included.
+    void setPageScripts(bool enabled);
 
     QString m_programFolder;
     QString m_cacheFolder;

@@ -3,6 +3,7 @@
 #include "support/Dialogs.h"
 
 #include "support/AtomicFile.h"
+#include "support/TextUtils.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -147,8 +148,18 @@ void HistoryList::LoadHistory()
     Rebuild();
 }
 
+QStringList HistoryList::readItems(const QString &path)
+{
+    return splitLines(readBytes(path).value_or(QByteArray()));
+}
+
 void HistoryList::AddItem(const QString &text)
 {
+    // An item is one line of its file.
+    if (HasControlCharacter(text)) {
+        Rebuild();
+        return;
+    }
     const QString key = asciiLower(text);
     qsizetype found = -1;
     for (qsizetype i = 0; i < m_items.size(); ++i) {
@@ -178,6 +189,10 @@ void HistoryList::RemoveItem(const QString &text)
 
 void HistoryList::ReplaceItem(const QString &oldText, const QString &newText)
 {
+    if (HasControlCharacter(newText)) {
+        RemoveItem(oldText);
+        return;
+    }
     const qsizetype a = indexOfIgnoringCase(m_items, oldText);
     if (a >= 0) {
         const qsizetype b = indexOfIgnoringCase(m_items, newText);

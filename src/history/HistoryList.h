@@ -61,11 +61,14 @@ public:
     void LoadHistory();
     // Puts text at the top. An item equal to it when only ASCII letters are
     // lowered is replaced; otherwise the oldest item beyond maxhist is dropped.
+    // A text holding a control character (a line break) is not listed: an
+    // item is one line of the file.
     void AddItem(const QString &text);
     // Removes the first item equal to text ignoring case.
     void RemoveItem(const QString &text);
     // Replaces oldText in place by newText (case-insensitive matching); when
     // newText is listed too, only one of them remains, at the better position.
+    // A newText that cannot be listed (see AddItem) only removes oldText.
     void ReplaceItem(const QString &oldText, const QString &newText);
     // Removes the item at index without asking (the "remove " entries).
     void RemoveAt(int index);
@@ -74,6 +77,10 @@ public:
     void RemoveAll();
     void SetMaxHistItems();
     void SetMaxItemLen();
+
+    // The items of an items file, read only (for readers beside the owner,
+    // such as the library); a missing file has none.
+    static QStringList readItems(const QString &path);
 
     // Refreshes the view, warns when the list is longer than maxhist and
     // rewrites the items file. Returns false when the file could not be written

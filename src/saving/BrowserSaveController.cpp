@@ -212,7 +212,9 @@ void BrowserSaveController::stripAndSave()
     status(QStringLiteral("rename OK"));
     QFile::remove(src);
 
-    m_browser.Navigate(temp);
+    // The stripped body may still hold event-handler attributes: the page
+    // runs none of its own scripts.
+    m_browser.NavigateWithoutScripts(temp);
     m_navigator.wait_till_complete();
     m_dialogs.ShowMsg(QStringLiteral("Please wait and press ok after loading..."));
 

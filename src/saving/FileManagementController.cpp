@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -91,7 +92,10 @@ void FileManagementController::delHitemclicked(const QString &path)
         else
             m_saving.NewMIClick();
     }
-    if (!DeleteToTrash(path)) {
+    const Deletion deletion = deleteFile(path);
+    if (deletion == Deletion::Declined)
+        return;
+    if (deletion == Deletion::Failed) {
         m_dialogs.ShowMsg(QStringLiteral("Could not delete file. Probably in use or not existing."));
         if (QFileInfo::exists(path))
             return;
@@ -107,11 +111,36 @@ void FileManagementController::DelBrowseMIClick()
         m_dialogs.openFileName(QStringLiteral("Select file to delete"), m_state.DefaultSaveFolder, MhtFilter);
     if (file.isEmpty())
         return;
-    if (DeleteToTrash(file))
+    switch (deleteFile(file)) {
+    case Deletion::ToTrash:
         status(QStringLiteral("Deleted: ") + file);
-    else
+        break;
+    case Deletion::Permanently:
+        status(QStringLiteral("Deleted permanently: ") + file);
+        break;
+    case Deletion::Declined:
+        break;
+    case Deletion::Failed:
         m_dialogs.ShowWarningMsg(QStringLiteral("Could not delete: ") + file +
                                  QStringLiteral(". Probably in use. Please try remove it manually"));
+        break;
+    }
+}
+
+FileManagementController::Deletion FileManagementController::deleteFile(const QString &file)
+{
+    switch (MoveToTrash(file)) {
+    case TrashOutcome::Trashed:
+        return Deletion::ToTrash;
+    case TrashOutcome::NotMoved:
+        return Deletion::Failed;
+    case TrashOutcome::Refused:
+        break;
+    }
+    if (!m_dialogs.AskYesNo(QStringLiteral("The trash cannot take ") + file +
+                            QStringLiteral("; delete it permanently?")))
+        return Deletion::Declined;
+    return QFile::remove(file) ? Deletion::Permanently : Deletion::Failed;
 }
 
 void FileManagementController::renHitemclicked(const QString &path)

@@ -43,6 +43,10 @@ private:
     // The rename/move flow; false only when the file move itself failed.
     bool renameOrMove(const QString &path);
     bool moveFile(const QString &from, const QString &to);
+    enum class Deletion { ToTrash, Permanently, Declined, Failed };
+    // Into the trash; where the trash cannot take the file, removed outright
+    // only once the user agrees.
+    Deletion deleteFile(const QString &file);
     void status(const QString &text);
 
     AppState &m_state;

@@ -24,8 +24,6 @@
 #include <QScopedValueRollback>
 #include <QTimer>
 
-#include <stdexcept>
-
 namespace {
 const QString JustSaved = QStringLiteral("justsaved");
 const QString Untitled = QStringLiteral("untitled");
@@ -36,19 +34,6 @@ QString extensionOf(const QString &name)
     const QString last = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
     const qsizetype dot = last.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : last.mid(dot).toLower();
-}
-
-// The address box holds a native path for a local file; only a file: URL is
-// decoded, so names holding "%" or "+" stay as they are. A URL that cannot
-// be decoded ends the command.
-QString localPath(const QString &address)
-{
-    if (!address.startsWith(QStringLiteral("file:")))
-        return address;
-    const Result<QString> decoded = UrlDecode(address);
-    if (!decoded.ok())
-        throw std::runtime_error(decoded.error.toStdString());
-    return UrlToPath(decoded.value);
 }
 } // namespace
 
@@ -104,7 +89,8 @@ void SaveController::SaveMIClick()
         SaveasMIClick();
         return;
     }
-    const QString openFile = localPath(m_ui.URLs->text());
+    // The box holds a local file's path; a typed file: address names it too.
+    const QString openFile = UrlToPath(m_ui.URLs->text());
     QString target;
     if (m_state.EditableExtensions.contains(extensionOf(name)) && QFileInfo(openFile).isAbsolute()) {
         target = openFile;
@@ -163,7 +149,7 @@ void SaveController::SaveasMIClick()
     if (QFileInfo::exists(path) && !confirmOverwrite(path))
         return;
 
-    const QString oldFile = localPath(oldPath);
+    const QString oldFile = UrlToPath(oldPath);
     DocumentWriter writer(m_browser, m_dialogs);
     if (!writeArchive(writer, path, QFileInfo(oldFile).isAbsolute() ? oldFile : QString()))
         return;

@@ -31,6 +31,12 @@ QJsonObject NativeMessageHost::handle(const QByteArray &payload)
     const QJsonValue address = message.value(QStringLiteral("address"));
     if (!title.isString() || !address.isString() || address.toString().isEmpty())
         return failure(QStringLiteral("The message needs a title and an address."));
+    // An argument ends at a NUL: the program would get another title or address.
+    if (title.toString().contains(QChar(0)) || address.toString().contains(QChar(0)))
+        return failure(QStringLiteral("The title or the address holds a NUL character."));
+    // The program would take it for one of its options.
+    if (address.toString().startsWith(QLatin1Char('-')))
+        return failure(QStringLiteral("The address is not a web address."));
     QProcess program;
     program.setProgram(m_programPath);
     program.setArguments(launchArguments(title.toString(), address.toString()));

@@ -157,10 +157,64 @@ bool MoveFileNoReplace(const QString &file, const QString &target, QString *reas
 #endif
 }
 
-bool DeleteToTrash(const QString &file)
+namespace {
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+// The freedesktop trash keeps, beside files/NAME, the record info/NAME.trashinfo
+// that says where the file came from.
+QString trashRecordOf(const QString &trashedFile)
 {
-    if (QFile::moveToTrash(file))
+    const QFileInfo trashed(trashedFile);
+    return trashed.dir().filePath(QStringLiteral("../info/") + trashed.fileName() + QStringLiteral(".trashinfo"));
+}
+
+// A trash is $XDG_DATA_HOME/Trash, or TOP/.Trash-UID or TOP/.Trash/UID on
+// another file system. Qt falls back to files/ and info/ of the working
+// folder when it cannot make one: no trash tool finds the file there.
+bool isTrashFolder(const QDir &trash)
+{
+    const QString name = trash.dirName();
+    const QString uid = QString::number(::getuid());
+    if (name == QLatin1String("Trash") || name == QStringLiteral(".Trash-") + uid)
         return true;
-    // No trash on the file's file system, as on a removable drive without one.
-    return QFile::remove(file);
+    QDir parent = trash;
+    return name == uid && parent.cdUp() && parent.dirName() == QLatin1String(".Trash");
+}
+
+// Qt writes the record without checking the write.
+bool isCompleteRecord(const QString &record)
+{
+    QFile file(record);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = file.readAll();
+    return text.startsWith("[Trash Info]\n") && text.contains("\nPath=") && text.contains("\nDeletionDate=") &&
+           text.endsWith('\n');
+}
+#endif
+
+} // namespace
+
+TrashOutcome MoveToTrash(const QString &file)
+{
+    if (!exists(QFileInfo(file)))
+        return TrashOutcome::NotMoved;
+    QString trashed;
+    if (!QFile::moveToTrash(file, &trashed))
+        return QFileInfo::exists(file) ? TrashOutcome::Refused : TrashOutcome::NotMoved;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    const QString record = trashRecordOf(trashed);
+    QDir trash = QFileInfo(trashed).dir();
+    trash.cdUp();
+    const bool inTrash = isTrashFolder(trash);
+    if ((!inTrash || !isCompleteRecord(record)) && MoveFileNoReplace(trashed, file)) {
+        QFile::remove(record);
+        if (!inTrash) {
+            trash.rmdir(QStringLiteral("files"));
+            trash.rmdir(QStringLiteral("info"));
+        }
+        return TrashOutcome::Refused;
+    }
+#endif
+    return TrashOutcome::Trashed;
 }

@@ -13,6 +13,14 @@
 // given) says why, in words fit for the user.
 bool MoveFileNoReplace(const QString &file, const QString &target, QString *reason = nullptr);
 
-// Puts file into the desktop's trash; where no trash can take it, removes it
-// outright. True when the file is gone from its place.
-bool DeleteToTrash(const QString &file);
+enum class TrashOutcome {
+    Trashed,  // gone from its place, and the trash can put it back
+    Refused,  // the trash cannot take it (none on its file system, no room
+              // for its record); the file is where it was
+    NotMoved, // no such file, or it could not be moved
+};
+
+// Puts file into the desktop's trash. A file the trash took without a
+// complete record of where it came from (a full disk) could never be
+// restored: it is put back and counts as Refused.
+TrashOutcome MoveToTrash(const QString &file);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <QUrl>
 
 void StripBackslash(QString &path)
 {
@@ -74,8 +75,10 @@ QString UrlToPath(const QString &address)
     const QLatin1String scheme("file:///");
     if (!address.startsWith(scheme, Qt::CaseSensitive))
         return address;
+    // A form-style decoding ("+" as a space) would name another file.
+    const QUrl url(address);
     // Keep the leading "/" of the absolute path.
-    return address.mid(scheme.size() - 1);
+    return url.isValid() ? url.toLocalFile() : address.mid(scheme.size() - 1);
 }
 
 Result<QString> UrlDecode(const QString &text)

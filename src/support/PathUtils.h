@@ -18,7 +18,9 @@ QString FileNameNoExt(const QString &path);
 // separators ("/" is kept, and "\" and ":" too) survive.
 QString SafeFileName(const QString &text, bool keepPath);
 // "file:///home/a/b.mht" -> "/home/a/b.mht"; anything else unchanged. The
-// scheme is matched case-sensitively.
+// scheme is matched case-sensitively. The rest is decoded as a URL path, as
+// the engine encodes it: "%2B" is "+" and "+" stays "+"; a "#" or "?" that
+// is not escaped starts the fragment or query, which name no file.
 QString UrlToPath(const QString &address);
 // Decodes "%xx" escapes, "%%" and "+". Fails when the two characters after
 // "%" are not hexadecimal digits. A "%" with fewer than two characters after

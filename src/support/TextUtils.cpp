@@ -33,3 +33,8 @@ QString ShortenLeft(const QString &text, quint16 maxLen)
     const int keep = int(maxLen) - 3;
     return QStringLiteral("...") + (keep > 0 ? text.right(keep) : QString());
 }
+
+bool HasControlCharacter(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+}

@@ -12,3 +12,6 @@ QString ReverseStr(const QString &text);
 QString MenuText(const QString &text);
 // "..." plus the last maxLen-3 characters when text is longer than maxLen.
 QString ShortenLeft(const QString &text, quint16 maxLen);
+// Whether text holds a C0 control character or DEL: such a text cannot be
+// one line of a file (a line break) or shown as one.
+bool HasControlCharacter(const QString &text);

@@ -1,10 +1,22 @@
-#include "MainWindowFixture.h"
+#include "FakeBrowser.h"
+#include "FakeDesktop.h"
+#include "FakeDesktopAssociation.h"
+#include "window/MainUi.h"
+#include "app/ModeController.h"
 #include "app/ShutdownSignals.h"
+#include "app/TMainF.h"
 #include "app/TerminalOptions.h"
 #include "window/AppState.h"
+#include "dialogs/QtDialogs.h"
+#include "support/RegistryStore.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 
 // What makes the program behave like any Linux desktop program: closing on
@@ -14,31 +26,85 @@ class TestDesktopProgram : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void signalClosesThroughTheClosingSteps_data()
+    // Wherever the program is when the signal comes (a box open during the
+    // window's creation or the start-up, the running loop, a question while
+    // it runs), it ends through the closing steps, its loop ends or is never
+    // entered, and no box is left open.
+    void signalEndsTheProgramAtEveryMoment_data()
     {
+        QTest::addColumn<QString>("moment");
         QTest::addColumn<int>("number");
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGHUP") << SIGHUP;
-        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("first-run box, SIGTERM") << "creation" << SIGTERM;
+        QTest::newRow("start-up error box, SIGTERM") << "start-up" << SIGTERM;
+        QTest::newRow("running, SIGTERM") << "running" << SIGTERM;
+        QTest::newRow("running, SIGHUP") << "running" << SIGHUP;
+        QTest::newRow("running, SIGINT") << "running" << SIGINT;
+        QTest::newRow("exit question while running, SIGTERM") << "question" << SIGTERM;
     }
-    void signalClosesThroughTheClosingSteps()
+    void signalEndsTheProgramAtEveryMoment()
     {
+        QFETCH(QString, moment);
         QFETCH(int, number);
-        MainWindowFixture f;
-        TMainF &window = f.create();
-        window.show();
-        ShutdownSignals signals(window);
-        QVERIFY(signals.isActive());
-        // A change of this run, which only the closing steps write.
-        window.state().AutoEditMode = true;
+        QTemporaryDir folder;
+        const QString ini = folder.filePath(QStringLiteral("quillet.ini"));
+        if (moment != QStringLiteral("creation"))
+            QVERIFY(QFile(ini).open(QIODevice::WriteOnly));
+        const QString archive = folder.filePath(QStringLiteral("broken.mht"));
+        QVERIFY(QFile(archive).open(QIODevice::WriteOnly));
 
-        QCOMPARE(std::raise(number), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
-        QFile ini(f.path(QStringLiteral("quillet.ini")));
-        QVERIFY(ini.open(QIODevice::ReadOnly));
-        const QByteArray written = ini.readAll();
-        QVERIFY(written.contains("Auto mode=1"));
-        QVERIFY(written.contains("Prepend filename=0"));
+        // Raises the signal once the box of this moment is open.
+        const QString boxText = moment == QStringLiteral("creation")   ? QStringLiteral("New configuration file")
+                                : moment == QStringLiteral("start-up") ? QStringLiteral("Malformed archive")
+                                : moment == QStringLiteral("question") ? QStringLiteral("Save your work before exit?")
+                                                                       : QString();
+        bool raised = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!raised && (boxText.isEmpty() || (box && box->text().contains(boxText)))) {
+                raised = true;
+                std::raise(number);
+            }
+        });
+        // Ends a loop the signal failed to end, so that the test fails instead of hanging.
+        QTimer limit;
+        limit.setSingleShot(true);
+        connect(&limit, &QTimer::timeout, this, [] { QCoreApplication::exit(1); });
+
+        ShutdownSignals signals;
+        QVERIFY(signals.isActive());
+        QtDialogs dialogs(nullptr);
+        FakeDesktop desktop;
+        FakeBrowser browser;
+        RegistryStore registry(folder.filePath(QStringLiteral("registry.ini")));
+        FakeDesktopAssociation association;
+        if (moment == QStringLiteral("start-up"))
+            browser.failures.insert(QStringLiteral("Navigate"), QStringLiteral("Malformed archive"));
+        if (moment != QStringLiteral("running"))
+            watch.start(5);
+        TMainF window({dialogs, desktop, browser, folder.path(), folder.filePath(QStringLiteral("quillet")), registry,
+                       association});
+        dialogs.setParentWidget(&window);
+        signals.attach(window);
+        if (!signals.requested()) {
+            window.show();
+            window.FormActivate({QStringLiteral("quillet"), archive});
+        }
+        if (moment == QStringLiteral("running")) {
+            watch.start(5);
+        } else if (moment == QStringLiteral("question")) {
+            window.modes().SetSaveEnabled(true);
+            QTimer::singleShot(0, window.ui().ExitMI, &QAction::trigger);
+        }
+        limit.start(10000);
+
+        QCOMPARE(signals.exec(), 0);
+        QVERIFY(raised);
+        QVERIFY(!window.isVisible());
+        QVERIFY(!QApplication::activeModalWidget());
+        QFile written(ini);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY(written.readAll().contains("Prepend filename=0"));
     }
 
     void terminalAnswers_data()

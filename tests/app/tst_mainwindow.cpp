@@ -9,11 +9,13 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QShortcut>
 #include <QToolBar>
@@ -33,6 +35,7 @@ private Q_SLOTS:
     void settingsKeepBytesTheyDoNotChange();
     void exitQuestion_data();
     void exitQuestion();
+    void commandLineFileGoesToHistories_data();
     void commandLineFileGoesToHistories();
     void unreadableCommandLineFileGoesHome();
     void editModeStates();
@@ -280,14 +283,27 @@ void TestMainWindow::exitQuestion()
     }
 }
 
+void TestMainWindow::commandLineFileGoesToHistories_data()
+{
+    QTest::addColumn<QString>("argument"); // "@" stands for the program folder
+    QTest::newRow("absolute path") << "@/x+y page.mht";
+    // Run from the file's folder: the file there, not a web address.
+    QTest::newRow("relative to the working folder") << "x+y page.mht";
+    QTest::newRow("relative with ./") << "./x+y page.mht";
+}
+
 void TestMainWindow::commandLineFileGoesToHistories()
 {
+    QFETCH(QString, argument);
     MainWindowFixture f;
     writeFile(f.path(QStringLiteral("quillet.ini")), {});
-    const QString archive = f.path(QStringLiteral("page.mht"));
+    const QString archive = f.path(QStringLiteral("x+y page.mht"));
     writeFile(archive, "x");
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(f.folder.path()));
+    const auto back = qScopeGuard([&] { QDir::setCurrent(before); });
     TMainF &w = f.create();
-    w.FormActivate({QStringLiteral("quillet"), archive});
+    w.FormActivate({QStringLiteral("quillet"), argument.replace(QLatin1Char('@'), f.folder.path())});
     QCOMPARE(f.browser.navigations.value(0), archive);
     // Nothing was changed: once the load has finished, Save is still off.
     QTRY_COMPARE_WITH_TIMEOUT(f.browser.ReadyState(), 4, 5000);

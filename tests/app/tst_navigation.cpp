@@ -306,6 +306,12 @@ void TestNavigation::addressBox_data()
                                  << QStringLiteral("https://example.com/a b?q=1");
     QTest::newRow("stray percent kept") << QStringLiteral("file:///tmp/100%zz.htm")
                                         << QStringLiteral("/tmp/100%zz.htm");
+    // A file's path is decoded as a URL path: "+" is no space.
+    QTest::newRow("plus in a file name") << QStringLiteral("file:///tmp/x+y%2Bz.mht")
+                                         << QStringLiteral("/tmp/x+y+z.mht");
+    // Decoded, it would be two lines of the history file.
+    QTest::newRow("escaped line break stays escaped")
+        << QStringLiteral("http://host/x?d=a%0Ab%20c") << QStringLiteral("http://host/x?d=a%0Ab%20c");
 }
 
 void TestNavigation::addressBox()

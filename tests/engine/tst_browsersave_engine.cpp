@@ -118,7 +118,10 @@ void BrowserSaveEngineTest::stripSaveWritesAnArchiveWithoutScripts()
     const QString page = writePage(QStringLiteral("scripted.htm"),
                                    "<p>one</p><script>var a = 1;</script>\n<p>two</p>"
                                    "<SCRIPT type=\"text/javascript\">document.title = 'x';</SCRIPT><p>three</p>"
-                                   "<Script src=\"missing.js\"></Script><p>four</p>");
+                                   "<Script src=\"missing.js\"></Script><p>four</p>"
+                                   // Fires in the temporary page too, unless it runs no script at all.
+                                   "<img src=\"missing.png\" onerror=\"if (location.href.indexOf('__tmp0') >= 0)"
+                                   " document.body.setAttribute('data-ran', 'yes')\">");
     m_window->navigation().startHitemclicked(page);
     QCOMPARE(m_browser->LocationName(), page);
 
@@ -134,6 +137,8 @@ void BrowserSaveEngineTest::stripSaveWritesAnArchiveWithoutScripts()
     QVERIFY2(read.ok(), qPrintable(read.error));
     const QString html = read.archive.rootHtml();
     QVERIFY(!html.contains(QStringLiteral("<script"), Qt::CaseInsensitive));
+    QVERIFY2(!html.contains(QStringLiteral("data-ran=\"yes\"")), qPrintable(html));
+    QVERIFY(html.contains(QStringLiteral("missing.png")));
     static const QRegularExpression between(QStringLiteral("one.*two.*three.*four"),
                                             QRegularExpression::DotMatchesEverythingOption);
     QVERIFY(html.contains(between));

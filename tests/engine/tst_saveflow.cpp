@@ -9,16 +9,24 @@
 #include "app/TMainF.h"
 #include "archive/MhtmlReader.h"
 #include "browser/WebEngineBrowser.h"
+#include "history/TMYcustomhistory.h"
 #include "marking/TMyStatusBar.h"
+#include "saving/ClipboardPageController.h"
+#include "saving/FileManagementController.h"
 #include "saving/SaveController.h"
 #include "support/RegistryStore.h"
 #include "window/AppState.h"
 #include "window/MainUi.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +46,8 @@ private Q_SLOTS:
     void marksSurviveSaveAndRename();
     void newOpensTheTemplateInEditMode();
     void changeDetectorFollowsTheDocument();
+    void namesSurviveEveryAddressConversion_data();
+    void namesSurviveEveryAddressConversion();
     // Ends the window and engine the other tests share: keep it last.
     void typicalAnnotation();
 
@@ -282,6 +292,123 @@ void SaveFlowTest::changeDetectorFollowsTheDocument()
     QVERIFY(runScript(QStringLiteral("document.execCommand('undo')")).toBool());
     QVERIFY(!m_browser->documentHtml().contains(typed));
     QTRY_VERIFY_WITH_TIMEOUT(save->isEnabled(), 10000);
+}
+
+void SaveFlowTest::namesSurviveEveryAddressConversion_data()
+{
+    QTest::addColumn<QString>("name");
+    // Beside it, the file a wrong decoding of its address would name: it must
+    // stay as it is throughout.
+    QTest::addColumn<QString>("decoy");
+    QTest::newRow("plus") << QStringLiteral("x+y") << QStringLiteral("x y");
+    QTest::newRow("escaped space") << QStringLiteral("a%20b") << QStringLiteral("a b");
+    QTest::newRow("escaped plus") << QStringLiteral("c%2Bd") << QStringLiteral("c+d");
+    QTest::newRow("lone percent") << QStringLiteral("100%") << QString();
+    QTest::newRow("hash") << QStringLiteral("page#2") << QStringLiteral("page");
+    QTest::newRow("question mark") << QStringLiteral("why?") << QStringLiteral("why");
+    QTest::newRow("spaces") << QStringLiteral(" two  spaces") << QStringLiteral("two spaces");
+    QTest::newRow("non-ASCII") << QStringLiteral("Caf\u00E9 \u65E5\u672C")
+                               << QStringLiteral("Caf%C3%A9 %E6%97%A5%E6%9C%AC");
+    QTest::newRow("leading dash") << QStringLiteral("-x") << QString();
+}
+
+// An archive's name, whatever it holds, is the file every step works on:
+// opened from the command line as the desktop passes it, shown, saved with
+// Ctrl+S, renamed (Rename As), moved, deleted, and made by the clipboard page.
+void SaveFlowTest::namesSurviveEveryAddressConversion()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, decoy);
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
+    QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("share"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("share"))));
+    const QString folder = m_dir.filePath(QStringLiteral("names/") + QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/moved")));
+    const QString sample = qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht");
+    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".mht");
+    QVERIFY(QFile::copy(sample, path));
+    QByteArray decoyBytes;
+    QStringList decoys;
+    for (const QString &suffix : {QString(), QStringLiteral(" renamed"), QStringLiteral(" clip")})
+        decoys << folder + QLatin1Char('/') + decoy + suffix + QStringLiteral(".mht");
+    if (!decoy.isEmpty()) {
+        QVERIFY(QFile::copy(sample, decoys.first()));
+        QFile file(decoys.first());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        decoyBytes = file.readAll();
+    }
+    const auto decoyUntouched = [&] {
+        if (decoy.isEmpty())
+            return true;
+        QFile file(decoys.first());
+        return file.open(QIODevice::ReadOnly) && file.readAll() == decoyBytes && !QFile::exists(decoys.at(1)) &&
+               !QFile::exists(decoys.at(2));
+    };
+    const auto rootHtml = [](const QString &archive) { return MhtmlReader().readFile(archive).archive.rootHtml(); };
+    TMainF &w = *m_window;
+    QLineEdit *box = w.ui().URLs;
+
+    // The desktop passes the file's full path.
+    w.FormActivate({QStringLiteral("quillet"), path});
+    QCOMPARE(m_browser->ReadyState(), 4);
+    QCOMPARE(m_browser->LocationName(), path);
+    QCOMPARE(box->text(), path);
+    QCOMPARE(w.windowTitle(), QFileInfo(path).fileName() + QStringLiteral(" - Browsing with Quillet"));
+    QCOMPARE(w.histories().allH->histlist().value(0), path);
+
+    // Ctrl+S writes the file itself.
+    w.modes().seteditmode(false);
+    m_browser->insertHtmlAtBodyEnd(QStringLiteral("<p>marked here</p>"));
+    m_window->saving().SaveMIClick();
+    QVERIFY2(rootHtml(path).contains(QStringLiteral("marked here")), qPrintable(box->text()));
+    QVERIFY(decoyUntouched());
+
+    // Rename As writes the new file and removes this one.
+    FakeSaveToChooser saveTo;
+    saveTo.choices.enqueue(FakeSaveToChooser::Choice{folder, name + QStringLiteral(" renamed")});
+    w.state().RenameAsPending = true;
+    saveControllerWith(saveTo)->SaveasMIClick();
+    const QString renamed = folder + QLatin1Char('/') + name + QStringLiteral(" renamed.mht");
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(rootHtml(renamed).contains(QStringLiteral("marked here")));
+    QCOMPARE(m_browser->LocationName(), renamed);
+    QCOMPARE(box->text(), renamed);
+    QVERIFY2(w.windowTitle().endsWith(QLatin1Char('/') + name + QStringLiteral(" renamed.mht - Editing with Quillet")),
+             qPrintable(w.windowTitle()));
+    QVERIFY(!w.histories().allH->histlist().contains(path));
+
+    // Moved, the open file is shown again from its new place.
+    w.modes().seteditmode(true);
+    w.fileManagement().MoveHitemclicked(folder + QStringLiteral("/moved"));
+    const QString moved = folder + QStringLiteral("/moved/") + name + QStringLiteral(" renamed.mht");
+    QVERIFY(QFile::exists(moved));
+    QTRY_VERIFY_WITH_TIMEOUT(m_browser->ReadyState() == 4 && m_browser->LocationName() == moved, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(box->text(), moved, 5000);
+
+    // Deleted from the delete history: into the trash, out of the histories.
+    m_dialogs.answers.enqueue(Dialogs::Answer::Yes);
+    w.fileManagement().delHitemclicked(moved);
+    QVERIFY(!QFile::exists(moved));
+    QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("share/Trash/files/")) + QFileInfo(moved).fileName()));
+    for (TMYcustomhistory *list : w.histories().fileLists())
+        QVERIFY(!list->histlist().contains(moved));
+
+    // The clipboard page is written under its name, and nowhere else.
+    QGuiApplication::clipboard()->setText(QStringLiteral("clipped words"));
+    FakeSaveToChooser clipTo;
+    clipTo.choices.enqueue(FakeSaveToChooser::Choice{folder, name + QStringLiteral(" clip")});
+    ClipboardPageController clipboardPage(w.state(), w.histories(), *m_browser, m_dialogs, w.modes(), w.navigation(),
+                                          w.saving(), Beeper());
+    clipboardPage.FormCreate(clipTo, {QStringLiteral("quillet"), QStringLiteral("HEADER_IE2QuilletA_page"),
+                                      QStringLiteral("https://example.com/a+b?c=%2B")});
+    const QString clip = folder + QLatin1Char('/') + name + QStringLiteral(" clip.mht");
+    const QString clipped = rootHtml(clip);
+    QVERIFY2(clipped.contains(QStringLiteral("clipped words")), qPrintable(clipped));
+    QVERIFY(clipped.contains(QStringLiteral("https://example.com/a+b?c=%2B")));
+    QCOMPARE(box->text(), clip);
+    QVERIFY(decoyUntouched());
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), decoy.isEmpty() ? 1 : 2);
 }
 
 QTEST_MAIN(SaveFlowTest)

@@ -3,15 +3,18 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMimeData>
 #include <QPrinterInfo>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -31,10 +34,13 @@ private Q_SLOTS:
     void opensAnArchiveWithItsPicture();
     void readsTheDocumentAsItChanges_data();
     void readsTheDocumentAsItChanges();
+    void pastedSelectionCannotRestyleThePage();
     void refreshReloadsTheDocument();
     void refusesWhatItCannotDo();
     void savesThroughTheEngine_data();
     void savesThroughTheEngine();
+    void localPagesReadNoOtherFile_data();
+    void localPagesReadNoOtherFile();
     void reportsClicksAndMouseOvers();
 
 private:
@@ -258,6 +264,29 @@ void WebEngineBrowserTest::readsTheDocumentAsItChanges()
     QCOMPARE(m_browser->documentHtml(), whole());
 }
 
+// A selection's style sheet would restyle the whole page, its base
+// readdress every link; its inline styles stay with it.
+void WebEngineBrowserTest::pastedSelectionCannotRestyleThePage()
+{
+    open(m_crlfArchive);
+    const QString linkTarget = runScript(QStringLiteral("document.getElementById('link').href")).toString();
+    auto *copied = new QMimeData;
+    copied->setHtml(
+        QStringLiteral("<meta charset=\"utf-8\"><title>Other</title><style>p { display: none }</style>"
+                       "<link rel=\"stylesheet\" href=\"data:text/css,body%7Bdisplay:none%7D\">"
+                       "<base href=\"http://elsewhere.test/\"><p id=\"pasted\" style=\"color: red\">kept</p>"));
+    QGuiApplication::clipboard()->setMimeData(copied);
+    m_browser->pasteAtBodyEnd();
+    const QString pasted = m_browser->bodyOuterHtml();
+    QVERIFY2(pasted.contains(QStringLiteral("<p id=\"pasted\" style=\"color: red\">kept</p>")), qPrintable(pasted));
+    for (const QString &tag : {QStringLiteral("<style"), QStringLiteral("<link"), QStringLiteral("<base"),
+                               QStringLiteral("<meta"), QStringLiteral("<title")})
+        QVERIFY2(!pasted.contains(tag), qPrintable(pasted));
+    QCOMPARE(runScript(QStringLiteral("getComputedStyle(document.getElementById('para')).display")).toString(),
+             QStringLiteral("block"));
+    QCOMPARE(runScript(QStringLiteral("document.getElementById('link').href")).toString(), linkTarget);
+}
+
 void WebEngineBrowserTest::refreshReloadsTheDocument()
 {
     open(m_crlfArchive);
@@ -290,12 +319,13 @@ void WebEngineBrowserTest::savesThroughTheEngine_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<Browser::SaveFormat>("format");
     QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<bool>("showsItsPicture"); // reopened from where it was saved
     QTest::newRow("complete page") << QStringLiteral("saved.htm") << Browser::SaveFormat::CompletePage
-                                   << QByteArray("Plain page body");
+                                   << QByteArray("Plain page body") << true;
     QTest::newRow("HTML only") << QStringLiteral("only.htm") << Browser::SaveFormat::HtmlOnly
-                               << QByteArray("Plain page body");
+                               << QByteArray("Plain page body") << false;
     QTest::newRow("archive") << QStringLiteral("saved.mht") << Browser::SaveFormat::SingleFileArchive
-                             << QByteArray("multipart/related");
+                             << QByteArray("multipart/related") << true;
 }
 
 void WebEngineBrowserTest::savesThroughTheEngine()
@@ -303,11 +333,16 @@ void WebEngineBrowserTest::savesThroughTheEngine()
     QFETCH(QString, name);
     QFETCH(Browser::SaveFormat, format);
     QFETCH(QByteArray, expected);
+    QFETCH(bool, showsItsPicture);
     const QString page = m_dir.filePath(QStringLiteral("plain.htm"));
     QFile source(page);
     QVERIFY(source.open(QIODevice::WriteOnly));
-    source.write("<html><head><title>Plain</title></head><body><p>Plain page body</p></body></html>");
+    source.write("<html><head><title>Plain</title></head><body><p>Plain page body</p>"
+                 "<img id=\"pic\" src=\"pages/red.png\"></body></html>");
     source.close();
+    QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("pages")));
+    QFile::copy(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/pages/red.png"),
+                m_dir.filePath(QStringLiteral("pages/red.png")));
     open(page);
     QCOMPARE(m_browser->LocationName(), page);
 
@@ -319,6 +354,56 @@ void WebEngineBrowserTest::savesThroughTheEngine()
     QFile saved(target);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QVERIFY(saved.readAll().contains(expected));
+
+    // Its pictures are the page's own parts, not reads of other files: a
+    // complete page shows them from its folder. The page must not fall back
+    // on the original, which goes first.
+    if (!showsItsPicture)
+        return;
+    QVERIFY(QFile::remove(m_dir.filePath(QStringLiteral("pages/red.png"))));
+    open(target);
+    const QString shown = QStringLiteral("(function () { var p = document.querySelector('img');"
+                                         " return p && p.complete ? p.naturalWidth : -1; })()");
+    QTRY_VERIFY_WITH_TIMEOUT(runScript(shown).toInt() >= 0, 10000);
+    QVERIFY(runScript(shown).toInt() > 0);
+}
+
+void WebEngineBrowserTest::localPagesReadNoOtherFile_data()
+{
+    QTest::addColumn<QString>("read"); // a script that calls report() with what it got
+    QTest::newRow("fetch of a system file")
+        << QStringLiteral("fetch('%1').then(function (r) { return r.text(); })"
+                          ".then(function (t) { report('read ' + t.length); }, function () { report('refused'); });")
+               .arg(QUrl::fromLocalFile(QStringLiteral("/etc/hostname")).toString());
+    // Shown, a frame or a picture from elsewhere could be read through the page.
+    const QString data = qEnvironmentVariable("QUILLET_TEST_DATA");
+    QTest::newRow("frame of a page elsewhere")
+        << QStringLiteral("var f = document.createElement('iframe'); f.onload = function () {"
+                          " try { report('read ' + f.contentDocument.body.innerHTML.length); }"
+                          " catch (e) { report('refused'); } }; f.src = '%1'; document.body.appendChild(f);")
+               .arg(QUrl::fromLocalFile(data + QStringLiteral("/pages/frame.html")).toString());
+    QTest::newRow("picture from elsewhere")
+        << QStringLiteral("var i = new Image(); i.onload = function () { report('read ' + i.naturalWidth); };"
+                          " i.onerror = function () { report('refused'); }; i.src = '%1';")
+               .arg(QUrl::fromLocalFile(data + QStringLiteral("/pages/red.png")).toString());
+}
+
+// A local page must not read another local file (and then hand it on, say
+// in a navigation to a server).
+void WebEngineBrowserTest::localPagesReadNoOtherFile()
+{
+    QFETCH(QString, read);
+    const QString page = m_dir.filePath(QStringLiteral("reader.htm"));
+    QFile file(page);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<html><head><title>waiting</title></head><body><p>Reader</p><script>"
+               "function report(text) { document.title = text; }" +
+               read.toUtf8() + "</script></body></html>");
+    file.close();
+    open(page);
+    QTRY_VERIFY_WITH_TIMEOUT(runScript(QStringLiteral("document.title")).toString() != QStringLiteral("waiting"),
+                             10000);
+    QCOMPARE(runScript(QStringLiteral("document.title")).toString(), QStringLiteral("refused"));
 }
 
 void WebEngineBrowserTest::reportsClicksAndMouseOvers()

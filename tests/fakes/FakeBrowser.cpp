@@ -55,6 +55,13 @@ void FakeBrowser::Navigate(const QString &address)
     begin(address);
 }
 
+void FakeBrowser::NavigateWithoutScripts(const QString &address)
+{
+    enter(QStringLiteral("NavigateWithoutScripts"));
+    navigations.append(address);
+    begin(address);
+}
+
 void FakeBrowser::begin(const QString &address)
 {
     hasDocument = true;

@@ -34,7 +34,7 @@ class QWidget;
 // message in `failNext` makes the next operation throw std::runtime_error
 // (once), an entry in `failures` (operation name -> message) makes that
 // operation throw every time. Operation names are the member names:
-// "Navigate", "Stop", "GoHome", "GoSearch", "Refresh", "setSilent",
+// "Navigate", "NavigateWithoutScripts", "Stop", "GoHome", "GoSearch", "Refresh", "setSilent",
 // "setDesignMode", "designMode", "execCommand", "selectionText",
 // "documentHtml", "bodyOuterHtml", "insertHtmlAtBodyEnd", "pasteAtBodyEnd",
 // "findText", "print", "saveAs". Property reads (ReadyState, Busy,
@@ -111,6 +111,7 @@ public:
     // --- Browser ---
     QWidget *widget() override;
     void Navigate(const QString &address) override;
+    void NavigateWithoutScripts(const QString &address) override;
     int ReadyState() const override { return readyState; }
     bool Busy() const override { return busy; }
     void Stop() override;

@@ -84,6 +84,9 @@ private Q_SLOTS:
             << QStringList{u"/a"_s, u"/b"_s} << 2 << u"/c"_s << QStringList{u"/c"_s, u"/a"_s};
         QTest::newRow("over-long list drops only one") << QStringList{u"/a"_s, u"/b"_s, u"/c"_s, u"/d"_s} << 2
                                                        << u"/e"_s << QStringList{u"/e"_s, u"/a"_s, u"/c"_s, u"/d"_s};
+        // An item is one line of the file.
+        QTest::newRow("line break refused")
+            << QStringList{u"/a"_s} << 10 << u"http://h/x?d=a\nb"_s << QStringList{u"/a"_s};
     }
 
     void addItem()
@@ -120,6 +123,8 @@ private Q_SLOTS:
         QTest::newRow("replace, new before old") << abc << u"/c"_s << u"/a"_s << QStringList{u"/a"_s, u"/b"_s};
         QTest::newRow("replace, case only: item goes") << abc << u"/b"_s << u"/B"_s << QStringList{u"/a"_s, u"/c"_s};
         QTest::newRow("replace, old absent") << abc << u"/x"_s << u"/n"_s << abc;
+        QTest::newRow("replace by a line break: item goes")
+            << abc << u"/b"_s << u"/n\r"_s << QStringList{u"/a"_s, u"/c"_s};
     }
 
     void removeAndReplace()

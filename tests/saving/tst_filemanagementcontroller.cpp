@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(Dialogs::Answer)
@@ -96,12 +97,14 @@ private Q_SLOTS:
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<QString>("open"); // none, surf or edit
         QTest::addColumn<bool>("fileThere");
+        QTest::addColumn<bool>("trashRefuses"); // and the user keeps the file after all
 
-        QTest::newRow("No") << Answer::No << "surf" << true;
-        QTest::newRow("Yes, not open") << Answer::Yes << "none" << true;
-        QTest::newRow("Yes, open in surf mode: Home") << Answer::Yes << "surf" << true;
-        QTest::newRow("Yes, open in edit mode: New") << Answer::Yes << "edit" << true;
-        QTest::newRow("Yes, file already gone") << Answer::Yes << "none" << false;
+        QTest::newRow("No") << Answer::No << "surf" << true << false;
+        QTest::newRow("Yes, not open") << Answer::Yes << "none" << true << false;
+        QTest::newRow("Yes, open in surf mode: Home") << Answer::Yes << "surf" << true << false;
+        QTest::newRow("Yes, open in edit mode: New") << Answer::Yes << "edit" << true << false;
+        QTest::newRow("Yes, file already gone") << Answer::Yes << "none" << false << false;
+        QTest::newRow("Yes, no trash, kept") << Answer::Yes << "none" << true << true;
     }
 
     void deleteFromHistory()
@@ -109,6 +112,7 @@ private Q_SLOTS:
         QFETCH(Answer, answer);
         QFETCH(QString, open);
         QFETCH(bool, fileThere);
+        QFETCH(bool, trashRefuses);
 
         Fixture f;
         // Each row's file has a name of its own in the shared trash.
@@ -118,10 +122,25 @@ private Q_SLOTS:
         const QStringList movesBefore = f.histories.MoveH->histlist();
         const qsizetype navigationsBefore = f.browser.navigations.size();
         f.dialogs.answers.enqueue(answer);
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
+        if (trashRefuses) {
+            // Where a plain file stands, no trash folder can be made.
+            qputenv("XDG_DATA_HOME", QFile::encodeName(path + QStringLiteral("/data")));
+            f.dialogs.answers.enqueue(Answer::No);
+        }
 
         f.click(f.histories.delH, path);
 
         QCOMPARE(f.dialogs.shown.value(0).text, QStringLiteral("Really delete file and its history: ") + path);
+        if (trashRefuses) {
+            QCOMPARE(f.dialogs.texts().value(1),
+                     QStringLiteral("The trash cannot take ") + path + QStringLiteral("; delete it permanently?"));
+            QCOMPARE(f.dialogs.shown.size(), 2);
+            QVERIFY(QFileInfo::exists(path));
+            QCOMPARE(f.listed().count(path), 4);
+            return;
+        }
         if (answer == Answer::No) {
             QVERIFY(QFileInfo::exists(path));
             QCOMPARE(f.listed().count(path), 4);
@@ -147,17 +166,32 @@ private Q_SLOTS:
     void deleteThroughBrowse_data()
     {
         QTest::addColumn<bool>("fileThere");
-        QTest::newRow("deleted") << true;
-        QTest::newRow("cannot be deleted") << false;
+        QTest::addColumn<bool>("trashRefuses");
+        QTest::addColumn<Answer>("permanently"); // the answer to the question that follows a refusal
+        QTest::newRow("deleted") << true << false << Answer::No;
+        QTest::newRow("cannot be deleted") << false << false << Answer::No;
+        QTest::newRow("no trash, deleted permanently") << true << true << Answer::Yes;
+        QTest::newRow("no trash, kept") << true << true << Answer::No;
     }
 
     void deleteThroughBrowse()
     {
         QFETCH(bool, fileThere);
+        QFETCH(bool, trashRefuses);
+        QFETCH(Answer, permanently);
         Fixture f;
-        const QString path = f.archive(QStringLiteral("browsed.mht"), QStringLiteral("surf"));
+        const QString path = f.archive(QStringLiteral("browsed%1.mht").arg(++m_deleted), QStringLiteral("surf"));
         if (!fileThere)
             QFile::remove(path);
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
+        if (trashRefuses) {
+            // Where a plain file stands, no trash folder can be made.
+            const QString plain = f.file(QStringLiteral("plain"));
+            QVERIFY(QFile(plain).open(QIODevice::WriteOnly));
+            qputenv("XDG_DATA_HOME", QFile::encodeName(plain + QStringLiteral("/data")));
+            f.dialogs.answers.enqueue(permanently);
+        }
         const QStringList listedBefore = f.listed();
         const qsizetype navigationsBefore = f.browser.navigations.size();
         f.dialogs.fileNames.enqueue(path);
@@ -168,8 +202,18 @@ private Q_SLOTS:
         f.ui.DelBrowseMI->trigger();
         QCOMPARE(f.dialogs.asked, QStringList{QStringLiteral("Select file to delete|") + f.saved});
 
-        QVERIFY(!QFileInfo::exists(path));
-        if (fileThere) {
+        const QString question =
+            QStringLiteral("The trash cannot take ") + path + QStringLiteral("; delete it permanently?");
+        if (trashRefuses) {
+            QCOMPARE(f.dialogs.texts(), QStringList{question});
+            QVERIFY(!inTrash(m_dataHome.path(), QFileInfo(path).fileName()));
+            QCOMPARE(QFileInfo::exists(path), permanently == Answer::No);
+            if (permanently == Answer::Yes)
+                QCOMPARE(f.status(), QStringLiteral("Deleted permanently: ") + path);
+            else
+                QVERIFY(!f.status().contains(path));
+        } else if (fileThere) {
+            QVERIFY(!QFileInfo::exists(path));
             QCOMPARE(f.status(), QStringLiteral("Deleted: ") + path);
             QVERIFY(f.dialogs.shown.isEmpty());
         } else {

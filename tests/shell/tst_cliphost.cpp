@@ -130,6 +130,11 @@ private Q_SLOTS:
         QTest::newRow("no address") << frame(R"({"title":"t"})") << 1;
         QTest::newRow("address not a text") << frame(R"({"title":"t","address":7})") << 1;
         QTest::newRow("empty frame") << frame("") << 1;
+        // A NUL would cut the argument short.
+        QTest::newRow("NUL in the title")
+            << frame("{\"title\":\"a\\u0000b\",\"address\":\"https://example.org/\"}") << 1;
+        QTest::newRow("NUL in the address") << frame("{\"title\":\"t\",\"address\":\"https://a/\\u0000b\"}") << 1;
+        QTest::newRow("address read as an option") << frame(R"({"title":"t","address":"-reverse"})") << 1;
         QTest::newRow("length cut short") << QByteArray("\x05\x00", 2) << 1;
         QTest::newRow("body shorter than its length") << frame(valid, quint32(valid.size() + 10)) << 1;
         QTest::newRow("oversized") << frame(valid, 64 * 1024 + 1) + QByteArray(64 * 1024 + 1, ' ') << 1;

@@ -1,12 +1,16 @@
+#include "FileSizeLimit.h"
 #include "support/FileMoves.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 class TestFileMoves : public QObject
 {
@@ -123,19 +127,50 @@ private Q_SLOTS:
         QCOMPARE(read(target), bytes);
     }
 
-    void deleteGoesToTheTrash()
+    void moveToTrash_data()
     {
+        QTest::addColumn<QString>("obstacle"); // "", "missing", "no trash" or "full disk"
+        QTest::addColumn<TrashOutcome>("outcome");
+        QTest::newRow("trashed") << "" << TrashOutcome::Trashed;
+        QTest::newRow("no such file") << "missing" << TrashOutcome::NotMoved;
+        QTest::newRow("no trash can be made") << "no trash" << TrashOutcome::Refused;
+        // The trash took the file but could not write where it came from.
+        QTest::newRow("no room for the trash record") << "full disk" << TrashOutcome::Refused;
+    }
+    void moveToTrash()
+    {
+        QFETCH(QString, obstacle);
+        QFETCH(TrashOutcome, outcome);
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("gone.mht"));
-        QVERIFY(write(file, "archive"));
+        const QString name = QStringLiteral("gone %1.mht").arg(QString::fromLatin1(QTest::currentDataTag()));
+        const QString file = dir.filePath(name);
+        if (obstacle != QStringLiteral("missing"))
+            QVERIFY(write(file, "archive"));
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", dataHome); });
+        if (obstacle == QStringLiteral("no trash")) {
+            // Where a plain file stands, no trash folder can be made.
+            QVERIFY(write(dir.filePath(QStringLiteral("plain")), "x"));
+            qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("plain/data"))));
+        }
+        TrashOutcome result;
+        {
+            std::optional<FileSizeLimit> limit;
+            if (obstacle == QStringLiteral("full disk")) {
+                limit.emplace(8);
+                if (!limit->active())
+                    QSKIP("no file size limit here");
+            }
+            result = MoveToTrash(file);
+        }
+        QCOMPARE(result, outcome);
 
-        QVERIFY(DeleteToTrash(file));
-        QVERIFY(!QFileInfo::exists(file));
         const QString trash = m_dataHome.filePath(QStringLiteral("Trash"));
-        QCOMPARE(read(trash + QStringLiteral("/files/gone.mht")), QByteArray("archive"));
-        QVERIFY(QFileInfo::exists(trash + QStringLiteral("/info/gone.mht.trashinfo")));
-
-        QVERIFY(!DeleteToTrash(file));
+        const bool trashed = outcome == TrashOutcome::Trashed;
+        QCOMPARE(read(file),
+                 trashed || obstacle == QStringLiteral("missing") ? QByteArray("<missing>") : QByteArray("archive"));
+        QCOMPARE(QFileInfo::exists(trash + QStringLiteral("/files/") + name), trashed);
+        QCOMPARE(QFileInfo::exists(trash + QStringLiteral("/info/") + name + QStringLiteral(".trashinfo")), trashed);
     }
 };
 

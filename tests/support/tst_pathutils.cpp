@@ -81,7 +81,10 @@ private Q_SLOTS:
         QTest::newRow("file url") << QStringLiteral("file:///home/a/b.mht") << QStringLiteral("/home/a/b.mht");
         QTest::newRow("upper case scheme") << QStringLiteral("FILE:///home/x") << QStringLiteral("FILE:///home/x");
         QTest::newRow("web") << QStringLiteral("https://x.org/") << QStringLiteral("https://x.org/");
-        QTest::newRow("escapes kept") << QStringLiteral("file:///a%20b") << QStringLiteral("/a%20b");
+        // Decoded as the engine encodes a path, never as a form.
+        QTest::newRow("escapes decoded") << QStringLiteral("file:///a%20b%25c%23d%3F") << QStringLiteral("/a b%c#d?");
+        QTest::newRow("plus stays plus") << QStringLiteral("file:///x+y%2Bz.mht") << QStringLiteral("/x+y+z.mht");
+        QTest::newRow("fragment names no file") << QStringLiteral("file:///p.htm#part") << QStringLiteral("/p.htm");
     }
     void urlToPath()
     {
