@@ -1,14 +1,14 @@
 #include "FakeBrowser.h"
 #include "FakeDesktop.h"
 #include "FakeDesktopAssociation.h"
-#include "window/MainUi.h"
 #include "app/ModeController.h"
 #include "app/ShutdownSignals.h"
 #include "app/TMainF.h"
 #include "app/TerminalOptions.h"
-#include "window/AppState.h"
 #include "dialogs/QtDialogs.h"
 #include "support/RegistryStore.h"
+#include "window/AppState.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QApplication>
