@@ -7,7 +7,6 @@
 #include "app/TerminalOptions.h"
 #include "dialogs/QtDialogs.h"
 #include "support/RegistryStore.h"
-#include "window/AppState.h"
 #include "window/MainUi.h"
 
 #include <QAction>
