@@ -136,7 +136,7 @@ int main(int argc, char **argv)
         die(QStringLiteral("no temporary folder"));
     const QString archivePath = dir.filePath(QStringLiteral("page.mht"));
     const QString resavedPath = dir.filePath(QStringLiteral("resaved.mht"));
-    if (!MhtmlWriter().writeFile(makeBenchArchive(8 * MiB, 56 * MiB, 14), archivePath).ok())
+    if (!writeArchiveFile(makeBenchArchive(8 * MiB, 56 * MiB, 14), archivePath))
         die(QStringLiteral("cannot write the archive"));
     // A save syncs its file, and on ext4 that also waits for whatever else
     // is waiting to be written (a build just before, say): flushed here, that
@@ -287,7 +287,7 @@ int main(int argc, char **argv)
     MhtmlArchive composed;
     const double compose =
         seconds([&] { composed = MhtmlComposer::compose(html, &source.archive, browser.LocationURL()); });
-    const double write = seconds([&] { MhtmlWriter().writeFile(composed, resavedPath); });
+    const double write = seconds([&] { writeArchiveFile(composed, resavedPath); });
     std::printf(
         "save steps: page HTML %.3f s (after a mark %.3f s), source read %.3f s, compose %.3f s, write %.3f s\n", fetch,
         changedFetch, read, compose, write);

@@ -169,6 +169,9 @@ void TMainF::connectCommands()
     connectCommand(m_ui.registerMhtMI, this, dialogs, [this] { m_association->registerMhtMIClick(); });
     connect(m_ui.URLs, &QLineEdit::textChanged, this,
             [this] { runGuarded(m_services.dialogs, [this] { m_modes->MHTonlyeditUpd(); }); });
+    // Said as when the archive is opened from the menu: the reader's reason.
+    connect(&m_services.browser, &Browser::NavigationRefused, this,
+            [this](const QString &reason) { m_services.dialogs.ShowErrorMsg(reason); });
 }
 
 bool TMainF::event(QEvent *event)

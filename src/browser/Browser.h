@@ -99,4 +99,8 @@ Q_SIGNALS:
     // (upper case) and its href attribute (empty when it has none).
     void DocumentClick(const QString &tagName, const QString &href);
     void DocumentMouseOver(const QString &tagName, const QString &href);
+    // A navigation the page started itself (a link, a dropped file) to an
+    // archive that cannot be shown did not happen; reason says why, as
+    // Navigate's error does.
+    void NavigationRefused(const QString &reason);
 };

@@ -227,8 +227,13 @@ void WebEngineBrowser::onNavigationRequested(const QUrl &url, bool isMainFrame, 
         QUrl target;
         try {
             target = engineUrl(url);
-        } catch (const std::exception &) {
-            target = url;
+        } catch (const std::exception &error) {
+            // An archive that cannot be read is not shown as an empty page:
+            // the page stays, and the user learns why once the engine is done.
+            *redirect = url;
+            const QString reason = QString::fromStdString(error.what());
+            QTimer::singleShot(0, this, [this, reason] { Q_EMIT NavigationRefused(reason); });
+            return;
         }
         if (target != url) {
             *redirect = target;

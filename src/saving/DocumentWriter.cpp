@@ -9,11 +9,12 @@
 #include "support/FileUtils.h"
 #include "support/PathUtils.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <exception>
 
-FileWriteResult DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &sourceArchive)
+FileWriteResult DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &sourceArchive, bool pageChanged)
 {
     MhtmlReadResult source;
     bool haveSource = false;
@@ -40,7 +41,15 @@ FileWriteResult DocumentWriter::SaveDocAsMht(const QString &fileName, const QStr
     }
     const MhtmlArchive archive =
         MhtmlComposer::compose(html.value, haveSource ? &source.archive : nullptr, m_browser.LocationURL());
-    return {MhtmlWriter().writeFile(archive, fileName).error};
+    MhtmlWriter writer;
+    // An archive saved unchanged keeps the date it was made.
+    if (pageChanged)
+        writer.setDate(QDateTime::currentDateTime());
+    const FileWriteResult written =
+        WriteFileAtomically(fileName, [&](QIODevice &device) { return writer.write(archive, device).error; });
+    if (!written.ok())
+        return {QStringLiteral("Cannot write %1: %2").arg(fileName, written.error)};
+    return {};
 }
 
 bool DocumentWriter::SaveDocAsHtml(const QString &fileName)

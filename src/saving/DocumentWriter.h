@@ -22,9 +22,10 @@ public:
 
     // Writes fileName (".mht" or ".eml") as a web archive: the current HTML
     // as the root and every other part of sourceArchive, the local archive
-    // the page was opened from (empty when none), with its location kept.
+    // the page was opened from (empty when none), with its location and its
+    // headers kept; its Date too unless pageChanged (the page was edited).
     // Atomic: when it fails, an existing file is as it was.
-    FileWriteResult SaveDocAsMht(const QString &fileName, const QString &sourceArchive = {});
+    FileWriteResult SaveDocAsMht(const QString &fileName, const QString &sourceArchive = {}, bool pageChanged = true);
     // Writes the current HTML as UTF-8. Reports its own failures in a plain
     // message box and returns false, so the caller does not report a save.
     bool SaveDocAsHtml(const QString &fileName);

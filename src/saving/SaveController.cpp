@@ -73,7 +73,8 @@ bool SaveController::writeArchive(DocumentWriter &writer, const QString &path, c
     const QString before = m_ui.StB1->statusText();
     status(QStringLiteral("Saving..."));
     m_ui.StB1->repaint();
-    const FileWriteResult written = writer.SaveDocAsMht(path, sourceArchive);
+    // An enabled Save is the program's mark of unsaved changes.
+    const FileWriteResult written = writer.SaveDocAsMht(path, sourceArchive, m_ui.SaveMI->isEnabled());
     if (written.ok())
         return true;
     status(before);

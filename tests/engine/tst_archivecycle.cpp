@@ -4,6 +4,7 @@
 #include "archive/MhtmlWriter.h"
 #include "browser/WebEngineBrowser.h"
 #include "saving/DocumentWriter.h"
+#include "support/AtomicFile.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -172,8 +173,10 @@ void ArchiveCycleTest::resavedArchivesShowTheirPictures()
     const MhtmlReadResult read = MhtmlReader().readFile(qEnvironmentVariable("QUILLET_TEST_DATA") + u'/' + sample);
     QVERIFY2(read.ok(), qPrintable(read.error));
     const QString resaved = m_dir.filePath(QStringLiteral("resaved-") + sample);
-    const MhtmlWriteResult written = MhtmlWriter().writeFile(read.archive, resaved);
-    QVERIFY2(written.ok(), qPrintable(written.error));
+    const QString error = WriteFileAtomically(resaved, [&](QIODevice &device) {
+                              return MhtmlWriter().write(read.archive, device).error;
+                          }).error;
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 
     open(resaved);
     QTRY_VERIFY_WITH_TIMEOUT(runScript(QStringLiteral("(function () { var images = Array.from(document.images);"
@@ -215,8 +218,10 @@ void ArchiveCycleTest::resaveShowsAsTheOriginal()
     const MhtmlReadResult read = reader.readFile(original);
     QVERIFY2(read.ok(), qPrintable(read.error));
     const QString resaved = m_dir.filePath(QStringLiteral("shown-") + sample);
-    const MhtmlWriteResult written = MhtmlWriter().writeFile(read.archive, resaved);
-    QVERIFY2(written.ok(), qPrintable(written.error));
+    const QString error = WriteFileAtomically(resaved, [&](QIODevice &device) {
+                              return MhtmlWriter().write(read.archive, device).error;
+                          }).error;
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 
     open(original);
     QString expected;

@@ -40,6 +40,8 @@ private Q_SLOTS:
     void cleanupTestCase();
     void opensTheCommandLineArchive();
     void marksWithMouseKeysAndMenus();
+    void refusedArchiveIsReported_data();
+    void refusedArchiveIsReported();
     void aClickWaitsForTheCommandThatWaits();
 
 private:
@@ -218,6 +220,46 @@ void MainWindowEngineTest::marksWithMouseKeysAndMenus()
     QTRY_VERIFY2_WITH_TIMEOUT(!paragraphHtml().contains(QStringLiteral("rgb(255, 0, 0)")), qPrintable(paragraphHtml()),
                               5000);
     QCOMPARE(paragraphHtml(), QStringLiteral("Hello marked world"));
+}
+
+void MainWindowEngineTest::refusedArchiveIsReported_data()
+{
+    QTest::addColumn<bool>("followLink");
+    QTest::newRow("chosen in the Open dialog") << false;
+    QTest::newRow("followed from a link in the page") << true;
+}
+
+// The reader's reason, as check gives it; the page shown and every history stay.
+void MainWindowEngineTest::refusedArchiveIsReported()
+{
+    QFETCH(bool, followLink);
+    const QString refused =
+        writeFile(QStringLiteral("refused.mht"), "Content-Type: multipart/related; boundary=b\r\n\r\n"
+                                                 "--b\r\nContent-Type: text/html\r\n\r\n<p>cut");
+    const QString linking = writeFile(QStringLiteral("linking.htm"),
+                                      "<html><body><a id=\"to\" href=\"refused.mht\">refused</a></body></html>");
+    openThroughHistory(linking);
+    const auto histories = [this] {
+        const Histories &h = m_window->histories();
+        QList<QStringList> lists;
+        for (const TMYcustomhistory *list : {h.allH, h.startH, h.renH, h.delH, h.backH, h.MoveH})
+            lists.append(list->histlist());
+        return lists;
+    };
+    const QList<QStringList> before = histories();
+    m_dialogs.shown.clear();
+    if (followLink) {
+        runScript(QStringLiteral("document.getElementById('to').click(); true"));
+    } else {
+        m_dialogs.fileNames.enqueue(refused);
+        m_window->ui().OpenbrowseMI->trigger();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!m_dialogs.shown.isEmpty(), 10000);
+    QCOMPARE(m_dialogs.texts(), QStringList{refused + QStringLiteral(" is not a readable web archive: the archive is "
+                                                                     "truncated (its closing boundary is missing)")});
+    QCOMPARE(m_dialogs.shown.first().kind, Dialogs::Kind::Error);
+    QCOMPARE(histories(), before);
+    QCOMPARE(m_browser->LocationName(), linking);
 }
 
 // A click as the window system delivers it: queued, and taken when the event

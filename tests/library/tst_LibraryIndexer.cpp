@@ -110,7 +110,7 @@ private Q_SLOTS:
                                    << qint64(0) << QStringLiteral("truncated");
         QTest::newRow("empty") << QStringLiteral("e.mht") << QByteArray() << qint64(0) << QStringLiteral("empty");
         QTest::newRow("no page") << QStringLiteral("n.mht") << QByteArray("Content-Type: application/zip\r\n\r\nPK")
-                                 << qint64(0) << QStringLiteral("does not show as a document");
+                                 << qint64(0) << QStringLiteral("of a type a browser shows as a document");
         QTest::newRow("larger than the library reads")
             << QStringLiteral("huge.mht") << QByteArray() << qint64(2) * 1024 * 1024 * 1024
             << QStringLiteral("larger than 64 MB (2,048 MB), the most the library reads");

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <stdexcept>
 
 class tst_DocumentWriter : public QObject
@@ -52,9 +53,17 @@ private Q_SLOTS:
             m_browser.html = original.archive.rootHtml().replace(
                 QStringLiteral("Sample"), QStringLiteral("<span style=\"background-color: yellow\">Sample</span>"));
             m_browser.html += QStringLiteral("<!-- cycle %1 \u00e9 -->").arg(cycle);
-            QVERIFY(m_writer.SaveDocAsMht(path, path).ok());
+            // The first save is one with nothing changed: the page keeps its date.
+            const bool changed = cycle > 1;
+            QVERIFY(m_writer.SaveDocAsMht(path, path, changed).ok());
             const MhtmlReadResult saved = MhtmlReader().readFile(path);
             QVERIFY2(saved.ok(), qPrintable(saved.error));
+            const QList<QPair<QByteArray, QByteArray>> &headers = saved.archive.headers;
+            const auto date =
+                std::find_if(headers.cbegin(), headers.cend(), [](const auto &h) { return h.first == "Date"; });
+            QVERIFY(date != headers.cend());
+            QCOMPARE(date->second == "Mon, 01 Jan 2024 10:00:00 +0000", !changed);
+            QVERIFY(headers.contains(qMakePair(QByteArray("From"), QByteArray("<Saved by hand>"))));
             QCOMPARE(saved.archive.parts.size(), 2);
             // The page said windows-1252; the saved bytes are UTF-8 and say so.
             QCOMPARE(saved.archive.rootHtml(),
