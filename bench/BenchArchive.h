@@ -10,7 +10,7 @@
 inline bool writeArchiveFile(const MhtmlArchive &archive, const QString &path)
 {
     return WriteFileAtomically(path, [&](QIODevice &device) { return MhtmlWriter().write(archive, device).error; })
-        .isEmpty();
+        .ok();
 }
 
 // The benchmarks' page: htmlBytes of paragraphs that each show a picture,

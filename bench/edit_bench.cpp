@@ -4,9 +4,8 @@
 // of the same archive, both measured in this run.
 
 #include "BenchArchive.h"
+#include "BenchPage.h"
 #include "BenchTiming.h"
-#include "EnginePage.h"
-#include "app/MainUi.h"
 #include "app/ModeController.h"
 #include "app/NavigationController.h"
 #include "app/TMainF.h"
@@ -16,9 +15,10 @@
 #include "browser/WebEngineBrowser.h"
 #include "marking/TMyStatusBar.h"
 #include "shell/GioDesktopAssociation.h"
+#include "shell/SystemDesktop.h"
 #include "support/ConsoleDialogs.h"
 #include "support/RegistryStore.h"
-#include "support/SystemDesktop.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QApplication>
@@ -195,7 +195,7 @@ int main(int argc, char **argv)
     // One full serialisation, taken to the program, as the old detector did
     // every tick (past the browser's copy of an unchanged page).
     const auto serialise = [&] {
-        return EnginePage::runScript(browser, QStringLiteral("document.documentElement.outerHTML")).toString();
+        return pageAnswer(browser, QStringLiteral("document.documentElement.outerHTML")).toString();
     };
     QList<double> serialisations;
     for (int i = 0; i < 3; ++i) {
@@ -218,11 +218,11 @@ int main(int argc, char **argv)
 
     // Selects the first word of a paragraph.
     const auto selectFirstWord = [&](int paragraph) {
-        EnginePage::runScript(browser, QStringLiteral("var t = document.querySelectorAll('p')[%1].firstChild;"
-                                                      " var r = document.createRange(); r.setStart(t, 0);"
-                                                      " r.setEnd(t, 4); var s = window.getSelection();"
-                                                      " s.removeAllRanges(); s.addRange(r);")
-                                           .arg(paragraph));
+        pageAnswer(browser, QStringLiteral("var t = document.querySelectorAll('p')[%1].firstChild;"
+                                           " var r = document.createRange(); r.setStart(t, 0);"
+                                           " r.setEnd(t, 4); var s = window.getSelection();"
+                                           " s.removeAllRanges(); s.addRange(r);")
+                                .arg(paragraph));
         if (browser.selectionText() != QStringLiteral("Caf\u00e9"))
             die(QStringLiteral("no word is selected"));
     };
@@ -245,7 +245,7 @@ int main(int argc, char **argv)
         // waited for already). A tick later the change detector has read
         // the changed page.
         if (i % 3 == 1)
-            EnginePage::runScript(browser, QStringLiteral("1"));
+            pageAnswer(browser, QStringLiteral("1"));
         else if (i % 3 == 2)
             waitForTicks(ui.Timer1, 1);
         const double cpuBefore = cpuNow();
@@ -260,8 +260,8 @@ int main(int argc, char **argv)
     // What the engine spends on showing a mark, after the script that made
     // it and before it answers anything else. The Mark command waits for it.
     selectFirstWord(9000);
-    EnginePage::runScript(browser, QStringLiteral("document.execCommand('backColor', false, '#ffff00')"));
-    const double busyAfterMark = seconds([&] { EnginePage::runScript(browser, QStringLiteral("1")); });
+    pageAnswer(browser, QStringLiteral("document.execCommand('backColor', false, '#ffff00')"));
+    const double busyAfterMark = seconds([&] { pageAnswer(browser, QStringLiteral("1")); });
     std::printf("engine's first answer after a mark made by a script: %.3f s\n", busyAfterMark);
 
     const MhtmlReadResult saved = MhtmlReader().readFile(archivePath);
@@ -280,7 +280,7 @@ int main(int argc, char **argv)
     ui.Timer1->stop();
     browser.documentHtml();
     markFirstWord(9500);
-    EnginePage::runScript(browser, QStringLiteral("1"));
+    pageAnswer(browser, QStringLiteral("1"));
     const double changedFetch = seconds([&] { html = browser.documentHtml(); });
     MhtmlReadResult source;
     const double read = seconds([&] { source = MhtmlReader().readFile(archivePath); });

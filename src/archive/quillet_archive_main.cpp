@@ -122,8 +122,9 @@ int resave(const QStringList &args, MhtmlArchive &archive)
 {
     if (!load(args[0], archive))
         return BrokenInput;
-    const QString error =
-        WriteFileAtomically(args[1], [&](QIODevice &device) { return MhtmlWriter().write(archive, device).error; });
+    const QString error = WriteFileAtomically(args[1], [&](QIODevice &device) {
+                              return MhtmlWriter().write(archive, device).error;
+                          }).error;
     if (!error.isEmpty()) {
         print(stderr, QStringLiteral("Cannot write %1: %2\n").arg(args[1], error));
         return BrokenInput;
@@ -161,7 +162,7 @@ int stripScripts(const QStringList &args, MhtmlArchive &)
         QFile device(out);
         error = device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ? strip(device) : device.errorString();
     } else {
-        error = WriteFileAtomically(out, strip);
+        error = WriteFileAtomically(out, strip).error;
     }
     if (!error.isEmpty()) {
         if (!told)

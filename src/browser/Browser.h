@@ -10,7 +10,8 @@ class QWidget;
 
 // What the program needs of a browser engine. Every call is synchronous: an
 // implementation that has to wait for the engine does so in a bounded local
-// event loop. A call that fails (no document, script error, time-out) throws
+// event loop that takes no user input, so no command starts inside another.
+// A call that fails (no document, script error, time-out) throws
 // std::runtime_error with a message fit for the user.
 class Browser : public QObject
 {

@@ -45,7 +45,9 @@ constexpr int PrintTimeoutMs = 300000;
 
 // Starts an engine call that answers through a callback and waits for the
 // answer in a bounded local loop; nullopt on time-out. An answer that comes
-// after we gave up lands in the shared slot harmlessly.
+// after we gave up lands in the shared slot harmlessly. Like every wait for
+// the engine here, the loop takes no user input: a click or key waits until
+// the command that waits is done, instead of starting another inside it.
 template <typename T>
 std::optional<T> awaitAnswer(int timeoutMs, const std::function<void(std::function<void(T)>)> &start)
 {
@@ -64,7 +66,7 @@ std::optional<T> awaitAnswer(int timeoutMs, const std::function<void(std::functi
         QEventLoop loop;
         slot->loop = &loop;
         QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-        loop.exec();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
         slot->loop = nullptr;
     }
     return slot->value;
@@ -534,7 +536,7 @@ void WebEngineBrowser::print(bool withDialog)
     m_view->print(m_printer.get());
     if (!finished) {
         QTimer::singleShot(PrintTimeoutMs, &loop, &QEventLoop::quit);
-        loop.exec();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     // On a time-out the printer stays alive until the engine is done with it.
     if (!finished)
@@ -577,12 +579,12 @@ void WebEngineBrowser::saveAs(const QString &path, SaveFormat format)
     // The engine asks for the download first, then writes it.
     limit.start(SaveStartTimeoutMs);
     while (!request && limit.isActive())
-        loop.exec();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (!request)
         fail(QStringLiteral("The browser did not save the page."));
     limit.start(SaveTimeoutMs);
     while (request && !request->isFinished() && limit.isActive())
-        loop.exec();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (!request)
         fail(QStringLiteral("The browser did not save the page."));
     if (!request->isFinished()) {

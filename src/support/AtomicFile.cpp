@@ -78,22 +78,22 @@ bool AtomicFile::commit()
     return true;
 }
 
-QString WriteFileAtomically(const QString &path, const QByteArray &bytes)
+FileWriteResult WriteFileAtomically(const QString &path, const QByteArray &bytes)
 {
     AtomicFile file(path);
     if (file.open() && file.write(bytes) && file.commit())
         return {};
-    return file.errorString();
+    return {file.errorString()};
 }
 
-QString WriteFileAtomically(const QString &path, const std::function<QString(QIODevice &)> &write)
+FileWriteResult WriteFileAtomically(const QString &path, const std::function<QString(QIODevice &)> &write)
 {
     AtomicFile file(path);
     if (!file.open())
-        return file.errorString();
+        return {file.errorString()};
     const QString error = write(file.device());
     // Never committed, the temporary file goes with file.
     if (!error.isEmpty())
-        return error;
-    return file.commit() ? QString() : file.errorString();
+        return {error};
+    return {file.commit() ? QString() : file.errorString()};
 }

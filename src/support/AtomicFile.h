@@ -53,11 +53,18 @@ private:
     bool m_failed = false;
 };
 
-// Writes bytes to path through AtomicFile. Empty on success, otherwise the
-// reason; the old file is then as it was.
-QString WriteFileAtomically(const QString &path, const QByteArray &bytes);
+// The outcome of writing a file: why it failed, empty when it was written.
+struct FileWriteResult
+{
+    QString error;
+
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Writes bytes to path through AtomicFile. On failure the old file is as it was.
+FileWriteResult WriteFileAtomically(const QString &path, const QByteArray &bytes);
 
 // Writes path through AtomicFile with write, which streams into the device
-// and returns its own error (empty when it wrote everything). Empty on
-// success, otherwise the reason; the old file is then as it was.
-QString WriteFileAtomically(const QString &path, const std::function<QString(QIODevice &)> &write);
+// and returns its own error (empty when it wrote everything). On failure the
+// old file is as it was.
+FileWriteResult WriteFileAtomically(const QString &path, const std::function<QString(QIODevice &)> &write);

@@ -129,7 +129,7 @@ void ArchiveCycleTest::marksAndPictureSurviveRepeatedSaves()
         QCOMPARE(m_browser->selectionText(), words.at(round));
         m_browser->execCommand(QStringLiteral("BackColor"), 255);
         m_browser->setDesignMode(QStringLiteral("Off"));
-        writer.SaveDocAsMht(path, path);
+        QVERIFY(writer.SaveDocAsMht(path, path).ok());
 
         open(path);
         const QString html = m_browser->documentHtml();
@@ -173,8 +173,9 @@ void ArchiveCycleTest::resavedArchivesShowTheirPictures()
     const MhtmlReadResult read = MhtmlReader().readFile(qEnvironmentVariable("QUILLET_TEST_DATA") + u'/' + sample);
     QVERIFY2(read.ok(), qPrintable(read.error));
     const QString resaved = m_dir.filePath(QStringLiteral("resaved-") + sample);
-    const QString error = WriteFileAtomically(
-        resaved, [&](QIODevice &device) { return MhtmlWriter().write(read.archive, device).error; });
+    const QString error = WriteFileAtomically(resaved, [&](QIODevice &device) {
+                              return MhtmlWriter().write(read.archive, device).error;
+                          }).error;
     QVERIFY2(error.isEmpty(), qPrintable(error));
 
     open(resaved);
@@ -217,8 +218,9 @@ void ArchiveCycleTest::resaveShowsAsTheOriginal()
     const MhtmlReadResult read = reader.readFile(original);
     QVERIFY2(read.ok(), qPrintable(read.error));
     const QString resaved = m_dir.filePath(QStringLiteral("shown-") + sample);
-    const QString error = WriteFileAtomically(
-        resaved, [&](QIODevice &device) { return MhtmlWriter().write(read.archive, device).error; });
+    const QString error = WriteFileAtomically(resaved, [&](QIODevice &device) {
+                              return MhtmlWriter().write(read.archive, device).error;
+                          }).error;
     QVERIFY2(error.isEmpty(), qPrintable(error));
 
     open(original);

@@ -352,6 +352,7 @@ private Q_SLOTS:
                 worker->index({{folder}, {}});
             },
             Qt::QueuedConnection);
+        // The worker may be done before a wait would start.
         QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 60000);
         LibraryReport report = finished.takeFirst().at(0).value<LibraryReport>();
         QVERIFY(report.cancelled);
@@ -365,6 +366,7 @@ private Q_SLOTS:
                 worker->index({{folder}, {}});
             },
             Qt::QueuedConnection);
+        // The worker may be done before a wait would start.
         QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 60000);
         report = finished.takeFirst().at(0).value<LibraryReport>();
         QVERIFY(!report.cancelled);
@@ -384,6 +386,7 @@ private Q_SLOTS:
                 worker->update({old, renamed, QDir(folder).filePath(QStringLiteral("a2.mht"))});
             },
             Qt::QueuedConnection);
+        // The worker may be done before a wait would start.
         QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 60000);
         report = finished.takeFirst().at(0).value<LibraryReport>();
         QCOMPARE(report.read, 1);
