@@ -54,5 +54,8 @@ std::optional<PagePlace> PagePlace::ofWord(const QString &pageText, const QStrin
                 return PagePlace::at(pageText, pos, word.size());
         }
     }
+    // The engine joins the lines of an 8bit part that the archive's text keeps apart.
+    if (const qsizetype pos = pageText.indexOf(word, 0, Qt::CaseInsensitive); pos >= 0)
+        return PagePlace::at(pageText, pos, word.size());
     return std::nullopt;
 }

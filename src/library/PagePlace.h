@@ -17,6 +17,7 @@ struct PagePlace
     static PagePlace at(const QString &pageText, qsizetype start, qsizetype length);
     // The first place where word stands as a word of its own, not inside a
     // longer one (in unspaced scripts anywhere): as written, else in any
-    // case. None when the text has no such place.
+    // case; failing both, the first place in any case inside other words.
+    // None when the text does not hold it.
     static std::optional<PagePlace> ofWord(const QString &pageText, const QString &word);
 };

@@ -75,7 +75,10 @@ void LibraryFindController::connectCommands()
 void LibraryFindController::FindLibraryMIClick()
 {
     if (!m_findWindow) {
-        m_findWindow = new LibraryFindWindow(&m_window);
+        // A window of its own, not one kept above the main window: the page
+        // of a hit opened must come to the front.
+        m_findWindow = new LibraryFindWindow();
+        m_findWindow->setAttribute(Qt::WA_QuitOnClose, false);
         connect(m_findWindow, &LibraryFindWindow::searchRequested, this,
                 [this] { runGuarded(m_dialogs, [this] { search(); }); });
         connect(m_findWindow, &LibraryFindWindow::hitChosen, this,
@@ -153,6 +156,7 @@ void LibraryFindController::openHit(int row)
         m_library.archivesChanged({hit.path});
         return;
     }
+    m_window.raise();
     m_window.activateWindow();
     m_browser.widget()->setFocus();
     if (!selectHit(hit)) {

@@ -30,7 +30,7 @@ public:
     static constexpr int Limit = 100;
 
     // library names the index and tells when it changed; window is the
-    // search window's parent, brought back to the front with the hit.
+    // main window, brought back to the front with the hit.
     LibraryFindController(MainUi &ui, Browser &browser, Dialogs &dialogs, EditModes &modes, Navigator &navigator,
                           LibraryController &library, QWidget &window, QObject *parent = nullptr);
     ~LibraryFindController() override;
