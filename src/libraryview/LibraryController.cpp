@@ -195,7 +195,8 @@ void LibraryController::LibraryFoldersMIClick()
     ProfileFile settings(settingsPath());
     LibraryFolders::write(settings, dialog.folders());
     if (!settings.save()) {
-        m_dialogs.ShowErrorMsg(QStringLiteral("Unable to write to %1\n%2").arg(settings.path(), settings.errorString()));
+        m_dialogs.ShowErrorMsg(
+            QStringLiteral("Unable to write to %1\n%2").arg(settings.path(), settings.errorString()));
         return;
     }
     indexNow();

@@ -131,7 +131,7 @@ void LibraryFindWindow::showResult(const LibrarySearchResult &result, int limit)
     if (m_hits->count() > 0)
         m_hits->setCurrentRow(0);
     m_count->setText(query().trimmed().isEmpty() && result.ok() && result.hits.isEmpty() ? QString()
-                                                                                          : countText(result, limit));
+                                                                                         : countText(result, limit));
 }
 
 int LibraryFindWindow::currentRow() const

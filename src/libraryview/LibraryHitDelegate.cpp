@@ -41,8 +41,8 @@ void LibraryHitDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
 
     const QString colour = index.data(SwatchRole).toString();
     if (!colour.isEmpty())
-        MarkSwatch(colour, Swatch).paint(painter, QRect(option.rect.left() + Margin, option.rect.top() + Margin + 2,
-                                                        Swatch, Swatch));
+        MarkSwatch(colour, Swatch)
+            .paint(painter, QRect(option.rect.left() + Margin, option.rect.top() + Margin + 2, Swatch, Swatch));
     QTextDocument document;
     layOut(document, option, index);
     QAbstractTextDocumentLayout::PaintContext context;

@@ -18,7 +18,8 @@ PageMarksDialog::PageMarksDialog(QWidget *parent) : QDialog(parent, Qt::Tool)
     m_list->setWordWrap(true);
     m_list->setTextElideMode(Qt::ElideNone);
     layout->addWidget(m_list, 1);
-    connect(m_list, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) { Q_EMIT markChosen(m_list->row(item)); });
+    connect(m_list, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { Q_EMIT markChosen(m_list->row(item)); });
     connect(m_list, &QListWidget::itemActivated, this,
             [this](QListWidgetItem *item) { Q_EMIT markChosen(m_list->row(item)); });
     resize(420, 480);

@@ -317,14 +317,14 @@ void MainWindowEngineTest::findInLibraryOpensTheHitSelected()
     QByteArray filler;
     for (int i = 0; i < 80; ++i)
         filler += "<p>The garden path winds past the river.</p>";
-    const QString found = writeFile(
-        QStringLiteral("botany.mht"),
-        "Subject: Botany\r\nMIME-Version: 1.0\r\n"
-        "Content-Type: multipart/related; type=\"text/html\"; boundary=\"----=_Part_1\"\r\n\r\n"
-        "------=_Part_1\r\nContent-Type: text/html; charset=\"utf-8\"\r\nContent-Transfer-Encoding: 8bit\r\n"
-        "Content-Location: http://example.test/botany.html\r\n\r\n<html><body>" +
-            filler + "<p>At the far end grows a <b>Heliotrope</b> by the wall.</p>" + filler +
-            "</body></html>\r\n------=_Part_1--\r\n");
+    const QString found =
+        writeFile(QStringLiteral("botany.mht"),
+                  "Subject: Botany\r\nMIME-Version: 1.0\r\n"
+                  "Content-Type: multipart/related; type=\"text/html\"; boundary=\"----=_Part_1\"\r\n\r\n"
+                  "------=_Part_1\r\nContent-Type: text/html; charset=\"utf-8\"\r\nContent-Transfer-Encoding: 8bit\r\n"
+                  "Content-Location: http://example.test/botany.html\r\n\r\n<html><body>" +
+                      filler + "<p>At the far end grows a <b>Heliotrope</b> by the wall.</p>" + filler +
+                      "</body></html>\r\n------=_Part_1--\r\n");
     QVERIFY(!found.isEmpty());
     {
         LibraryIndex index(m_window->library().indexPath());

@@ -219,14 +219,28 @@ private Q_SLOTS:
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("placed"); // "" for none
         QTest::addColumn<int>("occurrence");
-        QTest::newRow("as written before any case") << "Heron on the bank; a heron again." << "heron" << "heron" << 0;
-        QTest::newRow("in any case") << "Heron on the bank." << "heron" << "Heron" << 0;
-        QTest::newRow("not inside a longer word") << "Many foxes here, then one fox." << "fox" << "fox" << 1;
-        QTest::newRow("white space counts on neither side") << "new york\nand newyork" << "newyork" << "newyork" << 1;
+        QTest::newRow("as written before any case") << "Heron on the bank; a heron again."
+                                                    << "heron"
+                                                    << "heron" << 0;
+        QTest::newRow("in any case") << "Heron on the bank."
+                                     << "heron"
+                                     << "Heron" << 0;
+        QTest::newRow("not inside a longer word") << "Many foxes here, then one fox."
+                                                  << "fox"
+                                                  << "fox" << 1;
+        QTest::newRow("white space counts on neither side") << "new york\nand newyork"
+                                                            << "newyork"
+                                                            << "newyork" << 1;
         QTest::newRow("unspaced script, inside a sentence") << u"我们今天学习中文语法"_s << u"中文"_s << u"中文"_s << 0;
-        QTest::newRow("joined to the word before") << "grows aHeliotrope by" << "heliotrope" << "Heliotrope" << 0;
-        QTest::newRow("absent") << "nothing here" << "zebra" << "" << -1;
-        QTest::newRow("no word") << "nothing here" << "  " << "" << -1;
+        QTest::newRow("joined to the word before") << "grows aHeliotrope by"
+                                                   << "heliotrope"
+                                                   << "Heliotrope" << 0;
+        QTest::newRow("absent") << "nothing here"
+                                << "zebra"
+                                << "" << -1;
+        QTest::newRow("no word") << "nothing here"
+                                 << "  "
+                                 << "" << -1;
     }
 
     void placeOfWord()

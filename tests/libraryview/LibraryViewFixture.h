@@ -31,8 +31,8 @@ struct LibraryViewFixture : ControllerFixture
         const QString file = libraryFolder() + QLatin1Char('/') + name;
         LibraryFixture::write(file, LibraryFixture::utf8Page(title, body));
         // What the engine shows when the archive is opened.
-        browser.pages.insert(file, QStringLiteral("<html><head><title>%1</title></head><body>%2</body></html>")
-                                       .arg(title, body));
+        browser.pages.insert(
+            file, QStringLiteral("<html><head><title>%1</title></head><body>%2</body></html>").arg(title, body));
         return file;
     }
 

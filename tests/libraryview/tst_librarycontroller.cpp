@@ -30,13 +30,15 @@ private Q_SLOTS:
     void followsWhatTheProgramChanged()
     {
         Fixture f;
-        const QString first = f.page(QStringLiteral("first.mht"), QStringLiteral("First"), QStringLiteral("<p>heron</p>"));
+        const QString first =
+            f.page(QStringLiteral("first.mht"), QStringLiteral("First"), QStringLiteral("<p>heron</p>"));
         QVERIFY(f.indexAll());
         QSignalSpy changed(&f.library, &LibraryController::indexChanged);
 
         const QString saved =
             f.page(QStringLiteral("saved.mht"), QStringLiteral("Saved"), QStringLiteral("<p>walrus</p>"));
-        f.library.archivesChanged({saved, QStringLiteral("https://example.org/page.mht"), f.path(QStringLiteral("a.htm"))});
+        f.library.archivesChanged(
+            {saved, QStringLiteral("https://example.org/page.mht"), f.path(QStringLiteral("a.htm"))});
         QTRY_COMPARE_WITH_TIMEOUT(f.found(QStringLiteral("walrus")), QStringList{QStringLiteral("saved.mht")}, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!f.library.busy(), 10000);
         QCOMPARE(changed.size(), 1);
@@ -68,10 +70,36 @@ private Q_SLOTS:
         QVERIFY(!f.ui.StB1->findChild<QLabel *>(QStringLiteral("LibraryProgressL"))->isVisible());
 
         f.page(QStringLiteral("sub/later.mht"), QStringLiteral("Later"), QStringLiteral("<p>heron</p>"));
-        QTRY_COMPARE_WITH_TIMEOUT(f.found(QStringLiteral("heron")),
-                                  (QStringList{QStringLiteral("a.mht"), QStringLiteral("later.mht"),
-                                               QStringLiteral("opened.mht")}),
-                                  20000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            f.found(QStringLiteral("heron")),
+            (QStringList{QStringLiteral("a.mht"), QStringLiteral("later.mht"), QStringLiteral("opened.mht")}), 20000);
+    }
+
+    // A damaged index is rebuilt from the archives in the background, with
+    // one message in the status bar.
+    void aDamagedIndexIsRebuiltWithOneMessage()
+    {
+        Fixture f;
+        f.page(QStringLiteral("a.mht"), QStringLiteral("A"), QStringLiteral("<p>heron</p>"));
+        QFile damaged(f.library.indexPath());
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray(8192, 'x'));
+        damaged.close();
+        QSignalSpy messages(f.ui.StB1, &QStatusBar::messageChanged);
+        QSignalSpy changed(&f.library, &LibraryController::indexChanged);
+
+        // The worker is the first to open the index; nothing here looks at it before.
+        f.library.start(0);
+        QTRY_VERIFY_WITH_TIMEOUT(!changed.isEmpty() && !f.library.busy(), 10000);
+        QCOMPARE(f.found(QStringLiteral("heron")), QStringList{QStringLiteral("a.mht")});
+        const QString notice = QStringLiteral("The library index was damaged; it is rebuilt from the archives (the "
+                                              "old file is kept as library.sqlite.damaged)");
+        QCOMPARE(f.status(), notice);
+        int shown = 0;
+        for (const QList<QVariant> &message : std::as_const(messages))
+            shown += message.value(0).toString() == notice;
+        QCOMPARE(shown, 1);
+        QVERIFY(QFileInfo::exists(f.library.indexPath() + QStringLiteral(".damaged")));
     }
 
     // The folders are the Save-to folder until the user lists others; an
@@ -96,8 +124,8 @@ private Q_SLOTS:
         f.ui.LibraryFoldersMI->trigger();
         QCOMPARE(shown, (QStringList{f.libraryFolder(), absent + QStringLiteral(" (unavailable)")}));
         QCOMPARE(f.library.folders(), (QStringList{f.libraryFolder(), absent}));
-        QCOMPARE(ProfileFile(f.path(QStringLiteral("quillet.ini"))).ReadInteger(QStringLiteral("Library"),
-                                                                                QStringLiteral("Count"), -1),
+        QCOMPARE(ProfileFile(f.path(QStringLiteral("quillet.ini")))
+                     .ReadInteger(QStringLiteral("Library"), QStringLiteral("Count"), -1),
                  2);
     }
 };
