@@ -65,8 +65,12 @@ LibraryFindWindow *LibraryFindController::findWindow() const
 void LibraryFindController::connectCommands()
 {
     connectCommand(m_ui.FindLibraryMI, this, m_dialogs, [this] { FindLibraryMIClick(); });
-    // What a run found shows in the hits the user is looking at.
+    // What a run found shows in the hits the user is looking at. The file is
+    // opened again: the run may have made it anew, and a connection would
+    // go on reading the one moved aside.
     connect(&m_library, &LibraryController::indexChanged, this, [this] {
+        m_search.reset();
+        m_index.reset();
         if (m_findWindow && m_findWindow->isVisible())
             runGuarded(m_dialogs, [this] { search(); });
     });

@@ -102,6 +102,23 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(f.library.indexPath() + QStringLiteral(".damaged")));
     }
 
+    // The index file made anew between two runs (removed, or moved aside by
+    // another program) is the one the next run fills, not the old one.
+    void aRunFillsTheIndexMadeAnew()
+    {
+        Fixture f;
+        f.page(QStringLiteral("a.mht"), QStringLiteral("A"), QStringLiteral("<p>heron</p>"));
+        QSignalSpy changed(&f.library, &LibraryController::indexChanged);
+        f.library.start(0);
+        QTRY_VERIFY_WITH_TIMEOUT(changed.size() == 1 && !f.library.busy(), 10000);
+
+        for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            QFile::remove(f.library.indexPath() + suffix);
+        f.library.indexNow();
+        QTRY_VERIFY_WITH_TIMEOUT(changed.size() == 2 && !f.library.busy(), 10000);
+        QCOMPARE(f.found(QStringLiteral("heron")), QStringList{QStringLiteral("a.mht")});
+    }
+
     // The folders are the Save-to folder until the user lists others; an
     // absent one is shown unavailable and stays listed.
     void foldersDialogKeepsAnAbsentFolder()
