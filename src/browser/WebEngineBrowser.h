@@ -41,6 +41,7 @@ public:
     void Refresh() override;
     QString LocationName() const override;
     QString LocationURL() const override;
+    QString title() const override;
     bool Silent() const override;
     void setSilent(bool silent) override;
     bool HasDocument() const override { return m_hasDocument; }
