@@ -25,7 +25,8 @@ FileLock::FileLock(const QString &filePath, int waitMs)
     const QString path = lockPath(filePath);
     m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (m_fd < 0) {
-        m_error = QStringLiteral("Cannot open the lock file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        m_error =
+            QStringLiteral("Cannot open the lock file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return;
     }
     // Another Quillet holds it only while it reads and writes a small file;
@@ -34,9 +35,10 @@ FileLock::FileLock(const QString &filePath, int waitMs)
     while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         if ((error != EWOULDBLOCK && error != EINTR) || deadline.hasExpired()) {
-            m_error = error == EWOULDBLOCK
-                          ? QStringLiteral("%1 stays locked by another program").arg(filePath)
-                          : QStringLiteral("Cannot lock %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
+            m_error =
+                error == EWOULDBLOCK
+                    ? QStringLiteral("%1 stays locked by another program").arg(filePath)
+                    : QStringLiteral("Cannot lock %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
             ::close(m_fd);
             m_fd = -1;
             return;

@@ -223,8 +223,8 @@ private Q_SLOTS:
         }
         items.sort();
         values.sort();
-        QTest::newRow("history: at the same time") << u"history"_s << QByteArray() << u"add /a%1"_s << u"add /b%1"_s
-                                                   << rounds << items << QStringList();
+        QTest::newRow("history: at the same time")
+            << u"history"_s << QByteArray() << u"add /a%1"_s << u"add /b%1"_s << rounds << items << QStringList();
         QTest::newRow("settings: at the same time")
             << u"settings"_s << QByteArray() << u"Red=%1"_s << u"Blue=%1"_s << rounds
             << QStringList{u"Red=%1"_s.arg(rounds), u"Blue=%1"_s.arg(rounds)} << QStringList();
