@@ -24,9 +24,9 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (const std::optional<QString> answer = terminalAnswer(arguments)) {
-        std::fputs(answer->toLocal8Bit().constData(), stdout);
-        return 0;
+    if (const std::optional<TerminalAnswer> answer = terminalAnswer(arguments)) {
+        std::fputs(answer->text.toLocal8Bit().constData(), answer->exitCode == 0 ? stdout : stderr);
+        return answer->exitCode;
     }
 
     // While there is one thread: the engine's processes must not outlive a
