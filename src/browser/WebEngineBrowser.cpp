@@ -195,8 +195,13 @@ void WebEngineBrowser::NavigateWithoutScripts(const QString &address)
 
 void WebEngineBrowser::setPageScripts(bool enabled)
 {
-    if (m_page)
-        m_page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, enabled);
+    if (!m_page)
+        return;
+    m_page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, enabled);
+    // A local copy of a web page, shown without its scripts, still shows the
+    // page's pictures from the web; with none of its scripts running it can
+    // carry nothing local away. Every other local page stays off the web.
+    m_page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, !enabled);
 }
 
 void WebEngineBrowser::load(const QUrl &url, bool pageScripts)
