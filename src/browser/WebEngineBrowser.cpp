@@ -327,11 +327,21 @@ QString WebEngineBrowser::LocationName() const
     const QUrl url = currentUrl();
     if (url.isLocalFile())
         return QDir::toNativeSeparators(url.toLocalFile());
-    const QString own = title();
+    const QString own = engineTitle();
     return own.isEmpty() ? url.toString() : own;
 }
 
 QString WebEngineBrowser::title() const
+{
+    // Asked of the document itself: the engine's copy follows a title its
+    // scripts set only some time after the load, and stands in an address
+    // for a missing one.
+    if (!m_page || !m_hasDocument)
+        return QString();
+    return evaluate(QStringLiteral("return document.title;")).toString();
+}
+
+QString WebEngineBrowser::engineTitle() const
 {
     const QString title = m_page ? m_page->title() : QString();
     const QString address = currentUrl().toString();
