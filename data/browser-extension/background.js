@@ -7,7 +7,10 @@ const api = globalThis.browser ?? globalThis.chrome;
 const HOST = "quillet.clip_host";
 const MENU_ID = "copy-to-quillet";
 
-api.runtime.onInstalled.addListener(() => {
+// On every install and update. Firefox keeps an event page's menu entries
+// across an update, so the entry is made anew rather than a second time.
+api.runtime.onInstalled.addListener(async () => {
+  await api.contextMenus.removeAll();
   api.contextMenus.create({ id: MENU_ID, title: "Copy to Quillet...", contexts: ["selection"] });
 });
 

@@ -9,7 +9,6 @@
 #include "support/Desktop.h"
 #include "support/Dialogs.h"
 #include "support/FileUtils.h"
-#include "support/PathUtils.h"
 #include "window/AppState.h"
 #include "window/Histories.h"
 #include "window/MainUi.h"
@@ -50,10 +49,7 @@ void LifecycleController::createSettings()
 
 void LifecycleController::readSettings()
 {
-    m_settings.read(m_state);
-    if (m_state.DefaultSaveFolder.isEmpty())
-        m_state.DefaultSaveFolder = m_desktop.documentsFolder();
-    StripBackslash(m_state.DefaultSaveFolder);
+    m_settings.read(m_state, m_desktop.documentsFolder());
 
     m_ui.autoemMI->setChecked(m_state.AutoEditMode);
     m_ui.MHTonlyeditMI->setChecked(m_state.MhtOnlyEdit);

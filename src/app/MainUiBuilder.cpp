@@ -84,13 +84,11 @@ void buildMenus(QMainWindow *window, MainUi &ui)
     ui.SaveMI = item(file, "SaveMI", QStringLiteral("&Save"));
     ui.SaveMI->setStatusTip(QStringLiteral("Save"));
     file->addSeparator();
+    // Both shown, and Rename enabled: hidden, they left no way to rename or
+    // move an archive.
     ui.RenMI = subMenu(file, "RenMI", QStringLiteral("&Rename..."));
-    ui.RenMI->menuAction()->setVisible(false);
-    // Hidden actions are always disabled; the menu itself carries the state.
-    ui.RenMI->setEnabled(false);
     ui.RenBrowseMI = item(ui.RenMI, "RenBrowseMI", QStringLiteral("&Browse..."), QKeySequence(Qt::CTRL | Qt::Key_F2));
     ui.MoveMI = subMenu(file, "MoveMI", QStringLiteral("&Move to..."));
-    ui.MoveMI->menuAction()->setVisible(false);
     ui.MoveBrowseMI = item(ui.MoveMI, "MoveBrowseMI", QStringLiteral("&Browse"));
     ui.DeleteMI = subMenu(file, "DeleteMI", QStringLiteral("&Delete..."));
     ui.DelBrowseMI =

@@ -142,8 +142,8 @@ void ModeController::MHTonlyeditUpd()
         m_ui.SavewhenIEfailsMI->setEnabled(!isMht);
         for (QAction *action : {m_ui.SaveMI, m_ui.SaveasMI, m_ui.SaveB, m_ui.emodeMI})
             action->setEnabled(isMht);
-        // The menu is hidden, and a hidden action is always disabled: the
-        // menu itself carries the state.
+        // The menu carries the state: its Browse entry and the move
+        // history's entries follow it.
         m_ui.MoveMI->setEnabled(isMht);
         m_ui.EmodeB->setEnabled(isMht);
     } else {

@@ -42,7 +42,7 @@ NavigationController::~NavigationController()
 
 QString NavigationController::websiteAddress()
 {
-    return QStringLiteral("https://quillet.example/");
+    return QStringLiteral(QUILLET_HOMEPAGE);
 }
 
 void NavigationController::connectSignals()
@@ -76,6 +76,8 @@ void NavigationController::connectSignals()
     forward(m_ui.helpB, m_ui.ContentsMI);
     command(m_ui.TexthelpMI, &NavigationController::TexthelpMIClick);
     command(m_ui.GotowebsiteMI, &NavigationController::GotowebsiteMIClick);
+    // A build that names no web site has none to go to.
+    m_ui.GotowebsiteMI->setEnabled(!websiteAddress().isEmpty());
 
     m_histories.startH->setOnitemclicked([this](TMYcustomhistory *, const QString &entry) {
         runGuarded(m_dialogs, [this, entry] { startHitemclicked(entry); });

@@ -69,7 +69,7 @@ public:
     void WebBrowser1DocumentComplete(const QString &url, bool topLevel);
     void WebBrowser1ProgressChange(int progress, int progressMax);
 
-    // The project's web site, opened by "Go to website".
+    // The project's web site, opened by "Go to website"; empty when the build names none.
     static QString websiteAddress();
 
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,5 +1,7 @@
 #include "app/SettingsFile.h"
 
+#include "support/FileLock.h"
+#include "support/PathUtils.h"
 #include "support/ProfileFile.h"
 #include "window/AppState.h"
 
@@ -10,12 +12,27 @@ const QString Shell = QStringLiteral("Shell");
 const QString General = QStringLiteral("General");
 const QString Registry = QStringLiteral("Registry");
 const QString Save = QStringLiteral("Save");
+
+QString flag(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+std::optional<QString> stored(const ProfileFile &ini, const QString &section, const QString &key)
+{
+    if (!ini.HasKey(section, key))
+        return std::nullopt;
+    return ini.ReadString(section, key, QString());
+}
 } // namespace
 
-void SettingsFile::read(AppState &s) const
+void SettingsFile::read(AppState &s, const QString &documentsFolder)
 {
     const ProfileFile ini(m_path);
     s.DefaultSaveFolder = ini.ReadString(Location, QStringLiteral("Save"), QString());
+    if (s.DefaultSaveFolder.isEmpty())
+        s.DefaultSaveFolder = documentsFolder;
+    StripBackslash(s.DefaultSaveFolder);
     s.AutoEditMode = ini.ReadBool(Edit, QStringLiteral("Auto mode"), false);
     s.MhtOnlyEdit = ini.ReadBool(Edit, QStringLiteral("MHT only edit"), true);
     s.RegisterMht = ini.ReadBool(Shell, QStringLiteral("Register MHT files"), false);
@@ -31,29 +48,58 @@ void SettingsFile::read(AppState &s) const
     s.BkpOpenDef = ini.ReadString(Registry, QStringLiteral("Bkp-open-def"), QString());
     s.PrependFilename = ini.ReadBool(Save, QStringLiteral("Prepend filename"), false);
     s.UseSelectionForFilename = ini.ReadBool(Save, QStringLiteral("Use selection for filename"), true);
+
+    m_started.clear();
+    m_found.clear();
+    for (const Entry &entry : entries(s)) {
+        m_started << entry.value;
+        m_found << stored(ini, entry.section, entry.key);
+    }
+}
+
+QList<SettingsFile::Entry> SettingsFile::entries(const AppState &s)
+{
+    return {
+        {General, QStringLiteral("Suppress scripts"), flag(s.SuppressScripts)},
+        {Location, QStringLiteral("Save"), s.DefaultSaveFolder},
+        {Edit, QStringLiteral("Auto mode"), flag(s.AutoEditMode)},
+        {Edit, QStringLiteral("MHT only edit"), flag(s.MhtOnlyEdit)},
+        {Edit, QStringLiteral("Red"), QString::number(RedOf(s.MarkColor))},
+        {Edit, QStringLiteral("Green"), QString::number(GreenOf(s.MarkColor))},
+        {Edit, QStringLiteral("Blue"), QString::number(BlueOf(s.MarkColor))},
+        {Shell, QStringLiteral("Register MHT files"), flag(s.RegisterMht)},
+        {Shell, QStringLiteral("Launch from IE"), flag(s.LaunchFromIE)},
+        {Registry, QStringLiteral("Bkp-dotmht-def"), s.BkpDotMhtDef},
+        {Registry, QStringLiteral("Bkp-dotmht-cont"), s.BkpDotMhtCont},
+        {Registry, QStringLiteral("Bkp-icon-def"), s.BkpIconDef},
+        {Registry, QStringLiteral("Bkp-open-def"), s.BkpOpenDef},
+        {Save, QStringLiteral("Use selection for filename"), flag(s.UseSelectionForFilename)},
+        {Save, QStringLiteral("Prepend filename"), flag(s.PrependFilename)},
+    };
 }
 
 FileWriteResult SettingsFile::write(AppState &s) const
 {
-    ProfileFile ini(m_path);
-    ini.WriteBool(General, QStringLiteral("Suppress scripts"), s.SuppressScripts);
-    ini.WriteString(Location, QStringLiteral("Save"), s.DefaultSaveFolder);
-    ini.WriteBool(Edit, QStringLiteral("Auto mode"), s.AutoEditMode);
-    ini.WriteBool(Edit, QStringLiteral("MHT only edit"), s.MhtOnlyEdit);
     s.MarkRed = RedOf(s.MarkColor);
     s.MarkGreen = GreenOf(s.MarkColor);
     s.MarkBlue = BlueOf(s.MarkColor);
-    ini.WriteInteger(Edit, QStringLiteral("Red"), s.MarkRed);
-    ini.WriteInteger(Edit, QStringLiteral("Green"), s.MarkGreen);
-    ini.WriteInteger(Edit, QStringLiteral("Blue"), s.MarkBlue);
-    ini.WriteBool(Shell, QStringLiteral("Register MHT files"), s.RegisterMht);
-    ini.WriteBool(Shell, QStringLiteral("Launch from IE"), s.LaunchFromIE);
-    ini.WriteString(Registry, QStringLiteral("Bkp-dotmht-def"), s.BkpDotMhtDef);
-    ini.WriteString(Registry, QStringLiteral("Bkp-dotmht-cont"), s.BkpDotMhtCont);
-    ini.WriteString(Registry, QStringLiteral("Bkp-icon-def"), s.BkpIconDef);
-    ini.WriteString(Registry, QStringLiteral("Bkp-open-def"), s.BkpOpenDef);
-    ini.WriteBool(Save, QStringLiteral("Use selection for filename"), s.UseSelectionForFilename);
-    ini.WriteBool(Save, QStringLiteral("Prepend filename"), s.PrependFilename);
+    const FileLock lock(m_path);
+    if (!lock.locked())
+        return {QStringLiteral("Unable to write to %1\n%2").arg(m_path, lock.errorString())};
+    // As it stands now: another Quillet may have closed since this one started.
+    ProfileFile ini(m_path);
+    // Written from what could be read, the other Quillets' keys would be lost.
+    if (!ini.readOk())
+        return {QStringLiteral("Unable to write to %1\n%2").arg(m_path, ini.errorString())};
+    const QList<Entry> now = entries(s);
+    const bool known = m_started.size() == now.size();
+    for (qsizetype i = 0; i < now.size(); ++i) {
+        const Entry &entry = now.at(i);
+        const bool changedHere = !known || entry.value != m_started.at(i);
+        const std::optional<QString> current = stored(ini, entry.section, entry.key);
+        if (changedHere || !current || (known && current == m_found.at(i)))
+            ini.WriteString(entry.section, entry.key, entry.value);
+    }
     if (!ini.save())
         return {QStringLiteral("Unable to write to %1\n%2").arg(m_path, ini.errorString())};
     return {};

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -23,9 +24,9 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (const std::optional<QString> answer = terminalAnswer(arguments)) {
-        std::fputs(answer->toLocal8Bit().constData(), stdout);
-        return 0;
+    if (const std::optional<TerminalAnswer> answer = terminalAnswer(arguments)) {
+        std::fputs(answer->text.toLocal8Bit().constData(), answer->exitCode == 0 ? stdout : stderr);
+        return answer->exitCode;
     }
 
     // While there is one thread: the engine's processes must not outlive a
@@ -49,14 +50,15 @@ int main(int argc, char **argv)
     ProgramFolder programFolder = ProgramFolder::fromEnvironment();
     const QString folder = programFolder.path();
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(config);
+    const QString registryFile =
+        programFolder.registryPath(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    QDir().mkpath(QFileInfo(registryFile).path());
 
     // Before anything can ask: a signal during a start-up box ends the program too.
     ShutdownSignals shutdown;
     QtDialogs dialogs(nullptr);
     SystemDesktop desktop(QProcessEnvironment::systemEnvironment(), QApplication::applicationFilePath());
-    RegistryStore registry(config + QStringLiteral("/registry.ini"));
+    RegistryStore registry(registryFile);
     GioDesktopAssociation association;
     WebEngineBrowser browser(nullptr, folder, cache);
     TMainF window({dialogs, desktop, browser, folder, QApplication::applicationFilePath(), registry, association});

@@ -42,6 +42,8 @@ public:
     // the page has none.
     virtual QString LocationName() const = 0;
     virtual QString LocationURL() const = 0;
+    // The page's own title (its <title>); empty when it has none.
+    virtual QString title() const = 0;
 
     virtual bool Silent() const = 0;
     virtual void setSilent(bool silent) = 0;
@@ -90,7 +92,8 @@ public:
     // The engine's page formats.
     enum class SaveFormat { SingleFileArchive, CompletePage, HtmlOnly };
     // The engine's own save of the page to path; returns once the file has
-    // been written (bounded). A folder that does not exist is refused.
+    // been written (bounded), with the permissions any new file of the user
+    // gets. A folder that does not exist is refused.
     virtual void saveAs(const QString &path, SaveFormat format) = 0;
     // The engine's name and version, for the About box.
     virtual QString engineVersion() const = 0;

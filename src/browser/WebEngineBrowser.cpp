@@ -28,6 +28,9 @@
 #include <QtWebEngineCore/qtwebenginecoreglobal.h>
 
 #include <functional>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -149,6 +152,28 @@ QWidget *WebEngineBrowser::widget()
 }
 
 namespace {
+// What any new file of the user gets: read and write for everyone, less the
+// umask. Linux tells the mask without setting it; umask() would set it for
+// every thread of the engine at once.
+void giveNewFilePermissions(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    uint mask = 022;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            bool ok = false;
+            const uint read = line.startsWith("Umask:") ? line.mid(6).trimmed().toUInt(&ok, 8) : 0;
+            if (ok)
+                mask = read;
+        }
+    }
+    ::chmod(QFile::encodeName(path).constData(), 0666 & ~mask);
+#else
+    Q_UNUSED(path)
+#endif
+}
+
 QUrl addressUrl(const QString &address)
 {
     // A path is a file whatever it holds: trimmed or read as user input, a
@@ -170,8 +195,13 @@ void WebEngineBrowser::NavigateWithoutScripts(const QString &address)
 
 void WebEngineBrowser::setPageScripts(bool enabled)
 {
-    if (m_page)
-        m_page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, enabled);
+    if (!m_page)
+        return;
+    m_page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, enabled);
+    // A local copy of a web page, shown without its scripts, still shows the
+    // page's pictures from the web; with none of its scripts running it can
+    // carry nothing local away. Every other local page stays off the web.
+    m_page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, !enabled);
 }
 
 void WebEngineBrowser::load(const QUrl &url, bool pageScripts)
@@ -297,14 +327,30 @@ QString WebEngineBrowser::LocationName() const
     const QUrl url = currentUrl();
     if (url.isLocalFile())
         return QDir::toNativeSeparators(url.toLocalFile());
+    const QString own = engineTitle();
+    return own.isEmpty() ? url.toString() : own;
+}
+
+QString WebEngineBrowser::title() const
+{
+    // Asked of the document itself: the engine's copy follows a title its
+    // scripts set only some time after the load, and stands in an address
+    // for a missing one.
+    if (!m_page || !m_hasDocument)
+        return QString();
+    return evaluate(QStringLiteral("return document.title;")).toString();
+}
+
+QString WebEngineBrowser::engineTitle() const
+{
     const QString title = m_page ? m_page->title() : QString();
-    const QString address = url.toString();
+    const QString address = currentUrl().toString();
     // Without a <title> the engine names the page by (a piece of) its
     // address; real titles rarely are a space-free piece of it.
     const QString decoded = QUrl::fromPercentEncoding(address.toUtf8());
     const bool untitled = title.isEmpty() || title == address || title == decoded ||
                           (!title.contains(QLatin1Char(' ')) && decoded.contains(title));
-    return untitled ? address : title;
+    return untitled ? QString() : title;
 }
 
 QString WebEngineBrowser::LocationURL() const
@@ -631,6 +677,14 @@ void WebEngineBrowser::saveAs(const QString &path, SaveFormat format)
     }
     if (request->state() != QWebEngineDownloadRequest::DownloadCompleted)
         fail(QStringLiteral("The page could not be saved: %1").arg(request->interruptReasonString()));
+    // The engine writes owner-only, as it does its downloads.
+    giveNewFilePermissions(target.absoluteFilePath());
+    if (format == SaveFormat::CompletePage) {
+        const QDir resources(target.absolutePath() + QLatin1Char('/') + target.completeBaseName() +
+                             QStringLiteral("_files"));
+        for (const QString &name : resources.entryList(QDir::Files))
+            giveNewFilePermissions(resources.filePath(name));
+    }
 }
 
 QString WebEngineBrowser::engineVersion() const

@@ -41,6 +41,7 @@ public:
     void Refresh() override;
     QString LocationName() const override;
     QString LocationURL() const override;
+    QString title() const override;
     bool Silent() const override;
     void setSilent(bool silent) override;
     bool HasDocument() const override { return m_hasDocument; }
@@ -61,6 +62,9 @@ public:
 
 private:
     void load(const QUrl &url, bool pageScripts = true);
+    // The engine's title of the page, with the address it stands in for a
+    // missing one taken out: quick enough for every caption.
+    QString engineTitle() const;
     // The URL the engine should open for url: a normalised copy for an archive
     // it would refuse, url itself otherwise. Remembers the pair so that the
     // program keeps seeing the original.

@@ -3,7 +3,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMap>
@@ -91,15 +93,28 @@ std::optional<QString> QtDialogs::inputQuery(const QString &caption, const QStri
     return text;
 }
 
+namespace {
+// A folder that is not there would start the dialog in the working folder,
+// or put the folder's name into the file name box: the home folder instead.
+QString existingFolder(const QString &folder)
+{
+    return folder.isEmpty() || QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+} // namespace
+
 QString QtDialogs::openFileName(const QString &caption, const QString &folder, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(owner(), caption, folder, filter);
+    return QFileDialog::getOpenFileName(owner(), caption, existingFolder(folder), filter);
 }
 
 QString QtDialogs::saveFileName(const QString &caption, const QString &path, const QString &filter,
                                 QString *selectedFilter)
 {
-    return QFileDialog::getSaveFileName(owner(), caption, path, filter, selectedFilter);
+    const QFileInfo proposal(path);
+    const QString start = path.isEmpty() || proposal.isDir()
+                              ? path
+                              : existingFolder(proposal.path()) + QLatin1Char('/') + proposal.fileName();
+    return QFileDialog::getSaveFileName(owner(), caption, start, filter, selectedFilter);
 }
 
 std::optional<std::uint32_t> QtDialogs::chooseColor(std::uint32_t initial)

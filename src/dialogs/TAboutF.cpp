@@ -75,15 +75,15 @@ void TAboutF::FormCreate()
 {
     ProgramL->setText(QStringLiteral("Quillet"));
     VersionL->setText(Version);
-    aboutM->setPlainText(QStringLiteral("Quillet keeps and annotates web pages: browse,\n"
-                                        "open web archives (.mht), mark text in edit mode\n"
-                                        "and save the marks back into the archive.\n\n") +
-                         QStringLiteral("Web site:        ") + m_facts.website + QLatin1Char('\n') +
-                         QStringLiteral("Licence:         MIT\n\n") + QStringLiteral("Qt:              ") +
-                         QString::fromLatin1(qVersion()) + QLatin1Char('\n') + QStringLiteral("Browser engine:  ") +
-                         m_facts.engineVersion + QLatin1Char('\n') + QStringLiteral("Program folder:  ") +
-                         m_facts.programFolder + QLatin1Char('\n') + QStringLiteral("Settings file:   ") +
-                         m_facts.settingsFile + QLatin1Char('\n'));
+    aboutM->setPlainText(
+        QStringLiteral("Quillet keeps and annotates web pages: browse,\n"
+                       "open web archives (.mht), mark text in edit mode\n"
+                       "and save the marks back into the archive.\n\n") +
+        (m_facts.website.isEmpty() ? QString() : QStringLiteral("Web site:        ") + m_facts.website + u'\n') +
+        QStringLiteral("Licence:         MIT\n\n") + QStringLiteral("Qt:              ") +
+        QString::fromLatin1(qVersion()) + QLatin1Char('\n') + QStringLiteral("Browser engine:  ") +
+        m_facts.engineVersion + QLatin1Char('\n') + QStringLiteral("Program folder:  ") + m_facts.programFolder +
+        QLatin1Char('\n') + QStringLiteral("Settings file:   ") + m_facts.settingsFile + QLatin1Char('\n'));
 }
 
 void TAboutF::CloseBClick()

@@ -25,6 +25,7 @@ public:
         QString programFile;
         QString programFolder;
         QString settingsFile;
+        // The project's web address; no line for it when empty.
         QString website;
         QString engineVersion;
     };

@@ -3,6 +3,7 @@
 #include "support/Dialogs.h"
 
 #include "support/AtomicFile.h"
+#include "support/FileLock.h"
 #include "support/TextUtils.h"
 
 #include <QFile>
@@ -145,12 +146,77 @@ void HistoryList::LoadHistory()
     setMaxitemlen(readNumber(m_maxitemlenname, DefaultMaxitemlen, MaxitemlenLimit));
     m_onDisk = readBytes(historyPath());
     m_items = splitLines(m_onDisk.value_or(QByteArray()));
+    m_onDiskItems = m_items;
     Rebuild();
 }
 
 QStringList HistoryList::readItems(const QString &path)
 {
     return splitLines(readBytes(path).value_or(QByteArray()));
+}
+
+void HistoryList::takeUp(const QByteArray &bytes)
+{
+    const QStringList written = splitLines(bytes);
+    // What this list lost by a direct change since it last looked (Back's
+    // list is emptied that way) stays lost.
+    QStringList lost = m_onDiskItems;
+    for (const QString &item : std::as_const(m_items))
+        lost.removeOne(item);
+    m_items = written;
+    for (const QString &item : std::as_const(lost))
+        m_items.removeOne(item);
+    m_onDisk = bytes;
+    m_onDiskItems = written;
+}
+
+bool HistoryList::change(const std::function<void(QStringList &)> &apply)
+{
+    QString error;
+    {
+        const FileLock lock(historyPath());
+        if (lock.locked()) {
+            const std::optional<QByteArray> now = readBytes(historyPath());
+            if (now && now != m_onDisk)
+                takeUp(*now);
+        }
+        if (apply)
+            apply(m_items);
+        error = lock.locked() ? writeItems() : lock.errorString();
+    }
+    // Shown once the lock is given back: a message box must not keep other
+    // Quillets waiting.
+    if (showView())
+        m_dialogs.ShowMsg(QStringLiteral("count > maxhist??"));
+    if (error.isEmpty())
+        return true;
+    m_dialogs.ShowErrorMsg(QStringLiteral("Unable to save history file ") + historyPath() + QStringLiteral("!!\n") +
+                           error);
+    return false;
+}
+
+bool HistoryList::Rebuild()
+{
+    return change({});
+}
+
+bool HistoryList::Refresh()
+{
+    const std::optional<QByteArray> now = readBytes(historyPath());
+    if (!now || now == m_onDisk)
+        return false;
+    takeUp(*now);
+    // No message box here: nothing the user did caused this rebuild.
+    showView();
+    return true;
+}
+
+bool HistoryList::showView()
+{
+    const bool overLong = m_items.size() > m_maxhist;
+    if (m_rebuildHandler)
+        m_rebuildHandler(overLong ? m_maxhist : int(m_items.size()));
+    return overLong;
 }
 
 void HistoryList::AddItem(const QString &text)
@@ -161,30 +227,32 @@ void HistoryList::AddItem(const QString &text)
         return;
     }
     const QString key = asciiLower(text);
-    qsizetype found = -1;
-    for (qsizetype i = 0; i < m_items.size(); ++i) {
-        if (asciiLower(m_items.at(i)) == key)
-            found = i;
-    }
-    if (found >= 0) {
-        m_items.removeAt(found);
-        m_items.prepend(text);
-    } else {
-        m_items.prepend(text);
-        // Only one item goes: an over-long list loaded from the file stays
-        // over-long until the user sets the maximum again.
-        if (m_items.size() > m_maxhist)
-            m_items.removeAt(m_maxhist);
-    }
-    Rebuild();
+    change([&](QStringList &items) {
+        qsizetype found = -1;
+        for (qsizetype i = 0; i < items.size(); ++i) {
+            if (asciiLower(items.at(i)) == key)
+                found = i;
+        }
+        if (found >= 0) {
+            items.removeAt(found);
+            items.prepend(text);
+        } else {
+            items.prepend(text);
+            // Only one item goes: an over-long list loaded from the file stays
+            // over-long until the user sets the maximum again.
+            if (items.size() > m_maxhist)
+                items.removeAt(m_maxhist);
+        }
+    });
 }
 
 void HistoryList::RemoveItem(const QString &text)
 {
-    const qsizetype index = indexOfIgnoringCase(m_items, text);
-    if (index >= 0)
-        m_items.removeAt(index);
-    Rebuild();
+    change([&](QStringList &items) {
+        const qsizetype index = indexOfIgnoringCase(items, text);
+        if (index >= 0)
+            items.removeAt(index);
+    });
 }
 
 void HistoryList::ReplaceItem(const QString &oldText, const QString &newText)
@@ -193,27 +261,37 @@ void HistoryList::ReplaceItem(const QString &oldText, const QString &newText)
         RemoveItem(oldText);
         return;
     }
-    const qsizetype a = indexOfIgnoringCase(m_items, oldText);
-    if (a >= 0) {
-        const qsizetype b = indexOfIgnoringCase(m_items, newText);
+    change([&](QStringList &items) {
+        const qsizetype a = indexOfIgnoringCase(items, oldText);
+        if (a < 0)
+            return;
+        const qsizetype b = indexOfIgnoringCase(items, newText);
         if (b < 0) {
-            m_items[a] = newText;
+            items[a] = newText;
         } else if (a < b) {
-            m_items.removeAt(b);
-            m_items[a] = newText;
+            items.removeAt(b);
+            items[a] = newText;
         } else {
-            m_items.removeAt(a);
+            items.removeAt(a);
         }
-    }
-    Rebuild();
+    });
 }
 
 void HistoryList::RemoveAt(int index)
 {
-    // An entry can outlive a direct change of the list until the next rebuild.
-    if (index >= 0 && index < m_items.size())
-        m_items.removeAt(index);
-    Rebuild();
+    // An entry can outlive a direct change of the list until the next
+    // rebuild; and another Quillet may have moved the item since, so it is
+    // the entry's item that goes, wherever it stands now.
+    const QString text = m_items.value(index);
+    const bool listed = index >= 0 && index < m_items.size();
+    change([&](QStringList &items) {
+        if (!listed)
+            return;
+        if (index < items.size() && items.at(index) == text)
+            items.removeAt(index);
+        else
+            items.removeOne(text);
+    });
 }
 
 void HistoryList::RemoveAll()
@@ -224,8 +302,7 @@ void HistoryList::RemoveAll()
     }
     if (!m_dialogs.AskYesNo(QStringLiteral("Really want to remove all history items??")))
         return;
-    m_items.clear();
-    Rebuild();
+    change([](QStringList &items) { items.clear(); });
 }
 
 bool HistoryList::askNumber(const QString &caption, const QString &prompt, int current, int limit, int &value)
@@ -255,11 +332,12 @@ void HistoryList::SetMaxHistItems()
                    m_maxhist, MaxhistLimit, value))
         return;
     setMaxhist(value);
-    if (m_items.size() > m_maxhist)
-        m_items.resize(m_maxhist);
     // Also when nothing was cut: a list that was over-long before must show
     // all its items under a raised maximum at once.
-    Rebuild();
+    change([this](QStringList &items) {
+        if (items.size() > m_maxhist)
+            items.resize(m_maxhist);
+    });
     writeMaxFile(maxhistPath(), m_maxhist);
 }
 
@@ -293,26 +371,14 @@ QString HistoryList::writeItems()
     const QByteArray bytes = encode(text);
     // A file that already holds these bytes is not written again: start-up
     // and unchanged lists then touch nothing, even on a full disk.
-    if (m_onDisk == bytes)
+    if (m_onDisk == bytes) {
+        m_onDiskItems = m_items;
         return {};
+    }
     const QString error = WriteFileAtomically(historyPath(), bytes).error;
-    if (error.isEmpty())
+    if (error.isEmpty()) {
         m_onDisk = bytes;
+        m_onDiskItems = m_items;
+    }
     return error;
-}
-
-bool HistoryList::Rebuild()
-{
-    const bool overLong = m_items.size() > m_maxhist;
-    const int shown = overLong ? m_maxhist : int(m_items.size());
-    if (m_rebuildHandler)
-        m_rebuildHandler(shown);
-    if (overLong)
-        m_dialogs.ShowMsg(QStringLiteral("count > maxhist??"));
-    const QString error = writeItems();
-    if (error.isEmpty())
-        return true;
-    m_dialogs.ShowErrorMsg(QStringLiteral("Unable to save history file ") + historyPath() + QStringLiteral("!!\n") +
-                           error);
-    return false;
 }

@@ -16,6 +16,11 @@ class Dialogs;
 // LF line ends; a list Latin-1 cannot hold is written, and recognised, as UTF-8. Every change of the list ends in
 // Rebuild(), which refreshes the view (through the rebuild handler) and rewrites the items file at once, so there is
 // nothing to save at shutdown.
+//
+// Several running Quillets share the items file. Each change is applied to
+// the list as the file holds it at that moment, under the file's lock
+// (FileLock), so an entry another Quillet wrote meanwhile is kept; Refresh()
+// takes up such a change without writing.
 class HistoryList
 {
 public:
@@ -49,7 +54,9 @@ public:
     QString maxitemlenPath() const { return filePath(m_maxitemlenname); }
 
     // The items, index 0 the newest. Owners may read and change the list
-    // directly; such a change reaches the view and the file at the next rebuild.
+    // directly; such a change reaches the view and the file at the next
+    // rebuild. Items removed directly stay removed when another Quillet has
+    // written the file meanwhile; items added directly do not survive that.
     QStringList &histlist() { return m_items; }
     const QStringList &histlist() const { return m_items; }
 
@@ -86,8 +93,18 @@ public:
     // rewrites the items file. Returns false when the file could not be written
     // (the user has been told).
     bool Rebuild();
+    // Takes up what another Quillet wrote into the items file since this list
+    // last read or wrote it, and refreshes the view; writes nothing. False
+    // when the file holds nothing new.
+    bool Refresh();
 
 private:
+    // Applies apply to the list as the items file holds it now, then rebuilds
+    // (see Rebuild) while still holding the file's lock.
+    bool change(const std::function<void(QStringList &)> &apply);
+    // Takes the items of bytes, which another Quillet wrote, as the list,
+    // less those this list lost by a direct change.
+    void takeUp(const QByteArray &bytes);
     QString filePath(const QString &name) const;
     // A missing file gives fallback; a bad or negative number warns and gives
     // fallback; a larger one than limit gives limit.
@@ -97,6 +114,8 @@ private:
     bool writeMaxFile(const QString &path, int value);
     // Empty on success, otherwise the reason.
     QString writeItems();
+    // Shows the list; returns whether it is longer than maxhist.
+    bool showView();
 
     Dialogs &m_dialogs;
     QString m_programFolder;
@@ -106,7 +125,9 @@ private:
     QString m_maxhistname = QStringLiteral("max.his");
     QString m_maxitemlenname = QStringLiteral("maxlen.his");
     QStringList m_items;
-    // The items file's bytes as last read or written; none when unknown.
+    // The items file's bytes as last read or written, and the items they
+    // hold; none when unknown.
     std::optional<QByteArray> m_onDisk;
+    QStringList m_onDiskItems;
     RebuildHandler m_rebuildHandler;
 };

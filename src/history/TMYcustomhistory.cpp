@@ -5,6 +5,7 @@
 #include "support/TextUtils.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMenu>
 
 TMYcustomhistory::TMYcustomhistory(QMenu *Menuitem, Dialogs &dialogs, const QString &programFolder, QObject *parent)
@@ -12,6 +13,10 @@ TMYcustomhistory::TMYcustomhistory(QMenu *Menuitem, Dialogs &dialogs, const QStr
 {
     m_list.setRebuildHandler([this](int shownCount) { buildEntries(shownCount); });
     setEnabled(true);
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        watchItemsFile();
+        m_list.Refresh();
+    });
 }
 
 TMYcustomhistory::TMYcustomhistory(const HistorySpec &spec, QMenu *Menuitem, Dialogs &dialogs,
@@ -52,6 +57,14 @@ void TMYcustomhistory::LoadHistory()
         m_lastSeparator = m_settingsMenu->addSeparator();
     }
     m_list.LoadHistory();
+    watchItemsFile();
+}
+
+void TMYcustomhistory::watchItemsFile()
+{
+    const QString path = m_list.historyPath();
+    if (!m_watcher.files().contains(path) && QFileInfo::exists(path))
+        m_watcher.addPath(path);
 }
 
 void TMYcustomhistory::detach(QMenu *menu, QAction *after)

@@ -2,6 +2,7 @@
 
 #include "history/HistoryList.h"
 
+#include <QFileSystemWatcher>
 #include <QList>
 #include <QMenu>
 #include <QObject>
@@ -22,7 +23,8 @@ class QAction;
 //   one entry per shown item (at most maxhist), newest first.
 // Clicking an item entry moves the item to the top and calls Onitemclicked
 // with the item's full text. Every change of the list rebuilds the entries and
-// rewrites the items file in the program folder.
+// rewrites the items file in the program folder; when another Quillet writes
+// that file, the entries are rebuilt from it.
 //
 // Entries that a rebuild takes out of the menu are deleted later, never while
 // their own click is still being handled, since that click may itself rebuild.
@@ -88,6 +90,8 @@ private:
     void applyEnabled();
     void itemClick(int tag);
     void removeEntryClick(int tag);
+    // Watches the items file again: replacing a file ends the watch on it.
+    void watchItemsFile();
 
     QPointer<QMenu> m_host;
     Dialogs &m_dialogs;
@@ -99,4 +103,5 @@ private:
     QAction *m_lastSeparator = nullptr;
     bool m_enabled = true;
     ItemClickedHandler m_onitemclicked;
+    QFileSystemWatcher m_watcher;
 };

@@ -89,11 +89,18 @@ void BrowserSaveController::status(const QString &text)
 
 void BrowserSaveController::SaveAsIEMIClick()
 {
-    SaveasIEBClick();
-    openNewestFile();
+    // The dialog is ours, so a cancel is known: looking for the newest file
+    // then would open whatever another program used last.
+    if (saveThroughEngine())
+        openNewestFile();
 }
 
 void BrowserSaveController::SaveasIEBClick()
+{
+    saveThroughEngine();
+}
+
+bool BrowserSaveController::saveThroughEngine()
 {
     const QString name = m_browser.LocationName();
     const QString proposal = QFileInfo(name).isAbsolute() ? QFileInfo(name).completeBaseName() : name;
@@ -104,7 +111,7 @@ void BrowserSaveController::SaveasIEBClick()
         archiveFilter() + QStringLiteral(";;") + completePageFilter() + QStringLiteral(";;") + htmlOnlyFilter(),
         &filter);
     if (path.isEmpty())
-        return;
+        return false;
     const Browser::SaveFormat format = filter == completePageFilter() ? Browser::SaveFormat::CompletePage
                                        : filter == htmlOnlyFilter()   ? Browser::SaveFormat::HtmlOnly
                                                                       : Browser::SaveFormat::SingleFileArchive;
@@ -118,6 +125,7 @@ void BrowserSaveController::SaveasIEBClick()
     // What the desktop's own save dialogs do, and how the file is found again.
     m_desktop.addRecentFile(path);
     m_archives.archivesChanged({path});
+    return true;
 }
 
 void BrowserSaveController::openNewestFile()
@@ -173,24 +181,32 @@ void BrowserSaveController::stripAndSave()
     const QString target =
         chosen.endsWith(QStringLiteral(".mht"), Qt::CaseInsensitive) ? chosen : chosen + QStringLiteral(".mht");
     const QString temp = chosen + QStringLiteral("__tmp0.htm");
+    // The engine's archive of the stripped page: its pictures and styles.
+    const QString resources = chosen + QStringLiteral("__tmp1.mht");
     const QString src = m_state.ExeFolder + QStringLiteral("/fromzqtmp1.htm");
     const QString dst = m_state.ExeFolder + QStringLiteral("/tozqtmp2.htm");
     // The pieces are appended: what an interrupted run left must not end up
     // in front of this page. And nothing of this run outlives it.
     const auto removeTemporaries = [&] {
-        for (const QString &file : {temp, src, dst})
+        for (const QString &file : {temp, resources, src, dst})
             QFile::remove(file);
     };
     removeTemporaries();
     const auto cleanUp = qScopeGuard(removeTemporaries);
 
-    if (m_browser.LocationURL().isEmpty()) {
+    const QString address = m_browser.LocationURL();
+    if (address.isEmpty()) {
         m_dialogs.ShowMsg(QStringLiteral("No page available!"));
         return;
     }
     {
         QFile file(temp);
-        const QByteArray body = asCrLfLines(m_browser.bodyOuterHtml());
+        // Only the body is kept, but the copy stands for the page: relative
+        // pictures and links resolve against its address, and its title
+        // names the archive.
+        const QString head = QStringLiteral("<head><base href=\"%1\"><title>%2</title></head>\n")
+                                 .arg(address.toHtmlEscaped(), m_browser.title().toHtmlEscaped());
+        const QByteArray body = asCrLfLines(head + m_browser.bodyOuterHtml());
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(body) != body.size() || !file.flush())
             throw std::runtime_error(
                 QStringLiteral("Could not write %1: %2").arg(temp, file.errorString()).toStdString());
@@ -220,8 +236,9 @@ void BrowserSaveController::stripAndSave()
     m_navigator.wait_till_complete();
     m_dialogs.ShowMsg(QStringLiteral("Please wait and press ok after loading..."));
 
+    m_browser.saveAs(resources, Browser::SaveFormat::SingleFileArchive);
     DocumentWriter writer(m_browser, m_dialogs);
-    const FileWriteResult written = writer.SaveDocAsMht(target);
+    const FileWriteResult written = writer.SaveDocAsMhtOf(target, address, resources);
     if (!written.ok()) {
         m_dialogs.ShowErrorMsg(written.error);
         return;

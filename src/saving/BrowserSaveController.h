@@ -40,6 +40,8 @@ public:
 
 private:
     void status(const QString &text);
+    // The save dialog, then the engine's save; false when the user cancelled.
+    bool saveThroughEngine();
     // Finds the newest recently-used file and opens it when it was written
     // in the last 30 seconds.
     void openNewestFile();

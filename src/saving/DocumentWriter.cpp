@@ -39,8 +39,33 @@ FileWriteResult DocumentWriter::SaveDocAsMht(const QString &fileName, const QStr
         if (!haveSource && SameFile(sourceArchive, fileName))
             return {QStringLiteral("%1\n%2 was left as it was.").arg(source.error, fileName)};
     }
-    const MhtmlArchive archive =
-        MhtmlComposer::compose(html.value, haveSource ? &source.archive : nullptr, m_browser.LocationURL());
+    return write(fileName,
+                 MhtmlComposer::compose(html.value, haveSource ? &source.archive : nullptr, m_browser.LocationURL()),
+                 pageChanged);
+}
+
+FileWriteResult DocumentWriter::SaveDocAsMhtOf(const QString &fileName, const QString &location,
+                                               const QString &resourceArchive)
+{
+    const Result<QString> html = GetDocHtml();
+    if (!html.ok())
+        return {html.error};
+    MhtmlReader reader;
+    reader.setKeepEncoded(true);
+    const MhtmlReadResult resources = reader.readFile(resourceArchive);
+    if (!resources.ok())
+        return {QStringLiteral("The pictures and styles of the page could not be read: %1").arg(resources.error)};
+    MhtmlArchive archive = MhtmlComposer::compose(html.value, nullptr, location);
+    for (const MhtmlPart &part : resources.archive.parts) {
+        if (&part != resources.archive.root())
+            archive.parts.append(part);
+    }
+    archive.snapshotLocation = location;
+    return write(fileName, archive, true);
+}
+
+FileWriteResult DocumentWriter::write(const QString &fileName, const MhtmlArchive &archive, bool pageChanged) const
+{
     MhtmlWriter writer;
     // An archive saved unchanged keeps the date it was made.
     if (pageChanged)

@@ -8,6 +8,7 @@
 #include <functional>
 
 class Browser;
+class MhtmlArchive;
 class Dialogs;
 
 // Turns the document shown in the browser into a file, marks included, and
@@ -26,6 +27,12 @@ public:
     // headers kept; its Date too unless pageChanged (the page was edited).
     // Atomic: when it fails, an existing file is as it was.
     FileWriteResult SaveDocAsMht(const QString &fileName, const QString &sourceArchive = {}, bool pageChanged = true);
+    // Writes fileName as a web archive of the current HTML that stands for
+    // the page at location (the root's and the snapshot's location), with the
+    // resources of resourceArchive (the engine's archive of the page shown):
+    // its pictures and styles under their own addresses, nothing of its root
+    // or its headers.
+    FileWriteResult SaveDocAsMhtOf(const QString &fileName, const QString &location, const QString &resourceArchive);
     // Writes the current HTML as UTF-8. Reports its own failures in a plain
     // message box and returns false, so the caller does not report a save.
     bool SaveDocAsHtml(const QString &fileName);
@@ -36,6 +43,8 @@ public:
     void confsavedsize(const QString &fileName, const StatusSink &statusSink) const;
 
 private:
+    FileWriteResult write(const QString &fileName, const MhtmlArchive &archive, bool pageChanged) const;
+
     Browser &m_browser;
     Dialogs &m_dialogs;
 };

@@ -74,8 +74,9 @@ void FileManagementController::connectCommands()
 
 bool FileManagementController::eventFilter(QObject *watched, QEvent *event)
 {
-    // A disabled address box takes no clicks, as everywhere else.
-    if (watched == m_ui.URLs && event->type() == QEvent::MouseButtonDblClick && m_ui.URLs->isEnabled())
+    // Edit mode disables the box, and a disabled widget takes no clicks; its
+    // filter still sees them, and in edit mode this one is the rename.
+    if (watched == m_ui.URLs && event->type() == QEvent::MouseButtonDblClick)
         runGuarded(m_dialogs, [this] { URLsDblClick(); });
     return QObject::eventFilter(watched, event);
 }
@@ -238,9 +239,16 @@ bool FileManagementController::moveFile(const QString &from, const QString &to)
 void FileManagementController::URLsDblClick()
 {
     MainUi &ui = m_ui;
-    const QString newPath = ui.URLs->text();
+    if (m_state.SurfMode)
+        return;
     const QString oldPath = ui.UrlMemL->text();
-    if (m_state.SurfMode || oldPath == newPath)
+    QString newPath = ui.URLs->text();
+    // The disabled box takes no typing: the new name is asked for, as the
+    // rename from the history asks for it.
+    if (newPath == oldPath)
+        newPath = m_dialogs.inputQuery(QStringLiteral("Input Box"), QStringLiteral("Give new name"), oldPath)
+                      .value_or(oldPath);
+    if (oldPath == newPath)
         return;
     const auto answer = m_dialogs.message(Dialogs::Kind::Confirm, QStringLiteral("Confirm"),
                                           QStringLiteral("Renaming file ") + oldPath + QLatin1Char('\n') +
@@ -248,11 +256,13 @@ void FileManagementController::URLsDblClick()
                                           Dialogs::Buttons::OkCancel, Dialogs::Answer::Ok);
     if (answer != Dialogs::Answer::Ok)
         return;
+    // Save writes to the address box's file: after the move the new one,
+    // otherwise still the open one.
     if (!moveFile(oldPath, newPath)) {
-        // Save writes to the address box's file; it must stay the open one.
         ui.URLs->setText(oldPath);
         return;
     }
+    ui.URLs->setText(newPath);
     Histories &h = m_histories;
     for (TMYcustomhistory *list : h.fileLists())
         list->ReplaceItem(oldPath, newPath);

@@ -144,9 +144,8 @@ QString AssociationController::giveBackDesktop()
     if (status != RegResult::Ok && status != RegResult::KeyNotExist)
         return RegResultText(status, name);
     // An opener uninstalled since counts as none.
-    QString error = !previous.isEmpty() && m_desktop.hasApplication(previous)
-                        ? m_desktop.setDefaultApplication(mimeType(), previous)
-                        : m_desktop.resetDefault(mimeType());
+    QString error = m_desktop.giveBackDefault(
+        mimeType(), !previous.isEmpty() && m_desktop.hasApplication(previous) ? previous : QString());
     // Left behind, the entry would still offer the program as the opener.
     if (error.isEmpty())
         error = m_desktop.removeEntry();

@@ -24,7 +24,8 @@ public:
     // Removes that entry again; an entry that is already gone is no failure.
     virtual QString removeEntry() = 0;
     virtual QString setDefaultApplication(const QString &mimeType, const QString &desktopId) = 0;
-    // Drops the user's own choices for the type, so the desktop falls back
-    // to what the installed applications offer.
-    virtual QString resetDefault(const QString &mimeType) = 0;
+    // Takes back what setDefaultApplication() of the program's entry added
+    // for the type, and nothing else of the user's choices: the entry is no
+    // longer the default (previous is again, when given) nor associated.
+    virtual QString giveBackDefault(const QString &mimeType, const QString &previous) = 0;
 };

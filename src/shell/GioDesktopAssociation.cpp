@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
+#include <memory>
 
 static void initShellResources()
 {
@@ -150,8 +151,64 @@ QString GioDesktopAssociation::setDefaultApplication(const QString &mimeType, co
     return done ? QString() : takeError(error);
 }
 
-QString GioDesktopAssociation::resetDefault(const QString &mimeType)
+QString GioDesktopAssociation::mimeappsPath() const
 {
-    g_app_info_reset_type_associations(mimeType.toUtf8().constData());
-    return QString();
+    return QString::fromUtf8(g_get_user_config_dir()) + QStringLiteral("/mimeapps.list");
+}
+
+QString GioDesktopAssociation::giveBackDefault(const QString &mimeType, const QString &previous)
+{
+    // GIO has no call that takes back just this: resetting the type drops
+    // every other program's choices for it, removing the association
+    // records the entry as removed. So the file is changed through GLib's
+    // own reader and writer of its format.
+    const QString path = mimeappsPath();
+    const std::unique_ptr<GKeyFile, decltype(&g_key_file_free)> file(g_key_file_new(), g_key_file_free);
+    GError *error = nullptr;
+    if (!g_key_file_load_from_file(file.get(), QFile::encodeName(path).constData(),
+                                   GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS), &error)) {
+        const bool missing = g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT);
+        const QString reason = takeError(error);
+        return missing ? QString() : path + QStringLiteral(": ") + reason;
+    }
+    const QByteArray type = mimeType.toUtf8();
+    const QString self = programEntryId();
+    // Lists of desktop ids, ";"-separated (a final ";" kept as it was);
+    // false when the key is absent.
+    QString end;
+    auto list = [&](const char *group, QStringList &ids) {
+        gchar *value = g_key_file_get_value(file.get(), group, type.constData(), nullptr);
+        if (!value)
+            return false;
+        const QString text = QString::fromUtf8(value);
+        g_free(value);
+        ids = text.split(u';', Qt::SkipEmptyParts);
+        end = text.endsWith(u';') ? QStringLiteral(";") : QString();
+        return true;
+    };
+    auto store = [&](const char *group, const QStringList &ids) {
+        if (!ids.isEmpty()) {
+            g_key_file_set_value(file.get(), group, type.constData(), (ids.join(u';') + end).toUtf8().constData());
+            return;
+        }
+        g_key_file_remove_key(file.get(), group, type.constData(), nullptr);
+        // The group may have come with the entry.
+        gsize keys = 0;
+        g_strfreev(g_key_file_get_keys(file.get(), group, &keys, nullptr));
+        if (keys == 0)
+            g_key_file_remove_group(file.get(), group, nullptr);
+    };
+    QStringList ids;
+    if (list("Added Associations", ids) && ids.removeAll(self) > 0)
+        store("Added Associations", ids);
+    // A default the user chose since is theirs.
+    if (list("Default Applications", ids) && ids.value(0) == self) {
+        ids.removeAll(self);
+        if (!previous.isEmpty() && !ids.contains(previous))
+            ids.prepend(previous);
+        store("Default Applications", ids);
+    }
+    gsize size = 0;
+    const std::unique_ptr<gchar, decltype(&g_free)> data(g_key_file_to_data(file.get(), &size, nullptr), g_free);
+    return writeFile(path, QByteArray(data.get(), qsizetype(size)));
 }

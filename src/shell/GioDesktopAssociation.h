@@ -16,10 +16,12 @@ public:
     QString installEntry(const QString &programPath) override;
     QString removeEntry() override;
     QString setDefaultApplication(const QString &mimeType, const QString &desktopId) override;
-    QString resetDefault(const QString &mimeType) override;
+    QString giveBackDefault(const QString &mimeType, const QString &previous) override;
 
-    // Where installEntry() writes the entry and its icon.
+    // Where installEntry() writes the entry and its icon, and where GIO keeps
+    // the user's defaults.
     QString entryPath() const;
+    QString mimeappsPath() const;
     QString iconPath() const;
 
     // The Exec value that starts programPath with one file, quoted and

@@ -37,6 +37,10 @@ QString SystemDesktop::xdgFolder(const QString &variable, const QString &fallbac
 QString SystemDesktop::documentsFolder() const
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // A folder that is not there would start the file dialogs in the working
+    // folder, or with its name as the file name.
+    if (!QFileInfo(folder).isDir())
+        return homeFolder();
     StripBackslash(folder);
     return folder;
 }
@@ -81,7 +85,8 @@ bool SystemDesktop::addRecentFile(const QString &path)
     if (!QDir().mkpath(recentFolder()))
         return false;
     const QString mimeType = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
-    const QString exec = QLatin1Char('\'') + QFileInfo(m_programPath).fileName() + QStringLiteral(" %u'");
+    // GLib quotes the command line itself, as the format wants it.
+    const QString exec = QFileInfo(m_programPath).fileName() + QStringLiteral(" %u");
     return RecentlyUsedList(recentListPath())
         .add(QFileInfo(path).absoluteFilePath(), mimeType, QStringLiteral("Quillet"), exec);
 }

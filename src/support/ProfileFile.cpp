@@ -134,6 +134,12 @@ QString ProfileFile::ReadString(const QString &section, const QString &key, cons
     return value.left(ValueBufferSize - 1);
 }
 
+bool ProfileFile::HasKey(const QString &section, const QString &key) const
+{
+    const qsizetype sectionLine = findSection(section);
+    return sectionLine >= 0 && findKey(sectionLine, key) >= 0;
+}
+
 int ProfileFile::parseInteger(const QString &text, bool *ok)
 {
     *ok = false;

@@ -28,6 +28,7 @@ public:
     bool readOk() const { return m_readOk; }
 
     QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
+    bool HasKey(const QString &section, const QString &key) const;
     // Decimal, or hexadecimal after "0x"/"0X"; anything else gives the default.
     int ReadInteger(const QString &section, const QString &key, int defaultValue) const;
     // True for any non-zero integer; a value that is no number gives the default.

@@ -69,10 +69,9 @@ QString ProgramFolder::resolve()
     if (!m_homeOverride.isEmpty()) {
         const QString home = clean(m_homeOverride);
         QDir().mkpath(home);
-        // A fresh home gets the shipped pages, so the first run can show the
-        // best-practice page; a home in use is left exactly as it is.
-        if (QDir(home).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot) &&
-            home != exeFolder)
+        // Home and the clipboard page need their pages, in a home in use too;
+        // the user's own copies stay.
+        if (home != exeFolder)
             seed(installed.isEmpty() ? exeFolder : installed, home);
         return home;
     }
@@ -82,6 +81,13 @@ QString ProgramFolder::resolve()
     QDir().mkpath(fallback);
     seed(installed.isEmpty() ? exeFolder : installed, fallback);
     return fallback;
+}
+
+QString ProgramFolder::registryPath(const QString &configFolder)
+{
+    // A folder named outright keeps everything, the registry store too.
+    return m_homeOverride.isEmpty() ? configFolder + QStringLiteral("/registry.ini")
+                                    : filePath(QStringLiteral("registry.ini"));
 }
 
 QString ProgramFolder::installedDataFolder() const

@@ -8,8 +8,8 @@
 // shipped pages. A build tree or a portable copy keeps everything beside the
 // executable; an installed copy (its pages under the prefix's share/quillet)
 // or a copy in a read-only folder works in the user's data folder instead,
-// seeded with the shipped pages. QUILLET_HOME names the folder outright; an
-// empty one is seeded too.
+// seeded with the shipped pages it lacks. QUILLET_HOME names the folder
+// outright, and is seeded the same way.
 class ProgramFolder
 {
 public:
@@ -29,8 +29,11 @@ public:
     QString path();
     // path() + "/" + name.
     QString filePath(const QString &name);
+    // The registry store: "registry.ini" in configFolder, or in the program
+    // folder when QUILLET_HOME names it.
+    QString registryPath(const QString &configFolder);
 
-    // Shipped files copied into a fallback or empty home folder so far (for reporting).
+    // Shipped files copied into the fallback or home folder so far (for reporting).
     QStringList seededFiles() const { return m_seeded; }
 
     // The shipped data files, by name pattern.

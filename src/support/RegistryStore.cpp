@@ -1,6 +1,7 @@
 #include "support/RegistryStore.h"
 
 #include "support/AtomicFile.h"
+#include "support/FileLock.h"
 
 #include <QFile>
 
@@ -215,6 +216,11 @@ std::optional<RegistryStore::Value> RegistryStore::value(RegRoot root, const QSt
 
 bool RegistryStore::setValue(RegRoot root, const QString &key, const QString &name, const Value &value)
 {
+    // Another Quillet may change the hive between this one's reading and
+    // writing it; under the lock only this change is added to what it holds.
+    const FileLock lock(m_filePath);
+    if (!lock.locked())
+        return false;
     load();
     const QString path = fullPath(root, key);
     if (!path.contains(QLatin1Char('\\')))
@@ -230,6 +236,9 @@ bool RegistryStore::setValue(RegRoot root, const QString &key, const QString &na
 
 bool RegistryStore::deleteKey(RegRoot root, const QString &key)
 {
+    const FileLock lock(m_filePath);
+    if (!lock.locked())
+        return false;
     load();
     const QString path = fullPath(root, key);
     if (!path.contains(QLatin1Char('\\')))

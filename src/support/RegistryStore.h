@@ -14,6 +14,8 @@ enum class RegRoot { HKEY_CLASSES_ROOT, HKEY_CURRENT_USER };
 // Every change is written through at once, atomically. The file is read
 // again before each call, so separate stores on one file stay in step, and a
 // change that could not be written leaves nothing behind in memory either.
+// A change reads and writes under the file's lock (FileLock), so two running
+// Quillets never drop each other's keys.
 class RegistryStore
 {
 public:

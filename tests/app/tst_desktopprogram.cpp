@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -109,28 +110,46 @@ private Q_SLOTS:
     void terminalAnswers_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("startsWith");
-        QTest::newRow("version") << QStringList{QStringLiteral("quillet"), QStringLiteral("--version")}
-                                 << QStringLiteral("Quillet 0.");
-        QTest::newRow("help") << QStringList{QStringLiteral("quillet"), QStringLiteral("--help")}
-                              << QStringLiteral("Usage: quillet [FILE]");
-        QTest::newRow("short help") << QStringList{QStringLiteral("quillet"), QStringLiteral("-h")}
-                                    << QStringLiteral("Usage: quillet [FILE]");
-        QTest::newRow("a file") << QStringList{QStringLiteral("quillet"), QStringLiteral("/tmp/--version")}
-                                << QString();
-        QTest::newRow("launcher") << QStringList{QStringLiteral("quillet"), QStringLiteral("HEADER_IE2Quillet Title"),
-                                                 QStringLiteral("--help")}
-                                  << QString();
-        QTest::newRow("nothing") << QStringList{QStringLiteral("quillet")} << QString();
+        QTest::addColumn<QString>("startsWith"); // empty: the window starts
+        QTest::addColumn<int>("exitCode");
+        const QString usage = QStringLiteral("Usage: quillet [FILE]");
+        auto line = [](std::initializer_list<const char *> words) {
+            QStringList list{QStringLiteral("quillet")};
+            for (const char *word : words)
+                list << QString::fromUtf8(word);
+            return list;
+        };
+        QTest::newRow("version") << line({"--version"}) << QStringLiteral("Quillet 5.0.0\n") << 0;
+        QTest::newRow("help") << line({"--help"}) << usage << 0;
+        QTest::newRow("short help") << line({"-h"}) << usage << 0;
+        QTest::newRow("help after a file") << line({"/tmp/a.mht", "--help"}) << usage << 0;
+        QTest::newRow("unknown option") << line({"--bogus"})
+                                        << QStringLiteral("quillet: unknown option --bogus\n") + usage << 2;
+        QTest::newRow("unknown option after a file")
+            << line({"/tmp/a.mht", "--bogus=1"}) << QStringLiteral("quillet: unknown option --bogus=1\n") << 2;
+        QTest::newRow("a file") << line({"/tmp/--version"}) << QString() << 0;
+        QTest::newRow("a file named like an option") << line({"--notes.mht"}) << QString() << 0;
+        QTest::newRow("launcher") << line({"HEADER_IE2Quillet Title", "--help"}) << QString() << 0;
+        QTest::newRow("launcher, an address like an option") << line({"HEADER_IE2Quillet_T", "--x"}) << QString() << 0;
+        QTest::newRow("nothing") << line({}) << QString() << 0;
     }
     void terminalAnswers()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, startsWith);
-        const std::optional<QString> answer = terminalAnswer(arguments);
+        QFETCH(int, exitCode);
+        // "--notes.mht" is a file of the working folder.
+        QTemporaryDir folder;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(folder.path()));
+        QVERIFY(QFile(QStringLiteral("--notes.mht")).open(QIODevice::WriteOnly));
+        const std::optional<TerminalAnswer> answer = terminalAnswer(arguments);
+        QVERIFY(QDir::setCurrent(before));
         QCOMPARE(answer.has_value(), !startsWith.isEmpty());
-        if (answer)
-            QVERIFY2(answer->startsWith(startsWith), qPrintable(*answer));
+        if (!answer)
+            return;
+        QVERIFY2(answer->text.startsWith(startsWith), qPrintable(answer->text));
+        QCOMPARE(answer->exitCode, exitCode);
     }
 };
 

@@ -503,9 +503,17 @@ void TestMainWindow::fileMenusAsTheFormDefines()
     QVERIFY(ui.DeleteMI->menuAction()->isVisible() && ui.DeleteMI->menuAction()->isEnabled());
     QVERIFY(ui.DelBrowseMI->isEnabled());
     QCOMPARE(ui.DelBrowseMI->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
-    QVERIFY(!ui.RenMI->menuAction()->isVisible() && !ui.RenMI->isEnabled());
-    QVERIFY(!ui.MoveMI->menuAction()->isVisible());
+    // Rename and Move are reachable: shown, with their entries and Ctrl+F2.
+    QVERIFY(ui.RenMI->menuAction()->isVisible() && ui.RenMI->isEnabled());
+    QVERIFY(ui.MoveMI->menuAction()->isVisible());
+    QCOMPARE(ui.RenMI->actions().value(0), ui.RenBrowseMI);
+    QCOMPARE(ui.MoveMI->actions().value(0), ui.MoveBrowseMI);
     QVERIFY(ui.AboutMI->isEnabled());
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    f.dialogs.asked.clear();
+    QTest::keyClick(f.window.get(), Qt::Key_F2, Qt::ControlModifier);
+    QCOMPARE(f.dialogs.asked.value(0).section(u'|', 0, 0), QStringLiteral("Select file to rename"));
 }
 
 void TestMainWindow::windowComposition()

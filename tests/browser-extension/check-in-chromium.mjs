@@ -43,7 +43,7 @@ if (!realProfile) {
 // A copy of the extension that may script the test page: the context-menu
 // click that grants that in real use cannot happen in a headless browser.
 const extension = join(work, "extension");
-cpSync(join(bin, "browser-extension"), extension, { recursive: true });
+cpSync(join(bin, "browser-extension", "chromium"), extension, { recursive: true });
 const manifest = JSON.parse(readFileSync(join(extension, "manifest.json")));
 manifest.host_permissions = ["http://127.0.0.1/*"];
 writeFileSync(join(extension, "manifest.json"), JSON.stringify(manifest));
@@ -116,6 +116,9 @@ try {
   const { sessionId: workerSession } = await send("Target.attachToTarget", { targetId: worker.targetId, flatten: true });
   await until("the extension's script in its worker", () =>
     evaluate(workerSession, "typeof copyToQuillet === 'function' && !!chrome.contextMenus").catch(() => false));
+  // The entry made at install exists (an update makes it anew, never twice).
+  await until("the menu entry", () =>
+    evaluate(workerSession, "chrome.contextMenus.update('copy-to-quillet', {}).then(() => true, () => false)"));
   const reply = await evaluate(workerSession, `(async () => {
     const [tab] = await chrome.tabs.query({ url: "http://127.0.0.1/*" });
     return copyToQuillet(tab.id);

@@ -7,6 +7,9 @@
 #include "FakeBrowser.h"
 #endif
 
+#include "TestFiles.h"
+#include "archive/MhtmlReader.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -156,6 +159,7 @@ void BrowserContractTest::loadsAndNamesThePage()
         QCOMPARE(QUrl(browser.LocationURL()), QUrl(address));
         QCOMPARE(browser.LocationName(), title.isEmpty() ? browser.LocationURL() : title);
     }
+    QCOMPARE(browser.title(), title);
 }
 
 void BrowserContractTest::formatsTheSelectionInDesignMode_data()
@@ -272,11 +276,19 @@ void BrowserContractTest::savesIntoExistingFoldersOnly()
     const QString missing = m_subject->dir.filePath(QStringLiteral("no/saved.htm"));
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, browser.saveAs(missing, Browser::SaveFormat::CompletePage));
     QVERIFY(!QFile::exists(missing));
-    const QString target = m_subject->dir.filePath(QStringLiteral("saved.htm"));
-    browser.saveAs(target, Browser::SaveFormat::HtmlOnly);
-    QFile saved(target);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QVERIFY(saved.readAll().contains("second paragraph"));
+    // What any new file of the user gets, as the program's own files do.
+    QFile probe(m_subject->dir.filePath(QStringLiteral("probe")));
+    QVERIFY(probe.open(QIODevice::WriteOnly));
+    for (const auto format : {Browser::SaveFormat::HtmlOnly, Browser::SaveFormat::SingleFileArchive}) {
+        const QString target = m_subject->dir.filePath(
+            format == Browser::SaveFormat::HtmlOnly ? QStringLiteral("saved.htm") : QStringLiteral("saved.mht"));
+        browser.saveAs(target, format);
+        const QString text = format == Browser::SaveFormat::HtmlOnly
+                                 ? QString::fromUtf8(TestFiles::readBytes(target))
+                                 : MhtmlReader().readFile(target).archive.rootHtml();
+        QVERIFY2(text.contains(QStringLiteral("second paragraph")), qPrintable(text));
+        QCOMPARE(QFile::permissions(target), probe.permissions());
+    }
 }
 
 int main(int argc, char **argv)

@@ -62,6 +62,13 @@ private Q_SLOTS:
         QCOMPARE(version(box), longer);
         QCOMPARE(showAnd(box, [](TAboutF &b) { QTest::keyClick(&b, Qt::Key_Escape); }), int(QDialog::Accepted));
         QCOMPARE(version(box), longer);
+
+        // A build without a web site names none.
+        TAboutF none({QStringLiteral("./quillet"), program, folder.path(),
+                      folder.filePath(QStringLiteral("quillet.ini")), QString(), QStringLiteral("Engine 9.1")});
+        const QString lines = none.findChild<QPlainTextEdit *>(QStringLiteral("aboutM"))->toPlainText();
+        QVERIFY2(!lines.contains(QStringLiteral("Web site")), qPrintable(lines));
+        QVERIFY(lines.contains(QStringLiteral("Licence:         MIT")));
     }
 };
 

@@ -1,10 +1,16 @@
 #include "dialogs/QtDialogs.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 Q_DECLARE_METATYPE(Dialogs::Kind)
 Q_DECLARE_METATYPE(Dialogs::Buttons)
@@ -103,6 +109,59 @@ private Q_SLOTS:
         QCOMPARE(int(seen.icon), icon);
         QCOMPARE(seen.buttons, buttons);
         QCOMPARE(answer, result);
+    }
+
+    // A start folder that is not there becomes the home folder; the proposed
+    // file name stays.
+    void fileDialogsStartInAnExistingFolder_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<QString>("start"); // under the temporary folder; "HOME" names the home folder
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("open, folder there") << false << "there"
+                                            << "there"
+                                            << "";
+        QTest::newRow("open, folder missing") << false << "missing"
+                                              << "HOME"
+                                              << "";
+        QTest::newRow("save, folder there") << true << "there/page.mht"
+                                            << "there"
+                                            << "page.mht";
+        QTest::newRow("save, folder missing") << true << "missing/page.mht"
+                                              << "HOME"
+                                              << "page.mht";
+    }
+    void fileDialogsStartInAnExistingFolder()
+    {
+        QFETCH(bool, save);
+        QFETCH(QString, start);
+        QFETCH(QString, folder);
+        QFETCH(QString, name);
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkdir(QStringLiteral("there")));
+        QString shownFolder;
+        QString shownName;
+        std::function<void()> look = [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog) {
+                QTimer::singleShot(0, this, look);
+                return;
+            }
+            shownFolder = dialog->directory().absolutePath();
+            const auto *box = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            shownName = box ? box->text() : QStringLiteral("<no name box>");
+            dialog->reject();
+        };
+        QTimer::singleShot(0, this, look);
+        QtDialogs dialogs(nullptr);
+        const QString path = root.filePath(start);
+        if (save)
+            dialogs.saveFileName(QStringLiteral("Save"), path, QStringLiteral("Mht files (*.mht)"));
+        else
+            dialogs.openFileName(QStringLiteral("Open"), path, QStringLiteral("Mht files (*.mht)"));
+        QCOMPARE(shownFolder, folder == QStringLiteral("HOME") ? QDir::homePath() : root.filePath(folder));
+        QCOMPARE(shownName, name);
     }
 
     void messageButtons_data()

@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <memory>
 
@@ -121,11 +122,18 @@ void BrowserSaveEngineTest::stripSaveWritesAnArchiveWithoutScripts()
                                    "<Script src=\"missing.js\"></Script><p>four</p>"
                                    // Fires in the temporary page too, unless it runs no script at all.
                                    "<img src=\"missing.png\" onerror=\"if (location.href.indexOf('__tmp0') >= 0)"
-                                   " document.body.setAttribute('data-ran', 'yes')\">");
+                                   " document.body.setAttribute('data-ran', 'yes')\">"
+                                   // Relative to the page, not to the temporary copy.
+                                   "<img src=\"pictures/red.png\">");
+    const QString picture = m_dir.filePath(QStringLiteral("pictures/red.png"));
+    QVERIFY(QDir().mkpath(QFileInfo(picture).path()));
+    QVERIFY(QFile::copy(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/pages/red.png"), picture));
     m_window->navigation().startHitemclicked(page);
     QCOMPARE(m_browser->LocationName(), page);
 
-    const QString chosen = m_dir.filePath(QStringLiteral("saved/stripped"));
+    // Beside the page: its pictures are the copy's own folder's, which a local
+    // page may show.
+    const QString chosen = m_dir.filePath(QStringLiteral("stripped"));
     const QString target = chosen + QStringLiteral(".mht");
     m_dialogs.fileNames << chosen;
     m_dialogs.shown.clear();
@@ -142,6 +150,17 @@ void BrowserSaveEngineTest::stripSaveWritesAnArchiveWithoutScripts()
     static const QRegularExpression between(QStringLiteral("one.*two.*three.*four"),
                                             QRegularExpression::DotMatchesEverythingOption);
     QVERIFY(html.contains(between));
+    // The archive stands for the page: its address, its title, its picture.
+    const QString address = QUrl::fromLocalFile(page).toString();
+    QCOMPARE(read.archive.root()->contentLocation, address);
+    QCOMPARE(read.archive.snapshotLocation, address);
+    // The title as the page shows it, which its own script set.
+    QCOMPARE(read.archive.subject, QStringLiteral("x"));
+    const MhtmlPart *kept = read.archive.findByLocation(QUrl::fromLocalFile(picture).toString());
+    QVERIFY2(kept, qPrintable(read.archive.parts.size() > 1 ? read.archive.parts.at(1).contentLocation : QString()));
+    QFile png(picture);
+    QVERIFY(png.open(QIODevice::ReadOnly));
+    QCOMPARE(kept->decoded(), png.readAll());
 
     // The command leaves the archive loading; it shows without any script.
     QTRY_VERIFY_WITH_TIMEOUT(m_browser->ReadyState() == 4 && m_browser->LocationName() == target, 15000);
@@ -150,8 +169,9 @@ void BrowserSaveEngineTest::stripSaveWritesAnArchiveWithoutScripts()
     QVERIFY(!shown.contains(QStringLiteral("<script"), Qt::CaseInsensitive));
     QCOMPARE(m_desktop->newestRecentEntry(), target);
     QVERIFY(inHistories(target));
-    for (const QString &left : {chosen + QStringLiteral("__tmp0.htm"), m_dir.filePath(QStringLiteral("fromzqtmp1.htm")),
-                                m_dir.filePath(QStringLiteral("tozqtmp2.htm"))})
+    for (const QString &left :
+         {chosen + QStringLiteral("__tmp0.htm"), chosen + QStringLiteral("__tmp1.mht"),
+          m_dir.filePath(QStringLiteral("fromzqtmp1.htm")), m_dir.filePath(QStringLiteral("tozqtmp2.htm"))})
         QVERIFY2(!QFile::exists(left), qPrintable(left));
 }
 

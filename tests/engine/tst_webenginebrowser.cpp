@@ -11,6 +11,8 @@
 #include <QPrinterInfo>
 #include <QSet>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -41,6 +43,8 @@ private Q_SLOTS:
     void savesThroughTheEngine();
     void localPagesReadNoOtherFile_data();
     void localPagesReadNoOtherFile();
+    void localPageShowsWebPicturesOnlyWithoutItsScripts_data();
+    void localPageShowsWebPicturesOnlyWithoutItsScripts();
     void reportsClicksAndMouseOvers();
 
 private:
@@ -404,6 +408,58 @@ void WebEngineBrowserTest::localPagesReadNoOtherFile()
     QTRY_VERIFY_WITH_TIMEOUT(runScript(QStringLiteral("document.title")).toString() != QStringLiteral("waiting"),
                              10000);
     QCOMPARE(runScript(QStringLiteral("document.title")).toString(), QStringLiteral("refused"));
+}
+
+void WebEngineBrowserTest::localPageShowsWebPicturesOnlyWithoutItsScripts_data()
+{
+    QTest::addColumn<bool>("withoutScripts");
+    // The script-stripping save's copy of a web page: its pictures are the page's.
+    QTest::newRow("shown without its scripts") << true;
+    // Any other local page stays off the web.
+    QTest::newRow("with its scripts") << false;
+}
+
+void WebEngineBrowserTest::localPageShowsWebPicturesOnlyWithoutItsScripts()
+{
+    QFETCH(bool, withoutScripts);
+    QFile png(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/pages/red.png"));
+    QVERIFY(png.open(QIODevice::ReadOnly));
+    const QByteArray picture = png.readAll();
+    // A web server on the loopback that answers every request with the picture.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    connect(&server, &QTcpServer::newConnection, this, [&server, &picture] {
+        QTcpSocket *socket = server.nextPendingConnection();
+        connect(socket, &QTcpSocket::readyRead, socket, [socket, &picture] {
+            if (!socket->peek(8192).contains("\r\n\r\n"))
+                return;
+            socket->readAll();
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nCache-Control: no-store\r\n"
+                          "Connection: close\r\nContent-Length: " +
+                          QByteArray::number(picture.size()) + "\r\n\r\n" + picture);
+            socket->disconnectFromHost();
+        });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    });
+
+    const QString page = m_dir.filePath(QStringLiteral("web picture.htm"));
+    QFile file(page);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QStringLiteral("<html><head><base href=\"http://127.0.0.1:%1/page.html\"></head><body>"
+                              "<img src=\"pictures/red.png\"></body></html>")
+                   .arg(server.serverPort())
+                   .toUtf8());
+    file.close();
+    QSignalSpy complete(m_browser.get(), &Browser::DocumentComplete);
+    if (withoutScripts)
+        m_browser->NavigateWithoutScripts(page);
+    else
+        m_browser->Navigate(page);
+    QTRY_VERIFY_WITH_TIMEOUT(m_browser->ReadyState() == 4 && !complete.isEmpty(), 10000);
+    const QString shown = QStringLiteral("(function () { var p = document.querySelector('img');"
+                                         " return p && p.complete ? p.naturalWidth : -1; })()");
+    QTRY_VERIFY_WITH_TIMEOUT(runScript(shown).toInt() >= 0, 10000);
+    QCOMPARE(runScript(shown).toInt() > 0, withoutScripts);
 }
 
 void WebEngineBrowserTest::reportsClicksAndMouseOvers()

@@ -1,5 +1,6 @@
 #include "FakeBrowser.h"
 
+#include "archive/MhtmlWriter.h"
 #include "browser/ClipboardFragment.h"
 #include "browser/CssColor.h"
 
@@ -93,6 +94,7 @@ void FakeBrowser::completeNavigation()
         path = QUrl(address).toLocalFile();
     else if (QDir::isAbsolutePath(address))
         path = address;
+    pageTitle = titles.value(address);
     if (!path.isEmpty()) {
         locationUrl = QUrl::fromLocalFile(path).toString();
         locationName = path;
@@ -327,5 +329,18 @@ void FakeBrowser::saveAs(const QString &path, SaveFormat format)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw std::runtime_error(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()).toStdString());
-    file.write(html.toUtf8());
+    if (format != SaveFormat::SingleFileArchive) {
+        file.write(html.toUtf8());
+        return;
+    }
+    MhtmlArchive archive;
+    MhtmlPart root;
+    root.contentType = "text/html";
+    root.charset = "utf-8";
+    root.contentLocation = locationUrl;
+    root.data = html.toUtf8();
+    archive.parts << root << savedResources;
+    archive.snapshotLocation = locationUrl;
+    archive.subject = pageTitle;
+    MhtmlWriter().write(archive, file);
 }

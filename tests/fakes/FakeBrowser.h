@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/MhtmlArchive.h"
 #include "browser/Browser.h"
 
 #include <QHash>
@@ -38,7 +39,7 @@ class QWidget;
 // "setDesignMode", "designMode", "execCommand", "selectionText",
 // "documentHtml", "bodyOuterHtml", "insertHtmlAtBodyEnd", "pasteAtBodyEnd",
 // "findText", "selectText", "print", "saveAs". Property reads (ReadyState, Busy,
-// LocationName, LocationURL, Silent, HasDocument, documentChanges) never fail.
+// LocationName, LocationURL, title, Silent, HasDocument, documentChanges) never fail.
 //
 // documentChanges() grows whenever `html` differs from what it was at the
 // previous call, however the test or a command changed it.
@@ -76,13 +77,17 @@ public:
     // Set directly to simulate any location; Navigate sets them on completion.
     QString locationName;
     QString locationUrl;
+    QString pageTitle;
     int readyState = 0;
     bool busy = false;
     bool hasDocument = false;
     // When set, findText answers this instead of searching `html`.
     std::optional<bool> findResult;
-    // saveAs writes documentHtml() to the path unless this is false.
+    // saveAs writes documentHtml() to the path unless this is false: as the
+    // root of an archive, with these parts after it, in the single-file
+    // format; as it is otherwise.
     bool saveAsWrites = true;
+    QList<MhtmlPart> savedResources;
     QString engineVersionText = QStringLiteral("Fake engine 1.0");
 
     // Runs inside documentHtml(), where the engine's wait lets timers fire.
@@ -122,6 +127,7 @@ public:
     void Refresh() override;
     QString LocationName() const override { return locationName; }
     QString LocationURL() const override { return locationUrl; }
+    QString title() const override { return pageTitle; }
     bool Silent() const override { return silent; }
     void setSilent(bool value) override;
     bool HasDocument() const override { return hasDocument; }

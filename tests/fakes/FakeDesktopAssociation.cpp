@@ -36,10 +36,14 @@ QString FakeDesktopAssociation::setDefaultApplication(const QString &mimeType, c
     return error;
 }
 
-QString FakeDesktopAssociation::resetDefault(const QString &mimeType)
+QString FakeDesktopAssociation::giveBackDefault(const QString &mimeType, const QString &previous)
 {
-    const QString error = failure(QStringLiteral("resetDefault"));
-    if (error.isEmpty())
+    const QString error = failure(QStringLiteral("giveBackDefault"));
+    if (!error.isEmpty() || defaults.value(mimeType) != programEntryId())
+        return error;
+    if (previous.isEmpty())
         defaults.remove(mimeType);
+    else
+        defaults[mimeType] = previous;
     return error;
 }

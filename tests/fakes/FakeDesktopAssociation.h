@@ -22,7 +22,7 @@ public:
     QString installEntry(const QString &programPath) override;
     QString removeEntry() override;
     QString setDefaultApplication(const QString &mimeType, const QString &desktopId) override;
-    QString resetDefault(const QString &mimeType) override;
+    QString giveBackDefault(const QString &mimeType, const QString &previous) override;
 
 private:
     QString failure(const QString &call) const;

@@ -285,6 +285,20 @@ private Q_SLOTS:
         QCOMPARE(m_dialogs.texts().size(), 2);
     }
 
+    void anotherQuilletsChangeRebuildsTheMenu()
+    {
+        auto history = makeHistory("/a\r\n");
+        QMenu otherHost;
+        TMYcustomhistory other(&otherHost, m_dialogs, m_dir->path());
+        other.LoadHistory();
+        other.AddItem(u"/b"_s);
+        QTRY_COMPARE(texts(history->itemEntries()), (QStringList{u"/b"_s, u"/a"_s}));
+        // Replacing the file ends a watch; the next change is seen all the same.
+        other.AddItem(u"/c"_s);
+        QTRY_COMPARE(texts(history->itemEntries()), (QStringList{u"/c"_s, u"/b"_s, u"/a"_s}));
+        QVERIFY(m_dialogs.shown.isEmpty());
+    }
+
     void mainWindowTable()
     {
         QStringList names;

@@ -1,5 +1,6 @@
 #include "ControllerFixture.h"
 #include "TestFiles.h"
+#include "archive/MhtmlReader.h"
 #include "saving/BrowserSaveController.h"
 
 #include <QFile>
@@ -27,8 +28,8 @@ struct BrowserSaveFixture : ControllerFixture
     QStringList temporaries(const QString &chosen) const
     {
         QStringList left;
-        for (const QString &file : {chosen + QStringLiteral("__tmp0.htm"), path(QStringLiteral("fromzqtmp1.htm")),
-                                    path(QStringLiteral("tozqtmp2.htm"))})
+        for (const QString &file : {chosen + QStringLiteral("__tmp0.htm"), chosen + QStringLiteral("__tmp1.mht"),
+                                    path(QStringLiteral("fromzqtmp1.htm")), path(QStringLiteral("tozqtmp2.htm"))})
             if (QFileInfo::exists(file))
                 left << file;
         return left;
@@ -99,14 +100,19 @@ void TestBrowserSave::newestEntryRules_data()
     QTest::addColumn<QString>("opened");
     QTest::addColumn<QString>("status");
     QTest::addColumn<int>("beeps");
+    QTest::addColumn<bool>("cancelled");
     QTest::newRow("no entry") << QString() << 0 << QString()
-                              << QStringLiteral("Warning. Could not find most recent file!") << 1;
+                              << QStringLiteral("Warning. Could not find most recent file!") << 1 << false;
     QTest::newRow("missing file") << QStringLiteral("gone.mht") << 0 << QString()
-                                  << QStringLiteral("Error. Could not find date of most recent file!") << 1;
-    QTest::newRow("fresh file") << QStringLiteral("new.mht") << 5 << QStringLiteral("new.mht") << QString() << 0;
-    QTest::newRow("older than 30 s") << QStringLiteral("old.mht") << 40 << QString() << QString() << 0;
+                                  << QStringLiteral("Error. Could not find date of most recent file!") << 1 << false;
+    QTest::newRow("fresh file") << QStringLiteral("new.mht") << 5 << QStringLiteral("new.mht") << QString() << 0
+                                << false;
+    QTest::newRow("older than 30 s") << QStringLiteral("old.mht") << 40 << QString() << QString() << 0 << false;
     QTest::newRow("folder: its newest file")
-        << QStringLiteral("dir") << 5 << QStringLiteral("dir/newer.mht") << QString() << 0;
+        << QStringLiteral("dir") << 5 << QStringLiteral("dir/newer.mht") << QString() << 0 << false;
+    // Another program's file, just used: a cancel opens nothing.
+    QTest::newRow("cancelled, a fresh entry of another program")
+        << QStringLiteral("notes.txt") << 1 << QString() << QString() << 0 << true;
 }
 
 void TestBrowserSave::newestEntryRules()
@@ -116,6 +122,7 @@ void TestBrowserSave::newestEntryRules()
     QFETCH(QString, opened);
     QFETCH(QString, status);
     QFETCH(int, beeps);
+    QFETCH(bool, cancelled);
     BrowserSaveFixture f;
     const QDateTime now = QDateTime::currentDateTime();
     auto stamped = [&](const QString &file, int age) {
@@ -132,9 +139,16 @@ void TestBrowserSave::newestEntryRules()
         stamped(f.path(entry), ageSeconds);
     }
     f.desktop.newestRecent = entry.isEmpty() ? QString() : f.path(entry);
-    // The user cancels the engine's dialog; the newest entry decides alone.
+    // The engine writes the file; the newest entry, which the test sets,
+    // decides what is opened.
+    f.desktop.addRecentSucceeds = false;
+    const QString saved = f.saveFolder() + QStringLiteral("/saved.mht");
+    f.dialogs.fileNames << (cancelled ? QString() : saved);
+    const QStringList listedBefore = f.histories.allH->histlist();
     f.controller.SaveAsIEMIClick();
-    QCOMPARE(f.browser.savedAs, QStringList());
+    QCOMPARE(f.browser.savedAs, cancelled ? QStringList() : QStringList{saved});
+    if (cancelled)
+        QCOMPARE(f.histories.allH->histlist(), listedBefore);
     QCOMPARE(f.ui.URLs->text(), opened.isEmpty() ? f.path(QStringLiteral("page.htm")) : f.path(opened));
     QCOMPARE(f.inHistories(f.path(opened)), !opened.isEmpty());
     if (status.isEmpty())
@@ -185,8 +199,15 @@ void TestBrowserSave::stripSaveWaysOut()
     const QString chosenPath = chosen.isEmpty() ? QString() : f.saveFolder() + QLatin1Char('/') + chosen;
     f.dialogs.fileNames << chosenPath;
     f.browser.html = QStringLiteral("<html><head></head><body>") + body + QStringLiteral("</body></html>");
-    if (!hasPage)
-        f.browser.locationUrl.clear();
+    // A web page with a title and a picture its address makes whole.
+    const QString address = QStringLiteral("https://site.example/dir/page.html?a=1&b=2");
+    f.browser.locationUrl = hasPage ? address : QString();
+    f.browser.pageTitle = QStringLiteral("Fish & chips");
+    MhtmlPart picture;
+    picture.contentType = "image/png";
+    picture.contentLocation = QStringLiteral("https://site.example/dir/pic.png");
+    picture.data = QByteArray("\x89PNG picture", 12);
+    f.browser.savedResources = {picture};
     // An interrupted run left its files behind.
     const QString temp = chosenPath + QStringLiteral("__tmp0.htm");
     QVERIFY(writeBytes(f.path(QStringLiteral("fromzqtmp1.htm")), "old source"));
@@ -194,8 +215,10 @@ void TestBrowserSave::stripSaveWaysOut()
     // What the browser is given to load is the stripped page.
     QByteArray loaded;
     connect(&f.browser, &Browser::BeforeNavigate2, &f.browser, [&](const QString &url) {
-        if (url == temp)
-            loaded = readBytes(temp);
+        if (url != temp)
+            return;
+        loaded = readBytes(temp);
+        f.browser.pages.insert(temp, QString::fromUtf8(loaded));
     });
 
     f.ui.SavewhenIEfailsMI->trigger();
@@ -210,7 +233,17 @@ void TestBrowserSave::stripSaveWaysOut()
     QCOMPARE(f.temporaries(chosenPath), QStringList());
     if (!saved)
         return;
-    QCOMPARE(loaded, QByteArray("<body><p>a</p>\r\n<p>b</p></body>\r\n"));
+    QCOMPARE(loaded, QByteArray("<head><base href=\"https://site.example/dir/page.html?a=1&amp;b=2\"><title>Fish "
+                                "&amp; chips</title></head>\r\n<body><p>a</p>\r\n<p>b</p></body>\r\n"));
+    // The archive stands for the page, not for the copy the browser showed.
+    const MhtmlReadResult archive = MhtmlReader().readFile(target);
+    QVERIFY2(archive.ok(), qPrintable(archive.error));
+    QCOMPARE(archive.archive.subject, QStringLiteral("Fish & chips"));
+    QCOMPARE(archive.archive.root()->contentLocation, address);
+    QCOMPARE(archive.archive.snapshotLocation, address);
+    QCOMPARE(archive.archive.parts.size(), 2);
+    const MhtmlPart *kept = archive.archive.findByLocation(picture.contentLocation);
+    QVERIFY(kept && kept->decoded() == picture.data);
     QCOMPARE(f.browser.navigations.last(), target);
     QCOMPARE(f.desktop.recentAdded, QStringList{target});
     QVERIFY(f.inHistories(target));

@@ -356,38 +356,52 @@ private Q_SLOTS:
     void renameFromTheAddressBox_data()
     {
         QTest::addColumn<bool>("edit");
+        QTest::addColumn<QString>("input"); // the new name asked for; "<cancel>"
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<bool>("targetExists");
-        QTest::newRow("surf mode: nothing") << false << Answer::Ok << false;
-        QTest::newRow("edit mode, Cancel") << true << Answer::Cancel << false;
-        QTest::newRow("edit mode, OK") << true << Answer::Ok << false;
-        QTest::newRow("edit mode, OK, target exists") << true << Answer::Ok << true;
+        QTest::newRow("surf mode: nothing") << false << "named.mht" << Answer::Ok << false;
+        QTest::newRow("edit mode, name cancelled") << true << "<cancel>" << Answer::Ok << false;
+        QTest::newRow("edit mode, name unchanged") << true << "boxed.mht" << Answer::Ok << false;
+        QTest::newRow("edit mode, Cancel") << true << "named.mht" << Answer::Cancel << false;
+        QTest::newRow("edit mode, OK") << true << "named.mht" << Answer::Ok << false;
+        QTest::newRow("edit mode, OK, target exists") << true << "named.mht" << Answer::Ok << true;
     }
 
     void renameFromTheAddressBox()
     {
         QFETCH(bool, edit);
+        QFETCH(QString, input);
         QFETCH(Answer, answer);
         QFETCH(bool, targetExists);
 
         Fixture f;
         const QString path =
             f.archive(QStringLiteral("boxed.mht"), edit ? QStringLiteral("edit") : QStringLiteral("surf"));
-        const QString target = f.file(QStringLiteral("named.mht"));
+        const QString target = f.file(input);
         if (targetExists)
             QVERIFY(QFile::copy(path, target));
         const QStringList listedBefore = f.listed();
         const QString captionBefore = f.window.windowTitle();
+        // As edit mode leaves it: the box disabled, naming the open archive.
         f.ui.UrlMemL->setText(path);
-        f.ui.URLs->setText(target);
+        f.ui.URLs->setEnabled(!edit);
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         f.dialogs.shown.clear();
+        f.dialogs.inputs.enqueue(input == QStringLiteral("<cancel>") ? std::nullopt : std::optional(target));
         f.dialogs.answers.enqueue(answer);
 
-        f.files.URLsDblClick();
+        QTest::mouseDClick(f.ui.URLs, Qt::LeftButton);
 
         if (!edit) {
-            QVERIFY(f.dialogs.shown.isEmpty());
+            QVERIFY(f.dialogs.asked.isEmpty() && f.dialogs.shown.isEmpty());
             QVERIFY(QFileInfo::exists(path));
+            return;
+        }
+        QCOMPARE(f.dialogs.asked, QStringList{QStringLiteral("Input Box|Give new name|") + path});
+        if (target == path || input == QStringLiteral("<cancel>")) {
+            QVERIFY(f.dialogs.shown.isEmpty());
+            QCOMPARE(f.listed(), listedBefore);
             return;
         }
         QCOMPARE(f.dialogs.shown.value(0).text, QStringLiteral("Renaming file ") + path +
@@ -397,17 +411,14 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo::exists(path), !moved);
         QCOMPARE(f.ui.UrlMemL->text(), moved ? target : path);
         QCOMPARE(f.window.windowTitle(), moved ? QStringLiteral("named.mht - Quillet") : captionBefore);
-        if (moved) {
+        // Save writes to the box's file: the new one once the file moved.
+        QCOMPARE(f.address(), moved ? target : path);
+        if (moved)
             QCOMPARE(f.listed().count(target), 4);
-            QCOMPARE(f.address(), target);
-        } else {
+        else
             QCOMPARE(f.listed(), listedBefore);
-        }
-        if (targetExists) {
+        if (targetExists)
             QCOMPARE(f.dialogs.shown.size(), 2);
-            // The box names the open file again, so Save cannot write over the other one.
-            QCOMPARE(f.address(), path);
-        }
     }
 };
 

@@ -222,8 +222,8 @@ private Q_SLOTS:
                                   << "Fatal error: installEntry failed";
         QTest::newRow("default on") << false << "setDefaultApplication"
                                     << "Fatal error: setDefaultApplication failed";
-        QTest::newRow("default off") << true << "setDefaultApplication"
-                                     << "setDefaultApplication failed";
+        QTest::newRow("default off") << true << "giveBackDefault"
+                                     << "giveBackDefault failed";
         QTest::newRow("entry off") << true << "removeEntry"
                                    << "removeEntry failed";
     }

@@ -98,7 +98,8 @@ private Q_SLOTS:
                   "[Desktop Entry]\nType=Application\nName=Viewer\nExec=" + path(QStringLiteral("viewer")).toUtf8() +
                       " %f\nMimeType=application/x-mimearchive;\n");
         writeFile(QStringLiteral("config/mimeapps.list"),
-                  "[Default Applications]\napplication/x-mimearchive=viewer.desktop\n");
+                  "[Default Applications]\napplication/x-mimearchive=viewer.desktop\n"
+                  "[Added Associations]\ntext/plain=editor.desktop;\n");
         // Stand-ins of the program, one in a folder with a space and a dollar.
         for (const QString &program : {QStringLiteral("bin/quillet"), QStringLiteral("my $apps/quillet")})
             writeFile(program, "#!/bin/sh\nprintf '%s\\n' \"$1\" > \"$(dirname \"$0\")/opened.txt\"\n", true);
@@ -131,6 +132,11 @@ private Q_SLOTS:
         QCOMPARE(dialogs.lastText(), QStringLiteral("Success! Old system data were used for reset"));
         QCOMPARE(run(QStringLiteral("xdg-mime"), query.split(u' ')), QStringLiteral("viewer.desktop"));
         QVERIFY(!QFile::exists(association.entryPath()));
+        // What the switch added is gone again; another program's choice stays.
+        const QString list = contents(association.mimeappsPath());
+        QVERIFY2(!list.contains(QStringLiteral("quillet")) &&
+                     list.contains(QStringLiteral("text/plain=editor.desktop;")),
+                 qPrintable(list));
         run(QStringLiteral("gio"), {QStringLiteral("open"), path(QStringLiteral("page.mht"))}, &code);
         QCOMPARE(code, 0);
         QTRY_COMPARE_WITH_TIMEOUT(contents(path(QStringLiteral("viewer.txt"))), path(QStringLiteral("page.mht")),

@@ -7,6 +7,7 @@
 #include "window/MainUi.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
@@ -165,25 +166,47 @@ private Q_SLOTS:
             QVERIFY(!QFile::exists(manifest));
     }
 
-    // The shipped extension must ask for the host the manifests name, and
-    // carry the identities they allow.
+    // The extension built for each browser must ask for the host the
+    // manifests name and carry the identity they allow, and nothing the
+    // browser does not read (each warns about what it does not know).
+    void shippedExtensionMatchesTheManifests_data()
+    {
+        QTest::addColumn<QString>("browser");
+        QTest::addColumn<QString>("background"); // the one kind of background it declares
+        QTest::addColumn<QStringList>("absent");
+        QTest::newRow("chromium") << QStringLiteral("chromium") << QStringLiteral("service_worker")
+                                  << QStringList{QStringLiteral("browser_specific_settings")};
+        QTest::newRow("firefox") << QStringLiteral("firefox") << QStringLiteral("scripts")
+                                 << QStringList{QStringLiteral("key")};
+    }
     void shippedExtensionMatchesTheManifests()
     {
-        const QString folder = qEnvironmentVariable("QUILLET_SHIPPED_DATA") + QStringLiteral("/browser-extension");
+        QFETCH(QString, browser);
+        QFETCH(QString, background);
+        QFETCH(QStringList, absent);
+        // Built beside the executables, as the program ships it.
+        const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/browser-extension/") + browser;
         const QJsonObject manifest = readJson(folder + QStringLiteral("/manifest.json"));
-        const QByteArray key = QByteArray::fromBase64(manifest.value(QStringLiteral("key")).toString().toLatin1());
-        QVERIFY(!key.isEmpty());
-        QByteArray id = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32);
-        for (char &c : id)
-            c = char('a' + QByteArray(1, c).toInt(nullptr, 16));
-        QCOMPARE(QString::fromLatin1(id), NativeHostManifests::ChromiumExtensionId);
-        QCOMPARE(manifest.value(QStringLiteral("browser_specific_settings"))
-                     .toObject()
-                     .value(QStringLiteral("gecko"))
-                     .toObject()
-                     .value(QStringLiteral("id"))
-                     .toString(),
-                 NativeHostManifests::FirefoxExtensionId);
+        QVERIFY(!manifest.isEmpty());
+        for (const QString &name : absent)
+            QVERIFY2(!manifest.contains(name), qPrintable(name));
+        QCOMPARE(manifest.value(QStringLiteral("background")).toObject().keys(), QStringList{background});
+        if (browser == QStringLiteral("chromium")) {
+            const QByteArray key = QByteArray::fromBase64(manifest.value(QStringLiteral("key")).toString().toLatin1());
+            QVERIFY(!key.isEmpty());
+            QByteArray id = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32);
+            for (char &c : id)
+                c = char('a' + QByteArray(1, c).toInt(nullptr, 16));
+            QCOMPARE(QString::fromLatin1(id), NativeHostManifests::ChromiumExtensionId);
+        } else {
+            QCOMPARE(manifest.value(QStringLiteral("browser_specific_settings"))
+                         .toObject()
+                         .value(QStringLiteral("gecko"))
+                         .toObject()
+                         .value(QStringLiteral("id"))
+                         .toString(),
+                     NativeHostManifests::FirefoxExtensionId);
+        }
         const QString script = QString::fromUtf8(readBytes(folder + QStringLiteral("/background.js")));
         QVERIFY(script.contains(QStringLiteral("const HOST = \"%1\";").arg(NativeHostManifests::HostName)));
         QVERIFY(script.contains(QStringLiteral("title: \"Copy to Quillet...\"")));

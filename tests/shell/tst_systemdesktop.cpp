@@ -46,6 +46,28 @@ private Q_SLOTS:
         QCOMPARE(desktop.recentListPath(), data + QStringLiteral("/recently-used.xbel"));
     }
 
+    void documentsFolderOrHome_data()
+    {
+        QTest::addColumn<bool>("documentsThere");
+        QTest::newRow("documents folder") << true;
+        QTest::newRow("no documents folder: home") << false;
+    }
+    void documentsFolderOrHome()
+    {
+        QFETCH(bool, documentsThere);
+        QTemporaryDir home;
+        const QByteArray realHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qunsetenv("XDG_CONFIG_HOME");
+        if (documentsThere)
+            QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Documents")));
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("HOME"), home.path());
+        const QString folder = SystemDesktop(env, QStringLiteral("/opt/quillet/quillet")).documentsFolder();
+        qputenv("HOME", realHome);
+        QCOMPARE(folder, documentsThere ? home.filePath(QStringLiteral("Documents")) : home.path());
+    }
+
     void recentListKeepsOthersAndFindsNewest()
     {
         const QString dataHome = m_dir.filePath(QStringLiteral("share"));
@@ -76,6 +98,10 @@ private Q_SLOTS:
         QCOMPARE(desktop.newestRecentEntry(), QStringLiteral("/home/u/a b.mht"));
         QVERIFY(desktop.addRecentFile(QStringLiteral("/home/u/b.mht")));
         QCOMPARE(desktop.newestRecentEntry(), QStringLiteral("/home/u/a b.mht"));
+        // The command quoted once, as desktop tools expect to run it.
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.readAll().contains("name=\"Quillet\" exec=\"&apos;quillet %u&apos;\""), "exec quoted once");
+        file.close();
         // Adding a file again moves its single entry to the new time.
         QVERIFY(list.add(QStringLiteral("/home/u/b.mht"), QStringLiteral("application/x-mimearchive"),
                          QStringLiteral("Quillet"), QStringLiteral("quillet %u"), later.addDays(1)));

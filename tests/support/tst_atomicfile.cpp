@@ -1,10 +1,13 @@
 #include "FileSizeLimit.h"
 #include "support/AtomicFile.h"
+#include "support/FileLock.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 #ifdef Q_OS_LINUX
 #include <sys/mount.h>
@@ -37,6 +40,22 @@ private:
     }
 
 private Q_SLOTS:
+    void lockIsExclusiveAndItsWaitBounded()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shared.his"));
+        std::optional<FileLock> held(std::in_place, path);
+        QVERIFY(held->locked());
+        QCOMPARE(FileLock::lockPath(path), dir.filePath(QStringLiteral(".shared.his.lock")));
+        const FileLock waiting(path, 50);
+        QVERIFY(!waiting.locked());
+        QCOMPARE(waiting.errorString(), path + QStringLiteral(" stays locked by another program"));
+        held.reset();
+        QVERIFY(FileLock(path, 50).locked());
+        const FileLock missingFolder(dir.filePath(QStringLiteral("gone/shared.his")), 50);
+        QVERIFY(!missingFolder.locked());
+    }
+
     void writesEveryByte()
     {
         QTemporaryDir dir;

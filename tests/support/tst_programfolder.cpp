@@ -44,6 +44,8 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(folder.path()).isDir());
         QCOMPARE(folder.filePath(QStringLiteral("quillet.ini")),
                  root.filePath(expected + QStringLiteral("/quillet.ini")));
+        QCOMPARE(folder.registryPath(QStringLiteral("/config")),
+                 homeSet ? root.filePath(QStringLiteral("home/registry.ini")) : QStringLiteral("/config/registry.ini"));
     }
 
     void realProbeOfExecutableFolder()
@@ -81,16 +83,21 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(data + QStringLiteral("/quillet")));
     }
 
-    void emptyHomeIsSeeded_data()
+    void homeGetsTheShippedPagesItLacks_data()
     {
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<QStringList>("seeded");
-        QTest::newRow("not there yet") << QStringList() << QStringList{QStringLiteral("bestpractice.htm")};
-        QTest::newRow("empty") << QStringList{QStringLiteral(".")} << QStringList{QStringLiteral("bestpractice.htm")};
-        // A home in use is the user's: nothing is added to it.
-        QTest::newRow("in use") << QStringList{QStringLiteral("quillet.ini")} << QStringList();
+        const QStringList both{QStringLiteral("bestpractice.htm"), QStringLiteral("untitled.mht")};
+        QTest::newRow("not there yet") << QStringList() << both;
+        QTest::newRow("empty") << QStringList{QStringLiteral(".")} << both;
+        // Home and the clipboard page need them in a home in use too.
+        QTest::newRow("in use") << QStringList{QStringLiteral("quillet.ini")} << both;
+        // The user's own page stays.
+        QTest::newRow("in use, a page of its own")
+            << QStringList{QStringLiteral("quillet.ini"), QStringLiteral("untitled.mht")}
+            << QStringList{QStringLiteral("bestpractice.htm")};
     }
-    void emptyHomeIsSeeded()
+    void homeGetsTheShippedPagesItLacks()
     {
         QFETCH(QStringList, present);
         QFETCH(QStringList, seeded);
@@ -99,15 +106,22 @@ private Q_SLOTS:
         const QString home = root.filePath(QStringLiteral("home"));
         QVERIFY(QDir().mkpath(exe));
         touch(exe + QStringLiteral("/bestpractice.htm"), "shipped");
+        touch(exe + QStringLiteral("/untitled.mht"), "shipped");
         for (const QString &name : present) {
             QVERIFY(QDir().mkpath(home));
             if (name != QStringLiteral("."))
-                touch(home + QLatin1Char('/') + name);
+                touch(home + QLatin1Char('/') + name, "own");
         }
         ProgramFolder folder(exe, home, root.filePath(QStringLiteral("data")));
         QCOMPARE(folder.path(), home);
-        QCOMPARE(folder.seededFiles(), seeded);
-        QCOMPARE(QFile::exists(home + QStringLiteral("/bestpractice.htm")), !seeded.isEmpty());
+        QStringList copied = folder.seededFiles();
+        copied.sort();
+        QCOMPARE(copied, seeded);
+        for (const QString &name : {QStringLiteral("bestpractice.htm"), QStringLiteral("untitled.mht")}) {
+            QFile page(home + QLatin1Char('/') + name);
+            QVERIFY(page.open(QIODevice::ReadOnly));
+            QCOMPARE(page.readAll(), seeded.contains(name) ? QByteArray("shipped") : QByteArray("own"));
+        }
     }
 
     void installedCopyWorksInTheUserFolder()
