@@ -111,9 +111,11 @@ const QByteArray EncodingName = QByteArrayLiteral("Content-Transfer-Encoding");
 const QByteArray LocationName = QByteArrayLiteral("Content-Location");
 const QByteArray IdName = QByteArrayLiteral("Content-ID");
 
+const QByteArray *const KnownNames[] = {&TypeName, &EncodingName, &LocationName, &IdName};
+
 QByteArray fieldName(const char *p, qsizetype n)
 {
-    for (const QByteArray *name : {&TypeName, &EncodingName, &LocationName, &IdName}) {
+    for (const QByteArray *name : KnownNames) {
         if (name->size() == n && std::memcmp(name->constData(), p, size_t(n)) == 0)
             return *name;
     }
@@ -139,8 +141,9 @@ class Parser
 {
 public:
     // With keep, parts keep their bodies encoded, pointing into source.
-    Parser(const char *data, qsizetype size, std::shared_ptr<const MhtmlSource> source, bool keep)
-        : m_begin(data), m_end(data + size), m_source(std::move(source)), m_keep(keep), m_released(data)
+    Parser(const char *data, qsizetype size, std::shared_ptr<const MhtmlSource> source, bool keep, bool keepHeaders)
+        : m_begin(data), m_end(data + size), m_source(std::move(source)), m_keep(keep), m_keepHeaders(keepHeaders),
+          m_released(data)
     {
     }
 
@@ -306,7 +309,7 @@ private:
                     ++value;
                 const QByteArray name = fieldName(pos, trimmedEnd(pos, colon) - pos);
                 const char *valueEnd = trimmedEnd(value, lineEnd);
-                headers.append({name, QByteArray(value, valueEnd - value)});
+                headers.append({name, headerText(name, value, valueEnd - value, raw != nullptr)});
                 if (raw)
                     raw->append({name, rawLine(value, valueEnd)});
             } else {
@@ -339,6 +342,31 @@ private:
             raw->last().second.truncate(rawSizeAtStray);
         }
         return strayAt;
+    }
+
+    // A part header's value. Those that every part repeats ("image/jpeg",
+    // "base64") are shared, not allocated for each of thousands of parts;
+    // the others a caller that keeps no headers does not get.
+    QByteArray headerText(const QByteArray &name, const char *p, qsizetype n, bool top) const
+    {
+        // A name spelled as writers spell it is one of the shared ones.
+        const bool shared = std::any_of(std::begin(KnownNames), std::end(KnownNames), [&](const QByteArray *known) {
+            return known->constData() == name.constData();
+        });
+        const auto is = [&](const QByteArray &known) {
+            return shared ? name.constData() == known.constData() : name.compare(known, Qt::CaseInsensitive) == 0;
+        };
+        const bool repeated = is(TypeName) || is(EncodingName);
+        if (!repeated)
+            return m_keepHeaders || top || is(IdName) ? QByteArray(p, n) : QByteArray();
+        for (const QByteArray &seen : m_repeated) {
+            if (seen.size() == n && std::memcmp(seen.constData(), p, size_t(n)) == 0)
+                return seen;
+        }
+        QByteArray value(p, n);
+        if (m_repeated.size() < MaxRepeated)
+            m_repeated.append(value);
+        return value;
     }
 
     QString parseMultipart(const ContentType &ct, const char *&p, int depth, QList<MhtmlPart> &out, qsizetype &page)
@@ -415,12 +443,14 @@ private:
         MhtmlPart part;
         part.contentType = std::move(ct.type);
         part.charset = std::move(ct.charset);
-        part.contentLocation = QString::fromUtf8(knownValue(headers, LocationName));
+        if (m_keepHeaders)
+            part.contentLocation = QString::fromUtf8(knownValue(headers, LocationName));
         const QByteArray id = knownValue(headers, IdName);
         if (!id.isEmpty())
             part.contentId = QString::fromUtf8(withoutAngles(id));
         part.transferEncoding = lowered(knownValue(headers, EncodingName).trimmed());
-        part.headers = std::move(headers);
+        if (m_keepHeaders)
+            part.headers = std::move(headers);
 
         // The body is swept once: for its end, and meanwhile for what a
         // check and a writer need to know of it.
@@ -470,7 +500,11 @@ private:
     const char *m_end = nullptr;
     std::shared_ptr<const MhtmlSource> m_source;
     bool m_keep = false;
+    bool m_keepHeaders = true;
     const char *m_released = nullptr;
+    // The values of repeated headers met so far; few kinds occur.
+    static constexpr qsizetype MaxRepeated = 16;
+    mutable QList<QByteArray> m_repeated;
     // "--" and the boundary of every enclosing multipart, outermost first.
     QList<QByteArray> m_delimiters;
 };
@@ -510,7 +544,7 @@ MhtmlReadResult MhtmlReader::parse(const char *data, qsizetype size,
         result.error = QStringLiteral("it is empty");
         return result;
     }
-    Parser parser(data, size, source, m_keepEncoded);
+    Parser parser(data, size, source, m_keepEncoded, m_keepHeaders);
     HeaderList top;
     HeaderList raw;
     QList<MhtmlPart> parts;

@@ -52,6 +52,10 @@ private Q_SLOTS:
         QTest::newRow("base64 padded chunks joined")
             << archive("\r\n", qpHeaders, "x", imgHeaders, "AA==\r\nAQ==\r\nAgM=") << QString() << 2 << QByteArray("x")
             << QByteArray("\x00\x01\x02\x03", 4);
+        QTest::newRow("header names in other cases")
+            << archive("\r\n", "content-type: text/html\r\nCONTENT-TRANSFER-ENCODING: quoted-printable", "<p>a=3Db</p>",
+                       "Content-type: image/png\r\ncontent-Transfer-encoding: Base64", "AAEC")
+            << QString() << 2 << html << QByteArray("\x00\x01\x02", 3);
         QTest::newRow("missing transfer encoding is binary")
             << archive("\r\n", "Content-Type: text/html", "<p>a=3Db</p>", "Content-Type: image/png", "raw\x01")
             << QString() << 2 << QByteArray("<p>a=3Db</p>") << QByteArray("raw\x01");
@@ -161,10 +165,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, rootData);
         QFETCH(QByteArray, lastData);
 
-        // Decoding at once and keeping parts encoded give the same archive.
-        for (const bool keepEncoded : {false, true}) {
+        // Decoding at once and keeping parts encoded give the same archive,
+        // and keeping no headers the same verdict.
+        for (const auto &[keepEncoded, keepHeaders] : {std::pair{false, true}, {true, true}, {true, false}}) {
             MhtmlReader reader;
             reader.setKeepEncoded(keepEncoded);
+            reader.setKeepHeaders(keepHeaders);
             const MhtmlReadResult result = reader.read(input);
             if (!errorPart.isEmpty()) {
                 QVERIFY(!result.ok());
