@@ -726,31 +726,23 @@ struct QpBits
         if (bits.bad || bits.equals != (escapes | soft) || bits.lfs != ((bits.crs << 1) | carry) ||
             (bits.blanks & cr1) != 0)
             break;
-        bool tidy = true;
-        const char *lineAfter = line;
-        for (quint64 ends = bits.lfs; ends != 0; ends &= ends - 1) {
-            const char *nl = block + __builtin_ctzll(ends);
-            if (nl - 1 - lineAfter > MaxLine) {
-                tidy = false;
-                break;
-            }
-            lineAfter = nl + 1;
-        }
-        if (!tidy)
-            break;
         // Three bytes of an escape decode to one, a soft break to none.
         const auto decoded = [&](quint64 within, qsizetype bytes) {
             return bytes - 2 * __builtin_popcountll(escapes & within) - 3 * __builtin_popcountll(soft & within);
         };
         if (bits.lfs != 0) {
+            // Only the first line ending here can be too long: any other
+            // began in this block.
+            if (block + __builtin_ctzll(bits.lfs) - 1 - line > MaxLine)
+                break;
             const int last = 63 - __builtin_clzll(bits.lfs);
             const quint64 done = last == 63 ? ~quint64(0) : (quint64(1) << (last + 1)) - 1;
             size += pending + decoded(done, last + 1);
             pending = decoded(~done, 63 - last);
+            line = block + last + 1;
         } else {
             pending += decoded(~quint64(0), 64);
         }
-        line = lineAfter;
         carry = bits.crs >> 63;
         bits = next;
         block += 64;
