@@ -117,7 +117,15 @@ const char *sweepBase64Line(const char *p, const char *e, MhtmlCodec::Base64Swee
     if (s.pendingFault || (s.pads > 0 && content > p))
         s.clean = false;
     s.pendingFault = false;
-    for (const char *q = p; q < content; ++q) {
+    // Before any padding, characters of the alphabet only count: the run
+    // up to the first other one (a last line's padding) in a tight loop.
+    const char *q = p;
+    if (s.pads == 0) {
+        while (q < content && base64Values[static_cast<unsigned char>(*q)] >= 0)
+            ++q;
+        s.run += q - p;
+    }
+    for (; q < content; ++q) {
         const signed char v = base64Values[static_cast<unsigned char>(*q)];
         if (v >= 0) {
             ++s.run;
