@@ -94,7 +94,7 @@ QByteArray headerValue(const HeaderList &headers, const char *name)
     return {};
 }
 
-// headerValue() of a name fieldName() shares: found by its address first.
+// headerValue() of a name knownName() shares: found by its address first.
 QByteArray knownValue(const HeaderList &headers, const QByteArray &name)
 {
     for (const auto &h : headers) {
@@ -113,13 +113,15 @@ const QByteArray IdName = QByteArrayLiteral("Content-ID");
 
 const QByteArray *const KnownNames[] = {&TypeName, &EncodingName, &LocationName, &IdName};
 
-QByteArray fieldName(const char *p, qsizetype n)
+// The shared name a header name is, spelled as writers spell it; nullptr
+// for any other.
+const QByteArray *knownName(const char *p, qsizetype n)
 {
     for (const QByteArray *name : KnownNames) {
         if (name->size() == n && std::memcmp(name->constData(), p, size_t(n)) == 0)
-            return *name;
+            return name;
     }
-    return QByteArray(p, n);
+    return nullptr;
 }
 
 QByteArray withoutAngles(QByteArray id)
@@ -157,8 +159,15 @@ public:
         page = -1;
         if (depth > MaxDepth)
             return QStringLiteral("its parts are nested too deeply");
-        HeaderList headers;
-        headers.reserve(6);
+        // Headers a part does not keep go into one list used again for
+        // every part, instead of one allocated for each.
+        HeaderList own;
+        const bool keep = m_keepHeaders || depth == 0;
+        HeaderList &headers = keep ? own : m_scratch;
+        if (keep)
+            headers.reserve(6);
+        else
+            headers.clear();
         const char *body = parseHeaders(p, headers, topRaw);
         if (!body)
             return depth == 0 ? QStringLiteral("it does not begin with MIME headers")
@@ -173,7 +182,7 @@ public:
             p = body;
             return parseMultipart(ct, p, depth, out, page);
         }
-        p = parseLeaf(std::move(headers), std::move(ct), body, out);
+        p = parseLeaf(headers, std::move(ct), body, out);
         if (MhtmlArchive::isDocumentType(out.last().contentType))
             page = out.size() - 1;
         return {};
@@ -289,6 +298,9 @@ private:
             if (pos[0] == '-' && !m_delimiters.isEmpty() && delimiterAt(pos).level >= 0)
                 break;
             const char *colon = static_cast<const char *>(std::memchr(pos, ':', size_t(lineEnd - pos)));
+            const char *nameEnd = colon ? trimmedEnd(pos, colon) : nullptr;
+            // A known name needs no test of its characters.
+            const QByteArray *known = nameEnd ? knownName(pos, nameEnd - pos) : nullptr;
             const bool folded = isBlank(pos[0]);
             if (folded && !headers.isEmpty()) {
                 QByteArray &value = headers.last().second;
@@ -303,11 +315,11 @@ private:
                 }
                 if (raw)
                     raw->last().second += "\r\n" + rawLine(pos, lineEnd);
-            } else if (colon && colon > pos && isFieldName(pos, trimmedEnd(pos, colon))) {
+            } else if (colon && colon > pos && (known || isFieldName(pos, nameEnd))) {
                 const char *value = colon + 1;
                 while (value < lineEnd && isBlank(*value))
                     ++value;
-                const QByteArray name = fieldName(pos, trimmedEnd(pos, colon) - pos);
+                const QByteArray name = known ? *known : QByteArray(pos, nameEnd - pos);
                 const char *valueEnd = trimmedEnd(value, lineEnd);
                 headers.append({name, headerText(name, value, valueEnd - value, raw != nullptr)});
                 if (raw)
@@ -438,7 +450,7 @@ private:
 
     // Appends the leaf whose body starts at body; returns the delimiter line
     // after it, or m_end.
-    const char *parseLeaf(HeaderList headers, ContentType ct, const char *body, QList<MhtmlPart> &out)
+    const char *parseLeaf(HeaderList &headers, ContentType ct, const char *body, QList<MhtmlPart> &out)
     {
         MhtmlPart part;
         part.contentType = std::move(ct.type);
@@ -505,6 +517,7 @@ private:
     // The values of repeated headers met so far; few kinds occur.
     static constexpr qsizetype MaxRepeated = 16;
     mutable QList<QByteArray> m_repeated;
+    HeaderList m_scratch;
     // "--" and the boundary of every enclosing multipart, outermost first.
     QList<QByteArray> m_delimiters;
 };
