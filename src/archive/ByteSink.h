@@ -23,6 +23,8 @@ public:
     }
     void put(const char *data, qsizetype n);
     void put(const QByteArray &bytes) { put(bytes.constData(), bytes.size()); }
+    // A literal, without its terminating zero.
+    template <qsizetype N> void put(const char (&text)[N]) { put(text, N - 1); }
 
     // Hands what the block holds to the device; false once any write to it
     // has failed.

@@ -137,6 +137,9 @@ bool MhtmlArchive::isDocumentType(const QByteArray &type)
         "image/svg+xml",       "application/xml",       "application/atom+xml",
         "application/rss+xml", "application/xhtml+xml", "application/json",
     };
+    // Most parts are pictures: answered before any list is searched.
+    if (type.startsWith("image/"))
+        return type == "image/svg+xml";
     if (type == "text/css" || scripts.contains(type))
         return false;
     if (type.startsWith("text/"))

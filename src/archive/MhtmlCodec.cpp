@@ -10,6 +10,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
 #include <unistd.h>
@@ -113,7 +117,15 @@ const char *sweepBase64Line(const char *p, const char *e, MhtmlCodec::Base64Swee
     if (s.pendingFault || (s.pads > 0 && content > p))
         s.clean = false;
     s.pendingFault = false;
-    for (const char *q = p; q < content; ++q) {
+    // Before any padding, characters of the alphabet only count: the run
+    // up to the first other one (a last line's padding) in a tight loop.
+    const char *q = p;
+    if (s.pads == 0) {
+        while (q < content && base64Values[static_cast<unsigned char>(*q)] >= 0)
+            ++q;
+        s.run += q - p;
+    }
+    for (; q < content; ++q) {
         const signed char v = base64Values[static_cast<unsigned char>(*q)];
         if (v >= 0) {
             ++s.run;
@@ -178,12 +190,150 @@ constexpr std::array<std::array<unsigned char, Width>, Width> seenLanes = [] {
     return t;
 }();
 
+using FastLines = const char *(*)(const char *p, const char *e, qsizetype &run);
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// A byte's class as the AND of an entry for its high nibble and one for its
+// low nibble: zero for the standard alphabet, the top bit for LF, the next
+// for CR, some other bit for everything else. Bits 0 to 4 each stand for a
+// group of high nibbles, set in the low nibbles that are not in the
+// alphabet under them.
+struct NibbleTables
+{
+    std::array<unsigned char, 16> high{};
+    std::array<unsigned char, 16> low{};
+};
+constexpr unsigned char NibbleLf = 0x80;
+constexpr unsigned char NibbleCr = 0x40;
+constexpr NibbleTables base64Nibbles = [] {
+    NibbleTables t;
+    // The groups: no character of the alphabet; "+" and "/"; digits;
+    // capitals and small letters to "o"; the rest of both to "z".
+    for (int h = 0; h < 16; ++h)
+        t.high[h] = h == 2 ? 0x02 : h == 3 ? 0x04 : (h == 4 || h == 6) ? 0x08 : (h == 5 || h == 7) ? 0x10 : 0x01;
+    t.high[0] |= NibbleLf | NibbleCr;
+    for (int l = 0; l < 16; ++l) {
+        t.low[l] = 0x01;
+        if (l != 0xB && l != 0xF)
+            t.low[l] |= 0x02;
+        if (l > 9)
+            t.low[l] |= 0x04;
+        if (l == 0)
+            t.low[l] |= 0x08;
+        if (l > 0xA)
+            t.low[l] |= 0x10;
+    }
+    t.low[0xA] |= NibbleLf;
+    t.low[0xD] |= NibbleCr;
+    return t;
+}();
+
+constexpr unsigned char base64Class(unsigned char c)
+{
+    return base64Nibbles.high[c >> 4] & base64Nibbles.low[c & 15];
+}
+
+// The classes of the 32 bytes at p.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m256i base64Classes(const char *p)
+{
+    const __m256i high =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(base64Nibbles.high.data())));
+    const __m256i low =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(base64Nibbles.low.data())));
+    const __m256i nibble = _mm256_set1_epi8(0x0f);
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+    return _mm256_and_si256(_mm256_shuffle_epi8(high, _mm256_and_si256(_mm256_srli_epi16(c, 4), nibble)),
+                            _mm256_shuffle_epi8(low, _mm256_and_si256(c, nibble)));
+}
+
+// Lines of exactly 76 characters of the alphabet and a CRLF, as nearly every
+// writer writes them: three overlapping loads and one test a line.
+[[gnu::target("avx2")]] inline const char *base64Lines76(const char *p, const char *e, qsizetype &run)
+{
+    alignas(32) static constexpr std::array<unsigned char, 32> tail = [] {
+        std::array<unsigned char, 32> t{};
+        t[30] = base64Class('\r');
+        t[31] = base64Class('\n');
+        return t;
+    }();
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i expectedTail = _mm256_load_si256(reinterpret_cast<const __m256i *>(tail.data()));
+    while (e - p >= MaxLine + 2) {
+        const __m256i head = _mm256_cmpeq_epi8(base64Classes(p), zero);
+        const __m256i middle = _mm256_cmpeq_epi8(base64Classes(p + 32), zero);
+        const __m256i end = _mm256_cmpeq_epi8(base64Classes(p + MaxLine + 2 - 32), expectedTail);
+        if (_mm256_movemask_epi8(_mm256_and_si256(_mm256_and_si256(head, middle), end)) != -1)
+            break;
+        run += MaxLine;
+        p += MaxLine + 2;
+    }
+    return p;
+}
+
+// Bits of the 32 bytes at p: in the standard alphabet, CR, LF.
+[[gnu::target("avx2"), gnu::always_inline]] inline void base64Bits(const char *p, quint32 &alphabet, quint32 &crs,
+                                                                   quint32 &lfs)
+{
+    const __m256i classes = base64Classes(p);
+    alphabet = quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(classes, _mm256_setzero_si256())));
+    lfs = quint32(_mm256_movemask_epi8(classes));
+    crs = quint32(_mm256_movemask_epi8(_mm256_add_epi8(classes, classes)));
+}
+
+// Other tidy lines, 64 bytes at a time, until one ends; returns the first
+// line not taken.
+[[gnu::target("avx2")]] inline const char *base64Blocks(const char *p, const char *e, qsizetype &run)
+{
+    const char *line = p;
+    const char *block = p;
+    quint64 carry = 0; // a CR that ended the block before
+    while (e - block >= 64) {
+        quint32 a0, a1, c0, c1, l0, l1;
+        base64Bits(block, a0, c0, l0);
+        base64Bits(block + 32, a1, c1, l1);
+        const quint64 others = ~(quint64(a1) << 32 | a0);
+        const quint64 crs = quint64(c1) << 32 | c0;
+        const quint64 lfs = quint64(l1) << 32 | l0;
+        // Bytes outside the alphabet are CR-LF pairs, and one line at most
+        // ends here (shorter lines are left to the careful path).
+        if (others != (crs | lfs) || lfs != ((crs << 1) | carry) || (lfs & (lfs - 1)) != 0)
+            break;
+        if (lfs != 0) {
+            const char *nl = block + __builtin_ctzll(lfs);
+            const qsizetype length = nl - 1 - line;
+            if (length < 1 || length > MaxLine)
+                break;
+            run += length;
+            return nl + 1;
+        }
+        carry = crs >> 63;
+        block += 64;
+    }
+    return line;
+}
+
+// Whole lines from p, a line start, while every line is 1 to 76 characters
+// of the standard alphabet and a CRLF: what tidy writers write. Anything
+// else ("=", "-", a stray byte, a long or short line, the body's end) is
+// left to the careful path, from the start of the line it falls in. Adds
+// the characters taken to run; returns the first line not taken.
+[[gnu::target("avx2")]] const char *fastBase64Lines(const char *p, const char *e, qsizetype &run)
+{
+    while (true) {
+        const char *after76 = base64Lines76(p, e, run);
+        p = base64Blocks(after76, e, run);
+        if (p == after76)
+            return p;
+    }
+}
+#endif
+
 // The bulk of a base64 body, line by line: a line that ends with CRLF is
 // tested Width bytes at a time (from its start, and once more ending with
 // it) for holding nothing but the alphabet; any other line goes byte by
 // byte. Most lines are as long as the one before, so their end is looked
-// for there first.
-template <int Width>
+// for there first. Where given, fast takes runs of tidy lines in blocks.
+template <int Width, FastLines fast = nullptr>
 [[gnu::always_inline]] inline const char *sweepBase64Lines(const char *p, const char *e, MhtmlCodec::Base64Sweep &s,
                                                            bool checkFirst)
 {
@@ -199,6 +349,19 @@ template <int Width>
         if (check && e - p >= 2 && p[0] == '-' && p[1] == '-')
             break;
         check = true;
+        if constexpr (fast != nullptr) {
+            if (s.pads == 0) {
+                qsizetype taken = 0;
+                const char *next = fast(p, e, taken);
+                if (next != p) {
+                    clean = clean && !pendingFault;
+                    pendingFault = false;
+                    run += taken;
+                    p = next;
+                    continue;
+                }
+            }
+        }
         qsizetype length = expected;
         if (s.pads > 0 || e - p < length + 2 || p[length] != '\r' || p[length + 1] != '\n') {
             const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)));
@@ -258,7 +421,7 @@ const char *sweepBase64Narrow(const char *p, const char *e, MhtmlCodec::Base64Sw
 [[gnu::target("avx2")]] const char *sweepBase64Wide(const char *p, const char *e, MhtmlCodec::Base64Sweep &s,
                                                     bool checkFirst)
 {
-    return sweepBase64Lines<32>(p, e, s, checkFirst);
+    return sweepBase64Lines<32, fastBase64Lines>(p, e, s, checkFirst);
 }
 
 const auto sweepBase64Best = __builtin_cpu_supports("avx2") ? sweepBase64Wide : sweepBase64Narrow;
@@ -356,43 +519,265 @@ QByteArray decodeBase64(const QByteArray &encoded)
     return out;
 }
 
-// Line by line: decodeQuotedPrintable's count never runs past a line's
-// break, and tidiness is a matter of lines.
+// One line of a quoted-printable body, byte by byte: decodeQuotedPrintable's
+// count never runs past a line's break, and tidiness is a matter of lines.
+// Returns the next line's start.
+const char *quotedPrintableLine(const char *p, const char *e, MhtmlCodec::Stats &stats)
+{
+    const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)));
+    const char *next = nl ? nl + 1 : e;
+    const bool crlf = nl && nl > p && nl[-1] == '\r';
+    const char *content = crlf ? nl - 1 : nl ? nl : e;
+    if ((nl && !crlf) || content - p > MaxLine ||
+        (content > p && qpClasses[static_cast<unsigned char>(content[-1])] == QpBlank))
+        stats.clean = false; // a bare break, a long line, or blanks lost in transport
+    const char *q = p;
+    while (q < content) {
+        const QpClass kind = qpClasses[static_cast<unsigned char>(*q)];
+        if (kind != QpEscaped) {
+            ++stats.size;
+            ++q;
+        } else if (*q == '=' && isEscape(q, content)) {
+            ++stats.size;
+            q += 3;
+        } else if (const char *after = *q == '=' ? afterSoftBreak(q, e) : nullptr) {
+            // Tidy only as the last character of its line.
+            if (q + 1 != content)
+                stats.clean = false;
+            q = after;
+        } else {
+            ++stats.size;
+            ++q;
+            stats.clean = false;
+        }
+    }
+    // A soft break takes the line's break with it.
+    if (q <= content)
+        stats.size += next - content;
+    return next;
+}
+
+bool isSpecialInQuotedPrintable(unsigned char c)
+{
+    return (c < ' ' && c != '\t') || c >= 127 || c == '=';
+}
+
+// Where the next byte at or after a position lies that a tidy line must look
+// at: "=", line breaks, and anything but printable ASCII and blanks. Finds
+// them 64 bytes at a time; in HTML most bytes between are plain text.
+class QuotedPrintableSpecials
+{
+public:
+    QuotedPrintableSpecials(const char *p, const char *e) : m_begin(p), m_size(e - p) {}
+
+    qsizetype next(qsizetype at)
+    {
+        while (true) {
+            if (at >= m_at && at < m_at + 64) {
+                const quint64 left = m_bits & (~quint64(0) << (at - m_at));
+                if (left != 0)
+                    return m_at + __builtin_ctzll(left);
+                at = m_at + 64;
+            }
+            if (at >= m_size)
+                return m_size;
+            m_at = at;
+            m_bits = bitsAt(m_begin + at, m_size - at);
+        }
+    }
+
+private:
+    static quint64 bitsAt(const char *p, qsizetype left)
+    {
+        quint64 bits = 0;
+#if defined(__SSE2__)
+        if (left >= 64) {
+            for (int i = 0; i < 4; ++i) {
+                const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i));
+                // Signed: bytes from 128 up count as below the blank.
+                const __m128i control =
+                    _mm_andnot_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8('\t')), _mm_cmplt_epi8(c, _mm_set1_epi8(' ')));
+                const __m128i special = _mm_or_si128(control, _mm_or_si128(_mm_cmpeq_epi8(c, _mm_set1_epi8(127)),
+                                                                           _mm_cmpeq_epi8(c, _mm_set1_epi8('='))));
+                bits |= quint64(quint32(_mm_movemask_epi8(special))) << (16 * i);
+            }
+            return bits;
+        }
+#endif
+        for (qsizetype i = 0; i < qMin<qsizetype>(left, 64); ++i) {
+            if (isSpecialInQuotedPrintable(static_cast<unsigned char>(p[i])))
+                bits |= quint64(1) << i;
+        }
+        return bits;
+    }
+
+    const char *m_begin;
+    qsizetype m_size;
+    // The 64 bytes looked at last, from m_at on.
+    qsizetype m_at = -64;
+    quint64 m_bits = 0;
+};
+
+// A tidy line at p, as a tidy writer writes them: at most 76 characters,
+// text and escapes, ending in a soft break, a CRLF not after a blank, or the
+// end of the text. Adds its decoded size to size and returns the next
+// line's start; nullptr for any other line, which only the careful path
+// judges.
+const char *tidyQuotedPrintableLine(const char *begin, const char *p, const char *e, QuotedPrintableSpecials &specials,
+                                    qsizetype &size)
+{
+    qsizetype lineSize = 0;
+    const char *q = p;
+    const auto endsTidily = [&](const char *content) {
+        return content - p <= MaxLine &&
+               (content == p || qpClasses[static_cast<unsigned char>(content[-1])] != QpBlank);
+    };
+    while (true) {
+        const char *s = begin + specials.next(q - begin);
+        lineSize += s - q;
+        if (s == e) {
+            if (!endsTidily(s))
+                return nullptr;
+            size += lineSize;
+            return e;
+        }
+        if (*s == '=') {
+            if (isEscape(s, e)) {
+                ++lineSize;
+                q = s + 3;
+                continue;
+            }
+            if (e - s == 1 || (e - s >= 3 && s[1] == '\r' && s[2] == '\n')) {
+                if (s + 1 - p > MaxLine)
+                    return nullptr;
+                size += lineSize;
+                return e - s == 1 ? e : s + 3;
+            }
+            return nullptr;
+        }
+        if (*s == '\r' && e - s >= 2 && s[1] == '\n' && endsTidily(s)) {
+            size += lineSize + 2;
+            return s + 2;
+        }
+        return nullptr;
+    }
+}
+
+using FastQuotedPrintable = const char *(*)(const char *p, const char *e, qsizetype &size);
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// What a block of a quoted-printable body holds, a bit a byte.
+struct QpBits
+{
+    quint64 equals = 0, crs = 0, lfs = 0, blanks = 0, hex = 0;
+    bool bad = false; // anything but printable ASCII, blanks and CR-LF
+};
+
+[[gnu::target("avx2"), gnu::always_inline]] inline quint64 mask(__m256i v)
+{
+    return quint64(quint32(_mm256_movemask_epi8(v)));
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline void qpBits32(const char *p, QpBits &bits, int shift)
+{
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+    const __m256i cr = _mm256_cmpeq_epi8(c, _mm256_set1_epi8('\r'));
+    const __m256i lf = _mm256_cmpeq_epi8(c, _mm256_set1_epi8('\n'));
+    const __m256i tab = _mm256_cmpeq_epi8(c, _mm256_set1_epi8('\t'));
+    const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(c, _mm256_set1_epi8(' ')), tab);
+    // Signed: bytes from 128 up count as below the blank.
+    const __m256i control =
+        _mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(' '), c), _mm256_cmpeq_epi8(c, _mm256_set1_epi8(127)));
+    const __m256i bad = _mm256_andnot_si256(_mm256_or_si256(_mm256_or_si256(cr, lf), tab), control);
+    const __m256i digit =
+        _mm256_cmpgt_epi8(_mm256_set1_epi8(char(10 - 128)), _mm256_add_epi8(c, _mm256_set1_epi8(char(128 - '0'))));
+    const __m256i letter =
+        _mm256_cmpgt_epi8(_mm256_set1_epi8(char(6 - 128)), _mm256_add_epi8(_mm256_or_si256(c, _mm256_set1_epi8(0x20)),
+                                                                           _mm256_set1_epi8(char(128 - 'a'))));
+    bits.equals |= mask(_mm256_cmpeq_epi8(c, _mm256_set1_epi8('='))) << shift;
+    bits.crs |= mask(cr) << shift;
+    bits.lfs |= mask(lf) << shift;
+    bits.blanks |= mask(blank) << shift;
+    bits.hex |= mask(_mm256_or_si256(digit, letter)) << shift;
+    bits.bad = bits.bad || !_mm256_testz_si256(bad, bad);
+}
+
+[[gnu::target("avx2"), gnu::always_inline]] inline QpBits qpBits(const char *p)
+{
+    QpBits bits;
+    qpBits32(p, bits, 0);
+    qpBits32(p + 32, bits, 32);
+    return bits;
+}
+
+// Whole tidy lines from p, a line start, 64 bytes at a time: text, escapes
+// and soft breaks, lines of at most 76 characters, CRLF not after a blank.
+// Each block is judged with the first bytes of the next one, where an
+// escape or a break may run on. Adds the decoded size of the lines taken to
+// size; returns the first line not taken, for the careful path.
+[[gnu::target("avx2")]] const char *fastQuotedPrintableLines(const char *p, const char *e, qsizetype &size)
+{
+    const char *line = p;
+    const char *block = p;
+    qsizetype pending = 0; // the decoded size of the line begun before block
+    quint64 carry = 0;     // a CR that ended the block before
+    if (e - block < 128)
+        return line;
+    QpBits bits = qpBits(block);
+    while (e - block >= 128) {
+        const QpBits next = qpBits(block + 64);
+        const quint64 hex1 = (bits.hex >> 1) | (next.hex << 63);
+        const quint64 hex2 = (bits.hex >> 2) | (next.hex << 62);
+        const quint64 cr1 = (bits.crs >> 1) | (next.crs << 63);
+        const quint64 escapes = bits.equals & hex1 & hex2;
+        const quint64 soft = bits.equals & cr1;
+        if (bits.bad || bits.equals != (escapes | soft) || bits.lfs != ((bits.crs << 1) | carry) ||
+            (bits.blanks & cr1) != 0)
+            break;
+        // Three bytes of an escape decode to one, a soft break to none.
+        const auto decoded = [&](quint64 within, qsizetype bytes) {
+            return bytes - 2 * __builtin_popcountll(escapes & within) - 3 * __builtin_popcountll(soft & within);
+        };
+        if (bits.lfs != 0) {
+            // Only the first line ending here can be too long: any other
+            // began in this block.
+            if (block + __builtin_ctzll(bits.lfs) - 1 - line > MaxLine)
+                break;
+            const int last = 63 - __builtin_clzll(bits.lfs);
+            const quint64 done = last == 63 ? ~quint64(0) : (quint64(1) << (last + 1)) - 1;
+            size += pending + decoded(done, last + 1);
+            pending = decoded(~done, 63 - last);
+            line = block + last + 1;
+        } else {
+            pending += decoded(~quint64(0), 64);
+        }
+        carry = bits.crs >> 63;
+        bits = next;
+        block += 64;
+    }
+    return line;
+}
+
+const FastQuotedPrintable fastQuotedPrintable = __builtin_cpu_supports("avx2") ? fastQuotedPrintableLines : nullptr;
+#else
+const FastQuotedPrintable fastQuotedPrintable = nullptr;
+#endif
+
 MhtmlCodec::Stats quotedPrintableStats(const char *p, const char *e)
 {
     MhtmlCodec::Stats stats{0, true};
+    QuotedPrintableSpecials specials(p, e);
+    const char *const begin = p;
     while (p < e) {
-        const char *nl = static_cast<const char *>(std::memchr(p, '\n', size_t(e - p)));
-        const char *next = nl ? nl + 1 : e;
-        const bool crlf = nl && nl > p && nl[-1] == '\r';
-        const char *content = crlf ? nl - 1 : nl ? nl : e;
-        if ((nl && !crlf) || content - p > MaxLine ||
-            (content > p && qpClasses[static_cast<unsigned char>(content[-1])] == QpBlank))
-            stats.clean = false; // a bare break, a long line, or blanks lost in transport
-        const char *q = p;
-        while (q < content) {
-            const QpClass kind = qpClasses[static_cast<unsigned char>(*q)];
-            if (kind != QpEscaped) {
-                ++stats.size;
-                ++q;
-            } else if (*q == '=' && isEscape(q, content)) {
-                ++stats.size;
-                q += 3;
-            } else if (const char *after = *q == '=' ? afterSoftBreak(q, e) : nullptr) {
-                // Tidy only as the last character of its line.
-                if (q + 1 != content)
-                    stats.clean = false;
-                q = after;
-            } else {
-                ++stats.size;
-                ++q;
-                stats.clean = false;
+        if (fastQuotedPrintable) {
+            const char *after = fastQuotedPrintable(p, e, stats.size);
+            if (after != p) {
+                p = after;
+                continue;
             }
         }
-        // A soft break takes the line's break with it.
-        if (q <= content)
-            stats.size += next - content;
-        p = next;
+        const char *next = tidyQuotedPrintableLine(begin, p, e, specials, stats.size);
+        p = next ? next : quotedPrintableLine(p, e, stats);
     }
     return stats;
 }

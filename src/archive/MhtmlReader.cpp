@@ -94,7 +94,7 @@ QByteArray headerValue(const HeaderList &headers, const char *name)
     return {};
 }
 
-// headerValue() of a name fieldName() shares: found by its address first.
+// headerValue() of a name knownName() shares: found by its address first.
 QByteArray knownValue(const HeaderList &headers, const QByteArray &name)
 {
     for (const auto &h : headers) {
@@ -111,13 +111,17 @@ const QByteArray EncodingName = QByteArrayLiteral("Content-Transfer-Encoding");
 const QByteArray LocationName = QByteArrayLiteral("Content-Location");
 const QByteArray IdName = QByteArrayLiteral("Content-ID");
 
-QByteArray fieldName(const char *p, qsizetype n)
+const QByteArray *const KnownNames[] = {&TypeName, &EncodingName, &LocationName, &IdName};
+
+// The shared name a header name is, spelled as writers spell it; nullptr
+// for any other.
+const QByteArray *knownName(const char *p, qsizetype n)
 {
-    for (const QByteArray *name : {&TypeName, &EncodingName, &LocationName, &IdName}) {
+    for (const QByteArray *name : KnownNames) {
         if (name->size() == n && std::memcmp(name->constData(), p, size_t(n)) == 0)
-            return *name;
+            return name;
     }
-    return QByteArray(p, n);
+    return nullptr;
 }
 
 QByteArray withoutAngles(QByteArray id)
@@ -139,8 +143,9 @@ class Parser
 {
 public:
     // With keep, parts keep their bodies encoded, pointing into source.
-    Parser(const char *data, qsizetype size, std::shared_ptr<const MhtmlSource> source, bool keep)
-        : m_begin(data), m_end(data + size), m_source(std::move(source)), m_keep(keep), m_released(data)
+    Parser(const char *data, qsizetype size, std::shared_ptr<const MhtmlSource> source, bool keep, bool keepHeaders)
+        : m_begin(data), m_end(data + size), m_source(std::move(source)), m_keep(keep), m_keepHeaders(keepHeaders),
+          m_released(data)
     {
     }
 
@@ -154,8 +159,15 @@ public:
         page = -1;
         if (depth > MaxDepth)
             return QStringLiteral("its parts are nested too deeply");
-        HeaderList headers;
-        headers.reserve(6);
+        // Headers a part does not keep go into one list used again for
+        // every part, instead of one allocated for each.
+        HeaderList own;
+        const bool keep = m_keepHeaders || depth == 0;
+        HeaderList &headers = keep ? own : m_scratch;
+        if (keep)
+            headers.reserve(6);
+        else
+            headers.clear();
         const char *body = parseHeaders(p, headers, topRaw);
         if (!body)
             return depth == 0 ? QStringLiteral("it does not begin with MIME headers")
@@ -170,7 +182,7 @@ public:
             p = body;
             return parseMultipart(ct, p, depth, out, page);
         }
-        p = parseLeaf(std::move(headers), std::move(ct), body, out);
+        p = parseLeaf(headers, std::move(ct), body, out);
         if (MhtmlArchive::isDocumentType(out.last().contentType))
             page = out.size() - 1;
         return {};
@@ -286,6 +298,9 @@ private:
             if (pos[0] == '-' && !m_delimiters.isEmpty() && delimiterAt(pos).level >= 0)
                 break;
             const char *colon = static_cast<const char *>(std::memchr(pos, ':', size_t(lineEnd - pos)));
+            const char *nameEnd = colon ? trimmedEnd(pos, colon) : nullptr;
+            // A known name needs no test of its characters.
+            const QByteArray *known = nameEnd ? knownName(pos, nameEnd - pos) : nullptr;
             const bool folded = isBlank(pos[0]);
             if (folded && !headers.isEmpty()) {
                 QByteArray &value = headers.last().second;
@@ -300,13 +315,13 @@ private:
                 }
                 if (raw)
                     raw->last().second += "\r\n" + rawLine(pos, lineEnd);
-            } else if (colon && colon > pos && isFieldName(pos, trimmedEnd(pos, colon))) {
+            } else if (colon && colon > pos && (known || isFieldName(pos, nameEnd))) {
                 const char *value = colon + 1;
                 while (value < lineEnd && isBlank(*value))
                     ++value;
-                const QByteArray name = fieldName(pos, trimmedEnd(pos, colon) - pos);
+                const QByteArray name = known ? *known : QByteArray(pos, nameEnd - pos);
                 const char *valueEnd = trimmedEnd(value, lineEnd);
-                headers.append({name, QByteArray(value, valueEnd - value)});
+                headers.append({name, headerText(name, value, valueEnd - value, raw != nullptr)});
                 if (raw)
                     raw->append({name, rawLine(value, valueEnd)});
             } else {
@@ -339,6 +354,31 @@ private:
             raw->last().second.truncate(rawSizeAtStray);
         }
         return strayAt;
+    }
+
+    // A part header's value. Those that every part repeats ("image/jpeg",
+    // "base64") are shared, not allocated for each of thousands of parts;
+    // the others a caller that keeps no headers does not get.
+    QByteArray headerText(const QByteArray &name, const char *p, qsizetype n, bool top) const
+    {
+        // A name spelled as writers spell it is one of the shared ones.
+        const bool shared = std::any_of(std::begin(KnownNames), std::end(KnownNames), [&](const QByteArray *known) {
+            return known->constData() == name.constData();
+        });
+        const auto is = [&](const QByteArray &known) {
+            return shared ? name.constData() == known.constData() : name.compare(known, Qt::CaseInsensitive) == 0;
+        };
+        const bool repeated = is(TypeName) || is(EncodingName);
+        if (!repeated)
+            return m_keepHeaders || top || is(IdName) ? QByteArray(p, n) : QByteArray();
+        for (const QByteArray &seen : m_repeated) {
+            if (seen.size() == n && std::memcmp(seen.constData(), p, size_t(n)) == 0)
+                return seen;
+        }
+        QByteArray value(p, n);
+        if (m_repeated.size() < MaxRepeated)
+            m_repeated.append(value);
+        return value;
     }
 
     QString parseMultipart(const ContentType &ct, const char *&p, int depth, QList<MhtmlPart> &out, qsizetype &page)
@@ -410,17 +450,19 @@ private:
 
     // Appends the leaf whose body starts at body; returns the delimiter line
     // after it, or m_end.
-    const char *parseLeaf(HeaderList headers, ContentType ct, const char *body, QList<MhtmlPart> &out)
+    const char *parseLeaf(HeaderList &headers, ContentType ct, const char *body, QList<MhtmlPart> &out)
     {
         MhtmlPart part;
         part.contentType = std::move(ct.type);
         part.charset = std::move(ct.charset);
-        part.contentLocation = QString::fromUtf8(knownValue(headers, LocationName));
+        if (m_keepHeaders)
+            part.contentLocation = QString::fromUtf8(knownValue(headers, LocationName));
         const QByteArray id = knownValue(headers, IdName);
         if (!id.isEmpty())
             part.contentId = QString::fromUtf8(withoutAngles(id));
         part.transferEncoding = lowered(knownValue(headers, EncodingName).trimmed());
-        part.headers = std::move(headers);
+        if (m_keepHeaders)
+            part.headers = std::move(headers);
 
         // The body is swept once: for its end, and meanwhile for what a
         // check and a writer need to know of it.
@@ -470,7 +512,12 @@ private:
     const char *m_end = nullptr;
     std::shared_ptr<const MhtmlSource> m_source;
     bool m_keep = false;
+    bool m_keepHeaders = true;
     const char *m_released = nullptr;
+    // The values of repeated headers met so far; few kinds occur.
+    static constexpr qsizetype MaxRepeated = 16;
+    mutable QList<QByteArray> m_repeated;
+    HeaderList m_scratch;
     // "--" and the boundary of every enclosing multipart, outermost first.
     QList<QByteArray> m_delimiters;
 };
@@ -510,7 +557,7 @@ MhtmlReadResult MhtmlReader::parse(const char *data, qsizetype size,
         result.error = QStringLiteral("it is empty");
         return result;
     }
-    Parser parser(data, size, source, m_keepEncoded);
+    Parser parser(data, size, source, m_keepEncoded, m_keepHeaders);
     HeaderList top;
     HeaderList raw;
     QList<MhtmlPart> parts;

@@ -42,14 +42,57 @@ QByteArray locationBytes(const QString &location)
     return headerSafe(QUrl(location).toEncoded());
 }
 
+// Whether a location begins with a scheme, as QUrl reads one: a letter,
+// then letters, digits, "+", "-" or ".", then a colon. Parsing each of
+// 100,000 locations with QUrl only to learn that took a third of a resave.
+bool hasScheme(const QString &location)
+{
+    const auto isLetter = [](char16_t c) { return (c | 0x20) >= u'a' && (c | 0x20) <= u'z'; };
+    if (location.isEmpty() || !isLetter(location.front().unicode()))
+        return false;
+    for (const QChar c : location) {
+        const char16_t u = c.unicode();
+        if (u == u':')
+            return true;
+        if (!isLetter(u) && !(u >= u'0' && u <= u'9') && u != u'+' && u != u'-' && u != u'.')
+            return false;
+    }
+    return false;
+}
+
 QString absoluteLocation(const QString &location, const QUrl &base)
 {
-    if (location.isEmpty() || !base.isValid() || base.isRelative())
+    if (location.isEmpty() || hasScheme(location) || !base.isValid() || base.isRelative())
         return location;
     const QUrl url(location);
     if (!url.isRelative())
         return location;
     return base.resolved(url).toString(QUrl::FullyEncoded);
+}
+
+// A header value into the sink, its line breaks made blanks as headerSafe() does.
+void putHeaderSafe(ByteSink &sink, const QByteArray &value)
+{
+    sink.room(value.size());
+    char *w = sink.w;
+    for (const char c : value)
+        *w++ = c == '\r' || c == '\n' ? ' ' : c;
+    sink.w = w;
+}
+
+// locationBytes() into the sink, without a copy when the location is ASCII.
+void putLocation(ByteSink &sink, const QString &location)
+{
+    sink.room(location.size());
+    char *w = sink.w;
+    for (const QChar c : location) {
+        if (c.unicode() > 126 || c.unicode() < 32) {
+            sink.put(locationBytes(location));
+            return;
+        }
+        *w++ = char(c.unicode());
+    }
+    sink.w = w;
 }
 
 // A value inside a quoted header parameter: a stray quote or backslash in a
@@ -259,36 +302,48 @@ MhtmlWriteResult MhtmlWriter::write(const MhtmlArchive &archive, QIODevice &devi
     }
     Releaser releaser;
     for (const MhtmlPart *part : order) {
-        QByteArray headers = "--" + boundary + "\r\n";
-        const QByteArray type =
-            part->contentType.isEmpty() ? QByteArray("application/octet-stream") : part->contentType;
-        headers += "Content-Type: " + headerSafe(type);
-        if (!part->charset.isEmpty())
-            headers += "; charset=" + headerSafe(part->charset);
+        // Straight into the sink: building each part's headers as a string
+        // cost more than copying its body.
+        sink.put("--");
+        sink.put(boundary);
+        sink.put("\r\nContent-Type: ");
+        if (part->contentType.isEmpty())
+            sink.put("application/octet-stream");
+        else
+            putHeaderSafe(sink, part->contentType);
+        if (!part->charset.isEmpty()) {
+            sink.put("; charset=");
+            putHeaderSafe(sink, part->charset);
+        }
         // Parts the page did not change are copied as they were encoded;
         // only text may have its line breaks made CRLF, everything else is
         // written base64 so it comes back byte for byte.
         const bool copy = isCopyable(*part);
         const bool quotedPrintable = copy ? part->transferEncoding == "quoted-printable" : part->hasTextLineBreaks();
-        headers += "\r\nContent-Transfer-Encoding: ";
-        headers += quotedPrintable ? "quoted-printable\r\n" : "base64\r\n";
+        sink.put("\r\nContent-Transfer-Encoding: ");
+        if (quotedPrintable)
+            sink.put("quoted-printable\r\n");
+        else
+            sink.put("base64\r\n");
         const QString location = absoluteLocation(part->contentLocation, base);
-        if (!location.isEmpty())
-            headers += "Content-Location: " + locationBytes(location) + "\r\n";
+        if (!location.isEmpty()) {
+            sink.put("Content-Location: ");
+            putLocation(sink, location);
+            sink.put("\r\n");
+        }
         if (!part->contentId.isEmpty())
-            headers += "Content-ID: <" + headerSafe(part->contentId.toUtf8()) + ">\r\n";
-        headers += "\r\n";
-        sink.put(headers);
+            sink.put("Content-ID: <" + headerSafe(part->contentId.toUtf8()) + ">\r\n");
+        sink.put("\r\n");
         if (copy) {
             if (!copyInKernel(sink, *part))
                 sink.put(part->encoded);
-            sink.put("\r\n", 2);
+            sink.put("\r\n");
         } else {
             const QByteArray bytes = part->decoded();
             if (quotedPrintable) {
                 MhtmlCodec::encodeQuotedPrintable(sink, bytes);
                 if (!bytes.isEmpty())
-                    sink.put("\r\n", 2);
+                    sink.put("\r\n");
             } else {
                 MhtmlCodec::encodeBase64(sink, bytes);
             }

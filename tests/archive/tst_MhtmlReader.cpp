@@ -52,6 +52,10 @@ private Q_SLOTS:
         QTest::newRow("base64 padded chunks joined")
             << archive("\r\n", qpHeaders, "x", imgHeaders, "AA==\r\nAQ==\r\nAgM=") << QString() << 2 << QByteArray("x")
             << QByteArray("\x00\x01\x02\x03", 4);
+        QTest::newRow("header names in other cases")
+            << archive("\r\n", "content-type: text/html\r\nCONTENT-TRANSFER-ENCODING: quoted-printable", "<p>a=3Db</p>",
+                       "Content-type: image/png\r\ncontent-Transfer-encoding: Base64", "AAEC")
+            << QString() << 2 << html << QByteArray("\x00\x01\x02", 3);
         QTest::newRow("missing transfer encoding is binary")
             << archive("\r\n", "Content-Type: text/html", "<p>a=3Db</p>", "Content-Type: image/png", "raw\x01")
             << QString() << 2 << QByteArray("<p>a=3Db</p>") << QByteArray("raw\x01");
@@ -161,10 +165,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, rootData);
         QFETCH(QByteArray, lastData);
 
-        // Decoding at once and keeping parts encoded give the same archive.
-        for (const bool keepEncoded : {false, true}) {
+        // Decoding at once and keeping parts encoded give the same archive,
+        // and keeping no headers the same verdict.
+        for (const auto &[keepEncoded, keepHeaders] : {std::pair{false, true}, {true, true}, {true, false}}) {
             MhtmlReader reader;
             reader.setKeepEncoded(keepEncoded);
+            reader.setKeepHeaders(keepHeaders);
             const MhtmlReadResult result = reader.read(input);
             if (!errorPart.isEmpty()) {
                 QVERIFY(!result.ok());
@@ -202,6 +208,90 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, encoded);
         QCOMPARE(MhtmlCodec::decodedSize(encoded, "base64"), MhtmlCodec::decodeBody(encoded, "base64").size());
+    }
+
+    // The writer copies a kept body only when it is tidy. Each fault sits
+    // deep in a tidy body, past the first blocks a sweep takes at once.
+    void keptBodyIsCopyableOnlyWhenTidy_data()
+    {
+        QTest::addColumn<QByteArray>("transferEncoding");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("copyable");
+        const QByteArray base64 = QByteArray(30000, 'x').toBase64();
+        const auto lines = [&](int width) {
+            QByteArray out;
+            for (qsizetype i = 0; i < base64.size(); i += width)
+                out += base64.mid(i, width) + "\r\n";
+            out.chop(2);
+            return out;
+        };
+        const QByteArray tidy = lines(76);
+        const qsizetype deep = 78 * 200;
+        QTest::newRow("base64, 76 columns") << QByteArray("base64") << tidy << true;
+        QTest::newRow("base64, 64 columns") << QByteArray("base64") << lines(64) << true;
+        QTest::newRow("base64, 20 columns") << QByteArray("base64") << lines(20) << true;
+        QTest::newRow("base64, a line of 77")
+            << QByteArray("base64") << QByteArray(tidy).insert(deep + 5, 'A') << false;
+        QTest::newRow("base64, a bare LF") << QByteArray("base64") << QByteArray(tidy).remove(deep + 76, 1) << false;
+        QTest::newRow("base64, an empty line")
+            << QByteArray("base64") << QByteArray(tidy).insert(deep, "\r\n") << false;
+        QTest::newRow("base64, padding mid-body")
+            << QByteArray("base64") << QByteArray(tidy).insert(deep, "Zg==") << false;
+        QTest::newRow("base64, url-safe line")
+            << QByteArray("base64") << QByteArray(tidy).replace(deep, 76, QByteArray(76, '-')) << true;
+        QTest::newRow("base64, a stray byte")
+            << QByteArray("base64") << QByteArray(tidy).replace(deep + 9, 1, "@") << true;
+        QTest::newRow("base64, a line of dashes first")
+            << QByteArray("base64") << QByteArray("--" + QByteArray(74, 'A') + "\r\n" + tidy) << true;
+
+        QByteArray html;
+        while (html.size() < 40000)
+            html += "<p class=\"x\">Caf\xc3\xa9 a=b, the quick brown fox\tjumps over the lazy dog</p>\n";
+        const QByteArray qp = MhtmlCodec::encodeQuotedPrintable(html);
+        // A hard break after a short line: a byte or two more keep it short.
+        const qsizetype at = qp.indexOf("</p>\r\n", 20000) + 4;
+        QTest::newRow("quoted-printable, as written") << QByteArray("quoted-printable") << qp << true;
+        QTest::newRow("quoted-printable, soft break at the end")
+            << QByteArray("quoted-printable") << QByteArray(qp + "\r\nab=") << true;
+        QTest::newRow("quoted-printable, small escapes")
+            << QByteArray("quoted-printable") << QByteArray(qp).replace("=3D", "=3d") << true;
+        QTest::newRow("quoted-printable, a line of 77")
+            << QByteArray("quoted-printable") << QByteArray(qp).insert(at, QByteArray(77, 'a').prepend("\r\n"))
+            << false;
+        QTest::newRow("quoted-printable, a blank before the break")
+            << QByteArray("quoted-printable") << QByteArray(qp).insert(at, ' ') << false;
+        QTest::newRow("quoted-printable, a bare LF")
+            << QByteArray("quoted-printable") << QByteArray(qp).insert(at, "\nab") << false;
+        QTest::newRow("quoted-printable, padding after a soft break")
+            << QByteArray("quoted-printable") << QByteArray(qp).insert(at, "ab= ") << false;
+        QTest::newRow("quoted-printable, = before no escape")
+            << QByteArray("quoted-printable") << QByteArray(qp).insert(at, "a=zz") << false;
+        QTest::newRow("quoted-printable, a control byte")
+            << QByteArray("quoted-printable") << QByteArray(qp).insert(at, '\x01') << false;
+        QTest::newRow("quoted-printable, a raw 8-bit byte")
+            << QByteArray("quoted-printable") << QByteArray(qp).insert(at, '\xe9') << false;
+    }
+
+    void keptBodyIsCopyableOnlyWhenTidy()
+    {
+        QFETCH(QByteArray, transferEncoding);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, copyable);
+        const QByteArray input =
+            archive("\r\n", "Content-Type: text/html", "<p>x</p>",
+                    "Content-Type: image/png\r\nContent-Transfer-Encoding: " + transferEncoding, body);
+        MhtmlReader reader;
+        reader.setKeepEncoded(true);
+        const MhtmlReadResult result = reader.read(input);
+        QVERIFY2(result.ok(), qPrintable(result.error));
+        const MhtmlPart &kept = result.archive.parts.last();
+        QCOMPARE(kept.encoded, body);
+        QCOMPARE(kept.encodedCopyable, copyable);
+        QCOMPARE(kept.decodedSize(), MhtmlCodec::decodeBody(body, transferEncoding).size());
+        // A body met on its own is judged as the reader judged it in its archive.
+        const MhtmlCodec::Stats alone = MhtmlCodec::bodyStats(body.cbegin(), body.cend(), transferEncoding);
+        QCOMPARE(alone.clean, copyable);
+        QCOMPARE(alone.size, kept.decodedSize());
     }
 
     void headersOfSampleArchive()
