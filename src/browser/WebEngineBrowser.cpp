@@ -16,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QWebChannel>
 #include <QWebEngineDownloadRequest>
@@ -328,6 +329,8 @@ QVariant WebEngineBrowser::evaluate(const QString &body, const std::function<voi
     const QString script = QStringLiteral("(function () { try { return { ok: true, value: (function () { %1 })() }; }"
                                           " catch (e) { return { ok: false, error: String(e) }; } })()")
                                .arg(body);
+    ++m_waits;
+    const auto waited = qScopeGuard([this] { --m_waits; });
     const std::optional<QVariant> result =
         awaitAnswer<QVariant>(m_scriptTimeout, [this, &script, &meanwhile](std::function<void(QVariant)> deliver) {
             m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
