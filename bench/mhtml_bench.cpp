@@ -3,6 +3,7 @@
 // Each measurement runs in a child process so its peak memory is its own.
 
 #include "BenchArchive.h"
+#include "BenchProcess.h"
 #include "BenchTiming.h"
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
@@ -39,40 +40,13 @@ bool copyFile(const QString &from, const QString &to)
     }
 }
 
-// Runs work in a child process; returns its report line with its peak memory.
-QString inChild(const std::function<QString()> &work)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        return QStringLiteral("pipe failed");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        const QByteArray line = work().toUtf8();
-        (void)!write(fds[1], line.constData(), size_t(line.size()));
-        close(fds[1]);
-        _exit(0);
-    }
-    close(fds[1]);
-    QByteArray line;
-    char buffer[512];
-    ssize_t n = 0;
-    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
-        line.append(buffer, n);
-    close(fds[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    return QString::fromUtf8(line) + QStringLiteral(", peak memory %1 MB").arg(usage.ru_maxrss / 1024);
-}
-
 void scenario(const QString &name, const QString &folder, qint64 htmlBytes, qint64 imageBytes, int images, int runs)
 {
     const QString archivePath = QDir(folder).filePath(name + QStringLiteral(".mht"));
     const QString outPath = QDir(folder).filePath(name + QStringLiteral("-out.mht"));
     const QString copyPath = QDir(folder).filePath(name + QStringLiteral("-copy.mht"));
 
-    const QString write = inChild([&] {
+    const ChildRun write = inChild([&] {
         const MhtmlArchive archive = makeBenchArchive(htmlBytes, imageBytes, images);
         const MhtmlWriter writer;
         const double t = bestOf(runs, [&] { writer.writeFile(archive, archivePath); });
@@ -84,9 +58,9 @@ void scenario(const QString &name, const QString &folder, qint64 htmlBytes, qint
             .arg(t / copy, 0, 'f', 1)
             .arg(QFileInfo(archivePath).size() / double(MiB), 0, 'f', 1);
     });
-    std::printf("%s\n", qPrintable(write));
+    std::printf("%s, peak memory %.0f MB\n", qPrintable(write.report), write.peakMiB);
 
-    const QString read = inChild([&] {
+    const ChildRun read = inChild([&] {
         const MhtmlReader reader;
         bool ok = true;
         const double t = bestOf(runs, [&] { ok = reader.readFile(archivePath).ok() && ok; });
@@ -98,9 +72,9 @@ void scenario(const QString &name, const QString &folder, qint64 htmlBytes, qint
             .arg(t / copy, 0, 'f', 1)
             .arg(ok ? QString() : QStringLiteral(" (READ FAILED)"));
     });
-    std::printf("%s\n", qPrintable(read));
+    std::printf("%s, peak memory %.0f MB\n", qPrintable(read.report), read.peakMiB);
 
-    const QString resave = inChild([&] {
+    const ChildRun resave = inChild([&] {
         const double t = bestOf(runs, [&] {
             const MhtmlReadResult r = MhtmlReader().readFile(archivePath);
             MhtmlWriter().writeFile(r.archive, outPath);
@@ -112,37 +86,8 @@ void scenario(const QString &name, const QString &folder, qint64 htmlBytes, qint
             .arg(copy, 0, 'f', 3)
             .arg(t / copy, 0, 'f', 1);
     });
-    std::printf("%s\n", qPrintable(resave));
+    std::printf("%s, peak memory %.0f MB\n", qPrintable(resave.report), resave.peakMiB);
     std::fflush(stdout);
-}
-
-struct ProcessRun
-{
-    double seconds = 0;
-    long peakKiB = 0;
-    bool ok = false;
-};
-
-// Runs a program to its end, its output thrown away, and measures it as a
-// whole: wall time and the child's own peak resident memory.
-ProcessRun runProcess(const std::vector<QByteArray> &argv)
-{
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::freopen("/dev/null", "w", stdout);
-        std::vector<char *> args;
-        for (const QByteArray &a : argv)
-            args.push_back(const_cast<char *>(a.constData()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    return {timer.nsecsElapsed() / 1e9, usage.ru_maxrss, WIFEXITED(status) && WEXITSTATUS(status) == 0};
 }
 
 // The command-line tool against cp and cat of the same file, runs

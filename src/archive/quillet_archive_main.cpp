@@ -3,6 +3,7 @@
 
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
+#include "library/LibraryCommands.h"
 #include "support/ConsoleDialogs.h"
 #include "support/PathUtils.h"
 #include "support/ScriptStripper.h"
@@ -38,6 +39,8 @@ QString usage(const QList<Command> &commands)
     QString text = QStringLiteral("Usage: quillet-archive COMMAND ARGUMENTS\n\nCommands:\n");
     for (const Command &c : commands)
         text += QStringLiteral("  %1\n").arg(c.synopsis);
+    for (const QString &synopsis : LibraryCommands::synopses())
+        text += QStringLiteral("  %1\n").arg(synopsis);
     text += QStringLiteral("\nExit codes: 0 success, 1 the archive could not be read or written, 2 wrong usage.\n");
     return text;
 }
@@ -184,6 +187,8 @@ int main(int argc, char *argv[])
     }
     if (!args.isEmpty()) {
         const QString name = args.takeFirst();
+        if (const std::optional<int> code = LibraryCommands::run(name, args))
+            return *code;
         for (const Command &c : commands) {
             if (c.name == name && args.size() == c.arguments)
                 return c.run(args);

@@ -148,6 +148,11 @@ void HistoryList::LoadHistory()
     Rebuild();
 }
 
+QStringList HistoryList::readItems(const QString &path)
+{
+    return splitLines(readBytes(path).value_or(QByteArray()));
+}
+
 void HistoryList::AddItem(const QString &text)
 {
     // An item is one line of its file.

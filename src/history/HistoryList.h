@@ -78,6 +78,10 @@ public:
     void SetMaxHistItems();
     void SetMaxItemLen();
 
+    // The items of an items file, read only (for readers beside the owner,
+    // such as the library); a missing file has none.
+    static QStringList readItems(const QString &path);
+
     // Refreshes the view, warns when the list is longer than maxhist and
     // rewrites the items file. Returns false when the file could not be written
     // (the user has been told).
