@@ -391,6 +391,8 @@ int main(int argc, char **argv)
     for (int i = 0; i < SmallMarks; ++i)
         markFirstWord(i * 20 + 1, smallMarks);
 
+    // Files are opened in surf mode (the commands are off in edit mode).
+    window.modes().seteditmode(true);
     const BareRun bareBig = bareEngine(archivePath, BareMarks, 1000);
     QList<double> opens{openFile(archivePath)};
     const double editModeOn = seconds([&] { ui.emodeMI->trigger(); });
@@ -484,6 +486,7 @@ int main(int argc, char **argv)
     const double write = seconds([&] { MhtmlWriter().writeFile(composed, resavedPath); });
 
     // The second opening of each, the bare engine's first.
+    window.modes().seteditmode(true);
     const double bareBigAgain = bareEngine(archivePath, 0, 0).open;
     opens.append(openFile(archivePath));
 

@@ -263,8 +263,11 @@ void SaveController::Timer1Timer()
     // A tick that comes while a save or an earlier tick waits for the page
     // would only read it twice; one that comes while any other call waits
     // (a mark waiting for the engine to draw it) would hold that call up
-    // until the page was read. Both are left to the next tick.
-    if (m_busy || m_s.browser.isWaiting() || (changes == m_seenChanges && state.LastDocSnapshot != JustSaved))
+    // until the page was read. A page still loading (Save As reopening the
+    // file) is nobody's change, and a big one takes seconds to read half
+    // loaded. All are left to a later tick.
+    if (m_busy || m_s.browser.isWaiting() || m_s.browser.Busy() ||
+        (changes == m_seenChanges && state.LastDocSnapshot != JustSaved))
         return;
     QString text;
     try {
