@@ -10,10 +10,9 @@
 // The last two lines, "open ratio: R" and "mark ratio: R", are for scripts.
 
 #include "BenchArchive.h"
+#include "BenchPage.h"
 #include "BenchTiming.h"
-#include "EnginePage.h"
 #include "VirtualDisplay.h"
-#include "app/MainUi.h"
 #include "app/ModeController.h"
 #include "app/NavigationController.h"
 #include "app/TMainF.h"
@@ -24,9 +23,10 @@
 #include "browser/WebEngineBrowser.h"
 #include "marking/TMyStatusBar.h"
 #include "shell/GioDesktopAssociation.h"
+#include "shell/SystemDesktop.h"
 #include "support/ConsoleDialogs.h"
 #include "support/RegistryStore.h"
-#include "support/SystemDesktop.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QApplication>
@@ -271,8 +271,8 @@ int main(int argc, char **argv)
     const QString archivePath = dir.filePath(QStringLiteral("page.mht"));
     const QString smallPath = dir.filePath(QStringLiteral("small.mht"));
     const QString resavedPath = dir.filePath(QStringLiteral("resaved.mht"));
-    if (!MhtmlWriter().writeFile(makeBenchArchive(8 * MiB, 56 * MiB, 14), archivePath).ok() ||
-        !MhtmlWriter().writeFile(makeBenchArchive(36 * 1024, 12 * 1024, 2), smallPath).ok())
+    if (!writeArchiveFile(makeBenchArchive(8 * MiB, 56 * MiB, 14), archivePath) ||
+        !writeArchiveFile(makeBenchArchive(36 * 1024, 12 * 1024, 2), smallPath))
         die(QStringLiteral("cannot write the archives"));
     // A save syncs its file, and on ext4 that also waits for whatever else
     // is waiting to be written (a build just before, say): flushed here, that
@@ -374,7 +374,7 @@ int main(int argc, char **argv)
 
     // Selects the first word of a paragraph ...
     const auto selectFirstWord = [&](int paragraph) {
-        EnginePage::runScript(browser, selectionScript(paragraph));
+        pageAnswer(browser, selectionScript(paragraph));
         if (browser.selectionText() != SelectedWord)
             die(QStringLiteral("no word is selected"));
     };
@@ -410,7 +410,7 @@ int main(int argc, char **argv)
     // One full serialisation, taken to the program, as the old detector did
     // every tick (past the browser's copy of an unchanged page).
     const auto serialise = [&] {
-        return EnginePage::runScript(browser, QStringLiteral("document.documentElement.outerHTML")).toString();
+        return pageAnswer(browser, QStringLiteral("document.documentElement.outerHTML")).toString();
     };
     QList<double> serialisations;
     for (int i = 0; i < 3; ++i) {
@@ -441,7 +441,7 @@ int main(int argc, char **argv)
         // waited for already). A tick later the change detector has read
         // the changed page.
         if (i % 3 == 1)
-            EnginePage::runScript(browser, QStringLiteral("1"));
+            pageAnswer(browser, QStringLiteral("1"));
         else if (i % 3 == 2)
             waitForTicks(ui.Timer1, 1);
         const double cpuBefore = cpuNow();
@@ -456,8 +456,8 @@ int main(int argc, char **argv)
     // What the engine spends on showing a mark, after the script that made
     // it and before it answers anything else. The Mark command waits for it.
     selectFirstWord(9000);
-    EnginePage::runScript(browser, plainMarkScript());
-    const double busyAfterMark = seconds([&] { EnginePage::runScript(browser, QStringLiteral("1")); });
+    pageAnswer(browser, plainMarkScript());
+    const double busyAfterMark = seconds([&] { pageAnswer(browser, QStringLiteral("1")); });
 
     const MhtmlReadResult saved = MhtmlReader().readFile(archivePath);
     if (qEnvironmentVariableIsSet("EDIT_BENCH_SHOT"))
@@ -476,14 +476,14 @@ int main(int argc, char **argv)
     browser.documentHtml();
     QList<double> unusedMark;
     markFirstWord(9500, unusedMark);
-    EnginePage::runScript(browser, QStringLiteral("1"));
+    pageAnswer(browser, QStringLiteral("1"));
     const double changedFetch = seconds([&] { html = browser.documentHtml(); });
     MhtmlReadResult source;
     const double read = seconds([&] { source = MhtmlReader().readFile(archivePath); });
     MhtmlArchive composed;
     const double compose =
         seconds([&] { composed = MhtmlComposer::compose(html, &source.archive, browser.LocationURL()); });
-    const double write = seconds([&] { MhtmlWriter().writeFile(composed, resavedPath); });
+    const double write = seconds([&] { writeArchiveFile(composed, resavedPath); });
 
     // The second opening of each, the bare engine's first.
     window.modes().seteditmode(true);

@@ -1,6 +1,10 @@
 // Times the script stripper on a 1 GB page body with 10,000 script blocks
-// against `cat` of the same file to /dev/null, measured in the same run, and
-// reports how far the stripper raises the process's peak memory.
+// against `cat` of the same file, measured in the same run: in this process
+// to /dev/null against `cat IN > /dev/null` (the scan alone), and
+// `quillet-archive strip-scripts IN OUT` against `cat IN > OUT` (the same
+// bytes read and written on the same disk) and against that copy synced to
+// the disk, as the atomic writer must. Also reports how far the stripper
+// raises the process's peak memory.
 // Usage: strip_bench [megabytes] [blocks]   (the input lives in a temporary
 // folder for the run only)
 
@@ -16,6 +20,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -74,17 +79,14 @@ bool resetPeak()
     return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
 }
 
-template <typename F> double bestSeconds(int runs, F &&run)
+// Appends the wall seconds of one run of work; false when it failed.
+template <typename F> bool timed(std::vector<double> &times, F &&work)
 {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        if (!run())
-            return -1;
-        best = std::min(best, timer.nsecsElapsed() / 1e9);
-    }
-    return best;
+    QElapsedTimer timer;
+    timer.start();
+    const bool ok = work();
+    times.push_back(timer.nsecsElapsed() / 1e9);
+    return ok;
 }
 
 } // namespace
@@ -105,38 +107,55 @@ int main(int argc, char *argv[])
         return 1;
     }
     ConsoleDialogs dialogs;
-    const QByteArray cat = "cat '" + QFile::encodeName(in) + "' > /dev/null";
+    const QByteArray quotedIn = "'" + QFile::encodeName(in) + "'";
+    const QByteArray quotedOut = "'" + QFile::encodeName(out) + "'";
+    const QByteArray cat = "cat " + quotedIn + " > /dev/null";
+    const QByteArray catToFile = "cat " + quotedIn + " > " + quotedOut;
+    const QByteArray catAndSync = catToFile + " && sync " + quotedOut;
+    const QByteArray tool =
+        QByteArray(QUILLET_ARCHIVE_EXE) + " strip-scripts " + quotedIn + " " + quotedOut + " 2>/dev/null";
     const QString sink = QStringLiteral("/dev/null");
     bool countsRight = true;
-    auto strip = [&](const QString &target) {
-        // Never remove the sink: as root that would delete the device.
-        if (target != sink)
-            QFile::remove(target);
-        const std::optional<int> count = StripScriptBlocks(in, target, dialogs);
+    const auto stripToNull = [&] {
+        const std::optional<int> count = StripScriptBlocks(in, sink, dialogs);
         countsRight = countsRight && count == blocks;
         return count.has_value();
     };
+    const auto shell = [](const QByteArray &command) {
+        return [command] { return std::system(command.constData()) == 0; };
+    };
 
-    // Warm the page cache so both sides read from memory.
+    // Warm the page cache so every run reads from memory.
     if (std::system(cat.constData()) != 0)
         return 1;
     const int runs = 3;
-    const double catSeconds = bestSeconds(runs, [&] { return std::system(cat.constData()) == 0; });
     const qint64 baselineKiB = statusKiB("VmRSS:");
     const bool peakReset = resetPeak();
-    const double nullSeconds = bestSeconds(runs, [&] { return strip(sink); });
-    const double fileSeconds = bestSeconds(runs, [&] { return strip(out); });
+    std::vector<double> catNull, strip, catFile, catSync, toolFile;
+    bool ok = true;
+    // Interleaved, so a busy machine slows every side alike.
+    for (int i = 0; i < runs && ok; ++i) {
+        ok = timed(catNull, shell(cat)) && timed(strip, stripToNull) && timed(catFile, shell(catToFile)) &&
+             timed(toolFile, shell(tool)) && timed(catSync, shell(catAndSync));
+    }
     const qint64 peakKiB = statusKiB("VmHWM:");
+    // The tool's OUT of the last run was replaced by the copies after it: run it once more to check its bytes.
+    ok = ok && std::system(tool.constData()) == 0;
     const bool bytesRight = QFile(out).size() == expected;
     QFile::remove(out);
     QFile::remove(in);
 
-    std::printf("input: %lld MiB, %d script blocks; best of %d runs\n", megabytes, blocks, runs);
-    std::printf("cat IN > /dev/null          %8.3f s  (baseline)\n", catSeconds);
-    std::printf("strip IN to /dev/null       %8.3f s  ratio %.2f\n", nullSeconds, nullSeconds / catSeconds);
-    std::printf("strip IN to a file          %8.3f s  ratio %.2f\n", fileSeconds, fileSeconds / catSeconds);
-    std::printf("peak memory growth          %8lld KiB (baseline RSS %lld KiB%s)\n", peakKiB - baselineKiB, baselineKiB,
-                peakReset ? "" : "; peak not reset, figure is an upper bound");
+    std::printf("input: %lld MiB, %d script blocks; medians of %d runs%s\n", megabytes, blocks, runs,
+                ok ? "" : " (A RUN FAILED)");
+    std::printf("cat IN > /dev/null              %8.3f s  (baseline)\n", median(catNull));
+    std::printf("strip IN to /dev/null           %8.3f s  ratio %.2f\n", median(strip),
+                median(strip) / median(catNull));
+    std::printf("cat IN > OUT                    %8.3f s  (baseline)\n", median(catFile));
+    std::printf("cat IN > OUT, then sync OUT     %8.3f s  (baseline)\n", median(catSync));
+    std::printf("quillet-archive strip-scripts   %8.3f s  ratio %.2f to cat, %.2f to cat and sync\n", median(toolFile),
+                median(toolFile) / median(catFile), median(toolFile) / median(catSync));
+    std::printf("peak memory growth              %8lld KiB (baseline RSS %lld KiB%s)\n", peakKiB - baselineKiB,
+                baselineKiB, peakReset ? "" : "; peak not reset, figure is an upper bound");
     std::printf("blocks counted right: %s, output size right: %s\n", countsRight ? "yes" : "NO",
                 bytesRight ? "yes" : "NO");
     return countsRight && bytesRight ? 0 : 1;

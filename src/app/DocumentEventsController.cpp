@@ -1,12 +1,12 @@
 #include "app/DocumentEventsController.h"
 
-#include "app/AppState.h"
-#include "app/CommandGuard.h"
-#include "app/MainUi.h"
 #include "browser/Browser.h"
 #include "marking/TBitBtnWithColor.h"
 #include "marking/TMyStatusBar.h"
 #include "support/Dialogs.h"
+#include "window/AppState.h"
+#include "window/CommandGuard.h"
+#include "window/MainUi.h"
 
 DocumentEventsController::DocumentEventsController(AppState &state, MainUi &ui, Browser &browser, Dialogs &dialogs,
                                                    QObject *parent)

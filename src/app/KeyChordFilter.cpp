@@ -1,23 +1,24 @@
 #include "app/KeyChordFilter.h"
 
-#include "app/AppState.h"
+#include "window/AppState.h"
 
+#include <QAction>
 #include <QKeyEvent>
 
-KeyChordFilter::KeyChordFilter(AppState &state, Commands commands, QObject *parent)
-    : QObject(parent), m_state(state), m_commands(std::move(commands))
+KeyChordFilter::KeyChordFilter(AppState &state, QAction &mark, QAction &find, QAction &save, QObject *parent)
+    : QObject(parent), m_state(state), m_mark(mark), m_find(find), m_save(save)
 {
 }
 
-const std::function<void()> *KeyChordFilter::commandFor(int key) const
+QAction *KeyChordFilter::commandFor(int key) const
 {
     switch (key) {
     case Qt::Key_Space:
-        return &m_commands.mark;
+        return &m_mark;
     case Qt::Key_F:
-        return &m_commands.find;
+        return &m_find;
     case Qt::Key_S:
-        return &m_commands.save;
+        return &m_save;
     default:
         return nullptr;
     }
@@ -39,7 +40,7 @@ bool KeyChordFilter::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
 
-    const std::function<void()> *command = m_state.CtrlArmed ? commandFor(key->key()) : nullptr;
+    QAction *command = m_state.CtrlArmed ? commandFor(key->key()) : nullptr;
     if (type == QEvent::ShortcutOverride) {
         // Claim the key so no menu shortcut fires; the press that follows runs the chord.
         if (command) {
@@ -52,8 +53,7 @@ bool KeyChordFilter::eventFilter(QObject *watched, QEvent *event)
     m_state.CtrlArmed = false;
     if (type == QEvent::KeyPress && command) {
         key->accept();
-        if (*command)
-            (*command)();
+        command->trigger();
         return true;
     }
     return false;

@@ -1,28 +1,33 @@
 #include "app/LifecycleController.h"
 
-#include "app/AppState.h"
-#include "app/Histories.h"
-#include "app/MainUi.h"
 #include "app/ModeController.h"
 #include "app/SettingsFile.h"
 #include "browser/Browser.h"
 #include "history/TMYcustomhistory.h"
+#include "marking/MarkingController.h"
 #include "marking/TMyStatusBar.h"
 #include "support/Desktop.h"
 #include "support/Dialogs.h"
 #include "support/FileUtils.h"
 #include "support/PathUtils.h"
+#include "window/AppState.h"
+#include "window/Histories.h"
+#include "window/MainUi.h"
+#include "window/Navigator.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QWidget>
 #include <stdexcept>
 
 LifecycleController::LifecycleController(AppState &state, MainUi &ui, Histories &histories, Browser &browser,
                                          Dialogs &dialogs, Desktop &desktop, ModeController &modes,
-                                         SettingsFile &settings, Steps steps, QObject *parent)
+                                         SettingsFile &settings, MarkingController &marking, Navigator &navigator,
+                                         QWidget &window, QObject *parent)
     : QObject(parent), m_state(state), m_ui(ui), m_histories(histories), m_browser(browser), m_dialogs(dialogs),
-      m_desktop(desktop), m_modes(modes), m_settings(settings), m_steps(std::move(steps))
+      m_desktop(desktop), m_modes(modes), m_settings(settings), m_marking(marking), m_navigator(navigator),
+      m_window(window)
 {
 }
 
@@ -54,11 +59,9 @@ void LifecycleController::readSettings()
     m_ui.MHTonlyeditMI->setChecked(m_state.MhtOnlyEdit);
     m_ui.registerMhtMI->setChecked(m_state.RegisterMht);
     m_ui.launchfromIEMI->setChecked(m_state.LaunchFromIE);
-    if (m_steps.setmarkglyph) {
-        m_steps.setmarkglyph(0xC0C0C0, 1);
-        m_steps.setmarkglyph(m_state.MarkColor, 0);
-        m_steps.setmarkglyph(m_state.MarkColor, 2);
-    }
+    m_marking.setmarkglyph(0xC0C0C0, MarkingController::DisabledGlyph);
+    m_marking.setmarkglyph(m_state.MarkColor, MarkingController::NormalGlyph);
+    m_marking.setmarkglyph(m_state.MarkColor, MarkingController::HotGlyph);
     m_ui.supscriptsMI->setChecked(m_state.SuppressScripts);
     m_browser.setSilent(m_state.SuppressScripts);
     m_ui.PrependFilenameMI->setChecked(m_state.PrependFilename);
@@ -85,8 +88,7 @@ bool LifecycleController::openCommandLineFile(const QString &argument)
     // The load's own address-box update re-applies the MHT-only rule, which
     // enables Save; it has to land before the switch to surf mode clears it,
     // as it does when a file is opened through the Open dialog.
-    if (m_steps.waitTillComplete)
-        m_steps.waitTillComplete();
+    m_navigator.wait_till_complete();
     for (TMYcustomhistory *list : m_histories.fileLists())
         list->AddItem(file);
     return true;
@@ -105,9 +107,9 @@ void LifecycleController::FormActivate(const QStringList &arguments)
     m_modes.seteditmode(true);
 }
 
-void LifecycleController::FormClose()
+FileWriteResult LifecycleController::FormClose()
 {
-    m_settings.write(m_state);
+    return m_settings.write(m_state);
 }
 
 void LifecycleController::ExitMIClick()
@@ -118,13 +120,12 @@ void LifecycleController::ExitMIClick()
                                               QStringLiteral("Save your work before exit?"),
                                               Dialogs::Buttons::YesNoCancel, Dialogs::Answer::Yes);
         if (answer == Dialogs::Answer::Yes) {
-            if (m_steps.save)
-                m_steps.save();
-            m_steps.close();
+            m_ui.SaveMI->trigger();
+            m_window.close();
         } else if (answer == Dialogs::Answer::No) {
-            m_steps.close();
+            m_window.close();
         }
         return;
     }
-    m_steps.close();
+    m_window.close();
 }

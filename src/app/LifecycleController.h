@@ -1,8 +1,9 @@
 #pragma once
 
+#include "support/AtomicFile.h"
+
 #include <QObject>
 #include <QStringList>
-#include <functional>
 
 struct AppState;
 struct Histories;
@@ -10,7 +11,10 @@ struct MainUi;
 class Browser;
 class Desktop;
 class Dialogs;
+class MarkingController;
 class ModeController;
+class Navigator;
+class QWidget;
 class SettingsFile;
 
 // Start-up and shutdown: creating the settings file on the first run, reading
@@ -19,21 +23,11 @@ class LifecycleController : public QObject
 {
     Q_OBJECT
 public:
-    struct Steps
-    {
-        // Paints the Mark button's swatch: (colour, kind 0 normal / 1 disabled / 2 hot).
-        std::function<void(std::uint32_t, int)> setmarkglyph;
-        // Clicks Save (the Yes answer of the exit question).
-        std::function<void()> save;
-        // Closes the main window without further questions.
-        std::function<void()> close;
-        // Waits until the browser's document is complete.
-        std::function<void()> waitTillComplete;
-    };
-
+    // marking paints the Mark button's swatch; navigator waits for the
+    // command-line file; window is closed by Exit.
     LifecycleController(AppState &state, MainUi &ui, Histories &histories, Browser &browser, Dialogs &dialogs,
-                        Desktop &desktop, ModeController &modes, SettingsFile &settings, Steps steps,
-                        QObject *parent = nullptr);
+                        Desktop &desktop, ModeController &modes, SettingsFile &settings, MarkingController &marking,
+                        Navigator &navigator, QWidget &window, QObject *parent = nullptr);
 
     // The creation steps that touch the settings file: creates it on the
     // first run (with its message), then reads every key into the state and
@@ -43,8 +37,8 @@ public:
     // The first activation: opens the command-line file, the best-practice
     // page on the first run or the home page, then switches to surf mode.
     void FormActivate(const QStringList &arguments);
-    // Writes every setting; throws when the file cannot be written.
-    void FormClose();
+    // Writes every setting; the error says why the file could not be written.
+    FileWriteResult FormClose();
     void ExitMIClick();
 
 private:
@@ -60,5 +54,7 @@ private:
     Desktop &m_desktop;
     ModeController &m_modes;
     SettingsFile &m_settings;
-    Steps m_steps;
+    MarkingController &m_marking;
+    Navigator &m_navigator;
+    QWidget &m_window;
 };

@@ -1,8 +1,5 @@
 #include "app/ModeController.h"
 
-#include "app/AppState.h"
-#include "app/Histories.h"
-#include "app/MainUi.h"
 #include "browser/Browser.h"
 #include "history/TMYcustomhistory.h"
 #include "marking/TBitBtnWithColor.h"
@@ -10,11 +7,14 @@
 #include "marking/TMyStatusBar.h"
 #include "support/DateUtils.h"
 #include "support/Dialogs.h"
+#include "window/AppState.h"
+#include "window/Histories.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QTimer>
@@ -26,7 +26,7 @@ const QColor Green(0, 255, 0);
 
 ModeController::ModeController(AppState &state, MainUi &ui, Histories &histories, Browser &browser, Dialogs &dialogs,
                                QObject *parent)
-    : QObject(parent), m_state(state), m_ui(ui), m_histories(histories), m_browser(browser), m_dialogs(dialogs)
+    : EditModes(parent), m_state(state), m_ui(ui), m_histories(histories), m_browser(browser), m_dialogs(dialogs)
 {
 }
 
@@ -145,8 +145,8 @@ void ModeController::MHTonlyeditUpd()
         m_ui.MoveMI->setEnabled(isMht);
         m_ui.EmodeB->setEnabled(isMht);
     } else {
-        for (QAction *action : {m_ui.SaveAsIEMI, m_ui.SavewhenIEfailsMI, m_ui.SaveMI, m_ui.SaveasMI, m_ui.SaveB,
-                                m_ui.emodeMI})
+        for (QAction *action :
+             {m_ui.SaveAsIEMI, m_ui.SavewhenIEfailsMI, m_ui.SaveMI, m_ui.SaveasMI, m_ui.SaveB, m_ui.emodeMI})
             action->setEnabled(true);
         m_ui.EmodeB->setEnabled(true);
     }
@@ -203,9 +203,10 @@ void ModeController::HintHandler(const QString &hint)
         text = QStringLiteral(
             "First open a MHT file in edit mode, then you can use this button to choose a default marking color!");
     } else if (hint == QStringLiteral("Mark!")) {
-        text = m_ui.markB->isEnabled()
-                   ? QStringLiteral("First make a selection, then hit this button to highlight with this default color.")
-                   : QStringLiteral("First open a MHT file in edit mode, then you can use this button to highlight.");
+        text =
+            m_ui.markB->isEnabled()
+                ? QStringLiteral("First make a selection, then hit this button to highlight with this default color.")
+                : QStringLiteral("First open a MHT file in edit mode, then you can use this button to highlight.");
     }
     m_ui.StB1->ShowStatusText(text);
 }

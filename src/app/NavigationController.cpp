@@ -1,10 +1,6 @@
 #include "app/NavigationController.h"
 
-#include "app/AppState.h"
-#include "app/CommandGuard.h"
 #include "app/FindDialog.h"
-#include "app/Histories.h"
-#include "app/MainUi.h"
 #include "app/ModeController.h"
 #include "browser/Browser.h"
 #include "history/TMYcustomhistory.h"
@@ -13,6 +9,10 @@
 #include "support/Dialogs.h"
 #include "support/PathUtils.h"
 #include "support/TextUtils.h"
+#include "window/AppState.h"
+#include "window/CommandGuard.h"
+#include "window/Histories.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,7 +24,6 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
-#include <stdexcept>
 
 NavigationController::NavigationController(AppState &state, MainUi &ui, Histories &histories, Browser &browser,
                                            Dialogs &dialogs, Desktop &desktop, ModeController &modes, QWidget &window,
@@ -273,16 +272,11 @@ QString NavigationController::shownAddress(const QString &address)
     // A local file is named by its path, decoded as the engine encoded it.
     if (address.startsWith(QStringLiteral("file:///")))
         return UrlToPath(address);
-    QString decoded;
-    try {
-        decoded = UrlDecode(address);
-    } catch (const std::invalid_argument &) {
-        // A stray "%" in an address is shown as it stands rather than failing the page.
-        return address;
-    }
+    // A stray "%" in an address is shown as it stands rather than failing the page.
+    const Result<QString> decoded = UrlDecode(address);
     // An escaped line break (or any control character) stays escaped: the
     // box, and the history lists it feeds, hold an address on one line.
-    return HasControlCharacter(decoded) ? address : decoded;
+    return !decoded.ok() || HasControlCharacter(decoded.value) ? address : decoded.value;
 }
 
 void NavigationController::WebBrowser1NavigateComplete2(const QString &)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/Navigator.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -18,7 +20,7 @@ class QWidget;
 // Browsing: the address box, opening files, Back and Forward over the
 // all-pages history, waiting for a page, the browser's events, find, print,
 // help, and Escape inside the page.
-class NavigationController : public QObject
+class NavigationController : public QObject, public Navigator
 {
     Q_OBJECT
 public:
@@ -38,12 +40,12 @@ public:
     void setShiftQuery(ShiftQuery query) { m_shiftDown = std::move(query); }
 
     // Pumps events in 50 ms steps until the page is complete or the program
-    // is ending.
-    void wait_till_complete();
+    // is ending. User input is let through: Stop and Escape work during a load.
+    void wait_till_complete() override;
     // The main window has closed: the program is ending, and no wait for a
     // page may hold it up.
     void windowClosed() { m_terminating = true; }
-    void startHitemclicked(const QString &file);
+    void startHitemclicked(const QString &file) override;
     void allHitemclicked(const QString &entry);
 
     void URLsKeyDown();
@@ -53,7 +55,7 @@ public:
     void FwBClick();
     void stopBClick();
     void RefreshMIClick();
-    void homeBClick();
+    void homeBClick() override;
     void FindWebpageMIClick();
     void findtextMIClick();
     void PrintPromptMIClick();

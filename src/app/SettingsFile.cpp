@@ -1,9 +1,7 @@
 #include "app/SettingsFile.h"
 
-#include "app/AppState.h"
 #include "support/ProfileFile.h"
-
-#include <stdexcept>
+#include "window/AppState.h"
 
 namespace {
 const QString Location = QStringLiteral("Location");
@@ -35,7 +33,7 @@ void SettingsFile::read(AppState &s) const
     s.UseSelectionForFilename = ini.ReadBool(Save, QStringLiteral("Use selection for filename"), true);
 }
 
-void SettingsFile::write(AppState &s) const
+FileWriteResult SettingsFile::write(AppState &s) const
 {
     ProfileFile ini(m_path);
     ini.WriteBool(General, QStringLiteral("Suppress scripts"), s.SuppressScripts);
@@ -57,6 +55,6 @@ void SettingsFile::write(AppState &s) const
     ini.WriteBool(Save, QStringLiteral("Use selection for filename"), s.UseSelectionForFilename);
     ini.WriteBool(Save, QStringLiteral("Prepend filename"), s.PrependFilename);
     if (!ini.save())
-        throw std::runtime_error(
-            QStringLiteral("Unable to write to %1\n%2").arg(m_path, ini.errorString()).toStdString());
+        return {QStringLiteral("Unable to write to %1\n%2").arg(m_path, ini.errorString())};
+    return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/AtomicFile.h"
+
 #include <QString>
 
 struct AppState;
@@ -17,10 +19,10 @@ public:
     // that are no number read as their defaults. DefaultSaveFolder is taken as
     // stored (the caller applies the documents-folder fallback).
     void read(AppState &state) const;
-    // Writes every key; throws std::runtime_error "Unable to write to " + path
-    // and the reason on a second line when the file cannot be written (the
-    // old file then stays as it was).
-    void write(AppState &state) const;
+    // Writes every key. When the file cannot be written the error is "Unable
+    // to write to " + path and the reason on a second line, and the old file
+    // stays as it was.
+    FileWriteResult write(AppState &state) const;
 
 private:
     QString m_path;

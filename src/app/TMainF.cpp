@@ -1,9 +1,9 @@
 #include "app/TMainF.h"
 
-#include "app/CommandGuard.h"
 #include "app/DocumentEventsController.h"
 #include "app/KeyChordFilter.h"
 #include "app/LifecycleController.h"
+#include "app/MainUiBuilder.h"
 #include "app/ModeController.h"
 #include "app/NavigationController.h"
 #include "app/SettingsFile.h"
@@ -26,8 +26,9 @@
 #include "shell/NativeHostManifests.h"
 #include "support/Desktop.h"
 #include "support/Dialogs.h"
-#include "support/KeyUtils.h"
 #include "support/RegistryStore.h"
+#include "window/CommandGuard.h"
+#include "window/KeyUtils.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -71,39 +72,25 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
                      m_settings->path(), NavigationController::websiteAddress(), m_services.browser.engineVersion()},
                     this);
     m_saveTo = new TSaveToF(*m_locxxx, SystemBeeper(), this);
-    auto chooseFolder = [this](const QString &caption, const QString &start) {
-        m_locxxx->setWindowTitle(caption);
-        return m_locxxx->chooseFolder(start);
-    };
-    m_saving = std::make_unique<SaveController>(
-        SaveController::Services{m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, *m_modes, m_saveTo,
-                                 chooseFolder, [this](const QString &file) { m_navigation->startHitemclicked(file); },
-                                 [this] { m_navigation->wait_till_complete(); }, SystemBeeper()});
-    m_browserSaving = std::make_unique<BrowserSaveController>(BrowserSaveController::Services{
-        m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, m_services.desktop, *m_modes,
-        [this](const QString &file) { m_navigation->startHitemclicked(file); },
-        [this] { m_navigation->wait_till_complete(); }, SystemBeeper()});
-    m_clipboardPage = std::make_unique<ClipboardPageController>(ClipboardPageController::Services{
-        m_state, m_histories, m_services.browser, m_services.dialogs, *m_modes, *m_saving,
-        [this](const QString &file) { m_navigation->startHitemclicked(file); },
-        [this] { m_navigation->wait_till_complete(); }, SystemBeeper()});
+    m_saving = std::make_unique<SaveController>(m_state, m_ui, m_histories, m_services.browser, m_services.dialogs,
+                                                *m_modes, *m_navigation, *m_saveTo, *m_locxxx, SystemBeeper());
+    m_browserSaving =
+        std::make_unique<BrowserSaveController>(m_state, m_ui, m_histories, m_services.browser, m_services.dialogs,
+                                                m_services.desktop, *m_modes, *m_navigation, SystemBeeper());
+    m_clipboardPage =
+        std::make_unique<ClipboardPageController>(m_state, m_histories, m_services.browser, m_services.dialogs,
+                                                  *m_modes, *m_navigation, *m_saving, SystemBeeper());
     const Desktop &desktop = m_services.desktop;
     m_hostManifests = std::make_unique<NativeHostManifests>(desktop.configHome(), desktop.homeFolder(),
                                                             QFileInfo(m_services.exeName).absolutePath() +
                                                                 QStringLiteral("/quillet-clip-host"));
     m_launcher =
         std::make_unique<LauncherController>(m_state, m_ui, m_services.dialogs, m_services.registry, *m_hostManifests);
-    m_fileManagement = std::make_unique<FileManagementController>(FileManagementController::Services{
-        m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, *this, chooseFolder,
-        [this] { m_saving->NewMIClick(); }, [this] { m_navigation->homeBClick(); }});
-    LifecycleController::Steps steps;
-    steps.setmarkglyph = [this](std::uint32_t colour, int kind) { m_marking->setmarkglyph(colour, kind); };
-    steps.save = [this] { m_ui.SaveMI->trigger(); };
-    steps.close = [this] { close(); };
-    steps.waitTillComplete = [this] { m_navigation->wait_till_complete(); };
-    m_lifecycle =
-        std::make_unique<LifecycleController>(m_state, m_ui, m_histories, m_services.browser, m_services.dialogs,
-                                              m_services.desktop, *m_modes, *m_settings, std::move(steps));
+    m_fileManagement = std::make_unique<FileManagementController>(
+        m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, *this, *m_locxxx, *m_saving, *m_navigation);
+    m_lifecycle = std::make_unique<LifecycleController>(m_state, m_ui, m_histories, m_services.browser,
+                                                        m_services.dialogs, m_services.desktop, *m_modes, *m_settings,
+                                                        *m_marking, *m_navigation, *this);
 
     m_association = std::make_unique<AssociationController>(m_state, *m_ui.registerMhtMI, m_services.registry,
                                                             m_services.dialogs, m_services.association);
@@ -131,18 +118,12 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
     m_browserSaving->connectCommands();
     m_launcher->connectCommands();
     m_fileManagement->connectCommands();
-    m_saveCommand = [this] { m_saving->SaveMIClick(); };
     m_ui.Panel1->installEventFilter(this);
 
-    KeyChordFilter::Commands chords;
-    chords.mark = [this] { runGuarded(m_services.dialogs, [this] { m_ui.MarkMI->trigger(); }); };
-    chords.find = [this] { runGuarded(m_services.dialogs, [this] { m_ui.findtextMI->trigger(); }); };
-    // Save runs even while its menu item is disabled.
-    chords.save = [this] {
-        if (m_saveCommand)
-            runGuarded(m_services.dialogs, m_saveCommand);
-    };
-    m_keyChords = std::make_unique<KeyChordFilter>(m_state, std::move(chords));
+    // The chord's Save runs even while the Save menu item is disabled.
+    m_saveCommand = new QAction(this);
+    connectCommand(m_saveCommand, this, m_services.dialogs, [this] { m_saving->SaveMIClick(); });
+    m_keyChords = std::make_unique<KeyChordFilter>(m_state, *m_ui.MarkMI, *m_ui.findtextMI, *m_saveCommand);
     qApp->installEventFilter(m_keyChords.get());
 }
 
@@ -188,6 +169,9 @@ void TMainF::connectCommands()
     connectCommand(m_ui.registerMhtMI, this, dialogs, [this] { m_association->registerMhtMIClick(); });
     connect(m_ui.URLs, &QLineEdit::textChanged, this,
             [this] { runGuarded(m_services.dialogs, [this] { m_modes->MHTonlyeditUpd(); }); });
+    // Said as when the archive is opened from the menu: the reader's reason.
+    connect(&m_services.browser, &Browser::NavigationRefused, this,
+            [this](const QString &reason) { m_services.dialogs.ShowErrorMsg(reason); });
 }
 
 bool TMainF::event(QEvent *event)
@@ -232,23 +216,19 @@ void TMainF::FormActivate(const QStringList &arguments)
 
 void TMainF::createSaveTo(const QStringList &arguments)
 {
+    // A refused folder asks again; every question sets each field the dialog
+    // shows anew, as a new dialog would.
     while (m_clipboardPage->FormCreate(*m_saveTo, arguments) == ClipboardPageController::Outcome::AskAgain) {
-        m_saveTo->deleteLater();
-        m_saveTo = new TSaveToF(*m_locxxx, SystemBeeper(), this);
-        m_saving->setSaveTo(m_saveTo);
     }
 }
 
 void TMainF::closeEvent(QCloseEvent *event)
 {
-    try {
-        m_lifecycle->FormClose();
-    } catch (const std::exception &error) {
-        // Said once, then the window closes anyway: refusing would leave a
-        // settings file that cannot be written (full disk, read-only file)
-        // with no way out but killing the program, which saves nothing either.
-        m_services.dialogs.ShowErrorMsg(QString::fromStdString(error.what()));
-    }
+    // Said once, then the window closes anyway: refusing would leave a
+    // settings file that cannot be written (full disk, read-only file) with
+    // no way out but killing the program, which saves nothing either.
+    if (const FileWriteResult written = m_lifecycle->FormClose(); !written.ok())
+        m_services.dialogs.ShowErrorMsg(written.error);
     m_navigation->windowClosed();
     event->accept();
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "app/AppState.h"
-#include "app/Histories.h"
-#include "app/MainUi.h"
+#include "window/AppState.h"
+#include "window/Histories.h"
+#include "window/MainUi.h"
 
 #include <QMainWindow>
 #include <QStringList>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -64,11 +63,9 @@ public:
     MainUi &ui() { return m_ui; }
     Histories &histories() { return m_histories; }
     ModeController &modes() { return *m_modes; }
-    LifecycleController &lifecycle() { return *m_lifecycle; }
     NavigationController &navigation() { return *m_navigation; }
     MarkingController &marking() { return *m_marking; }
     SaveController &saving() { return *m_saving; }
-    BrowserSaveController &browserSaving() { return *m_browserSaving; }
     FileManagementController &fileManagement() { return *m_fileManagement; }
 
 protected:
@@ -83,7 +80,7 @@ private:
     void connectCommands();
     void forward(QAction *button, QAction *menuItem);
     // The Save-to dialog's creation step: the clipboard page for a selection
-    // sent from a browser; a refused folder replaces the dialog and asks again.
+    // sent from a browser; a refused folder asks again.
     void createSaveTo(const QStringList &arguments);
 
     Services m_services;
@@ -112,7 +109,7 @@ private:
     std::unique_ptr<KeyChordFilter> m_keyChords;
     // The Save command itself, which the Ctrl then S chord runs whatever the
     // state of its menu item.
-    std::function<void()> m_saveCommand;
+    QAction *m_saveCommand = nullptr;
     // Right margin of the address box, fixed when the window is first shown.
     int m_urlsRightMargin = 12;
 };

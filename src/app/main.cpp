@@ -4,10 +4,10 @@
 #include "browser/WebEngineBrowser.h"
 #include "dialogs/QtDialogs.h"
 #include "shell/GioDesktopAssociation.h"
+#include "shell/SystemDesktop.h"
 #include "support/ChildProcessReaper.h"
 #include "support/ProgramFolder.h"
 #include "support/RegistryStore.h"
-#include "support/SystemDesktop.h"
 
 #include <QApplication>
 #include <QDir>

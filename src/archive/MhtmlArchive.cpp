@@ -1,6 +1,7 @@
 #include "MhtmlArchive.h"
 
-#include "MhtmlReader.h"
+#include "MhtmlCodec.h"
+#include "MhtmlSource.h"
 #include "WebEncoding.h"
 
 #include <QRegularExpression>
@@ -21,14 +22,14 @@ QByteArray MhtmlPart::decoded() const
 {
     if (encoded.isEmpty() || !data.isEmpty())
         return data;
-    return MhtmlReader::decodeBody(encoded, transferEncoding);
+    return MhtmlCodec::decodeBody(encoded, transferEncoding);
 }
 
 qsizetype MhtmlPart::decodedSize() const
 {
     if (encoded.isEmpty() || !data.isEmpty())
         return data.size();
-    return MhtmlReader::decodedSize(encoded, transferEncoding);
+    return encodedSize >= 0 ? encodedSize : MhtmlCodec::decodedSize(encoded, transferEncoding);
 }
 
 void MhtmlPart::materialize()
@@ -39,6 +40,8 @@ void MhtmlPart::materialize()
         data = decoded();
     encoded.clear();
     source.reset();
+    encodedSize = -1;
+    encodedCopyable = false;
 }
 
 QByteArray MhtmlPart::header(const QByteArray &name) const
@@ -94,29 +97,71 @@ QString MhtmlArchive::decodeText(const QByteArray &bytes, const QByteArray &char
     return WebEncoding::decode(bytes, charset);
 }
 
-bool MhtmlArchive::isShowableType(const QByteArray &type)
+bool MhtmlArchive::isDocumentType(const QByteArray &type)
 {
-    // What Chromium renders as a document of its own: pages, text of any
-    // kind, XML, and the pictures it decodes.
-    static const QList<QByteArray> types{
-        "application/xhtml+xml",
-        "application/xml",
-        "application/json",
-        "application/javascript",
-        "image/png",
-        "image/jpeg",
-        "image/gif",
-        "image/webp",
-        "image/bmp",
-        "image/svg+xml",
-        "image/x-icon",
-        "image/vnd.microsoft.icon",
-        "image/avif",
-        "image/apng",
-        "image/pjpeg",
-        "image/x-ms-bmp",
+    // Chromium's rule for the page of an archive: text of any kind but
+    // scripts, style sheets and a few formats nobody wants to read as text,
+    // and the XML and JSON types it renders.
+    static const QList<QByteArray> scripts{
+        "application/ecmascript", "application/javascript", "application/x-ecmascript", "application/x-javascript",
+        "text/ecmascript",        "text/javascript",        "text/javascript1.0",       "text/javascript1.1",
+        "text/javascript1.2",     "text/javascript1.3",     "text/javascript1.4",       "text/javascript1.5",
+        "text/jscript",           "text/livescript",        "text/x-ecmascript",        "text/x-javascript",
     };
-    return type.startsWith("text/") || types.contains(type);
+    static const QList<QByteArray> unreadableText{
+        "text/calendar",
+        "text/x-calendar",
+        "text/x-vcalendar",
+        "text/vcalendar",
+        "text/vcard",
+        "text/x-vcard",
+        "text/directory",
+        "text/ldif",
+        "text/qif",
+        "text/x-qif",
+        "text/x-csv",
+        "text/x-vcf",
+        "text/rtf",
+        "text/comma-separated-values",
+        "text/csv",
+        "text/tab-separated-values",
+        "text/tsv",
+        "text/ofx",
+        "text/vnd.sun.j2me.app-descriptor",
+        "text/x-ms-iqy",
+        "text/x-ms-odc",
+        "text/x-ms-rqy",
+        "text/x-ms-contact",
+    };
+    static const QList<QByteArray> others{
+        "image/svg+xml",       "application/xml",       "application/atom+xml",
+        "application/rss+xml", "application/xhtml+xml", "application/json",
+    };
+    if (type == "text/css" || scripts.contains(type))
+        return false;
+    if (type.startsWith("text/"))
+        return !unreadableText.contains(type);
+    return others.contains(type) || (type.startsWith("application/") && type.endsWith("+json"));
+}
+
+bool MhtmlArchive::isPictureType(const QByteArray &type)
+{
+    static const QList<QByteArray> types{
+        "image/jpeg",
+        "image/pjpeg",
+        "image/jpg",
+        "image/webp",
+        "image/png",
+        "image/apng",
+        "image/gif",
+        "image/bmp",
+        "image/avif",
+        "image/x-icon",
+        "image/x-png",
+        "image/x-xbitmap",
+        "image/vnd.microsoft.icon",
+    };
+    return types.contains(type);
 }
 
 QByteArray MhtmlArchive::sniffHtmlCharset(const QByteArray &html)

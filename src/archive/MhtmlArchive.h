@@ -4,8 +4,11 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QtCore/qtypeinfo.h>
 
 #include <memory>
+
+class MhtmlSource;
 
 // One resource of a web archive: its headers as read and its decoded bytes.
 struct MhtmlPart
@@ -28,7 +31,12 @@ struct MhtmlPart
     // encoding is clean; whoever changes the part assigns data and clears it.
     QByteArray encoded;
     // Keeps the bytes that encoded points into alive.
-    std::shared_ptr<const void> source;
+    std::shared_ptr<const MhtmlSource> source;
+    // What the reader learnt of encoded in the one sweep it made over it:
+    // decodedSize(), and whether a writer may copy it as it stands. Unknown
+    // (-1, false) for a body put there by other hands.
+    qsizetype encodedSize = -1;
+    bool encodedCopyable = false;
 
     // Holds text that may refer to other parts (pages, styles, scripts, SVG).
     bool isText() const;
@@ -45,6 +53,10 @@ struct MhtmlPart
     QByteArray header(const QByteArray &name) const;
 };
 
+// Moved by memmove when a list of parts grows (every member is: the
+// shared_ptr is two plain pointers), so 100,000 parts cost no moves one by one.
+Q_DECLARE_TYPEINFO(MhtmlPart, Q_RELOCATABLE_TYPE);
+
 // A multipart/related web archive: the root document and its resources.
 class MhtmlArchive
 {
@@ -55,6 +67,9 @@ public:
     // Decoded Subject header; empty when the archive has none.
     QString subject;
     QString snapshotLocation;
+    // The top-level headers as they stand, folding kept (CRLF before each
+    // continuation line). A writer writes them again except those it owns.
+    QList<QPair<QByteArray, QByteArray>> headers;
 
     const MhtmlPart *root() const;
     MhtmlPart *root();
@@ -68,8 +83,12 @@ public:
 
     // Decodes bytes under a charset label as browsers do; unknown or empty labels give UTF-8.
     static QString decodeText(const QByteArray &bytes, const QByteArray &charset);
-    // Whether a browser shows a document of this type (a page, text or a picture).
-    static bool isShowableType(const QByteArray &type);
+    // Whether Chromium takes a part of this type as an archive's page: pages,
+    // text and XML of any kind, but no script or style sheet.
+    static bool isDocumentType(const QByteArray &type);
+    // Whether it shows a picture of this type as the page of an archive that
+    // holds nothing else.
+    static bool isPictureType(const QByteArray &type);
     // The charset an HTML text declares in a <meta> tag near its start; empty if none.
     static QByteArray sniffHtmlCharset(const QByteArray &html);
 };

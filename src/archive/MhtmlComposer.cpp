@@ -29,6 +29,8 @@ MhtmlArchive MhtmlComposer::compose(const QString &html, const MhtmlArchive *sou
                 archive.parts.append(part);
         }
         archive.snapshotLocation = source->snapshotLocation;
+        // From, X-... and the rest stay; the writer decides on Date.
+        archive.headers = source->headers;
     }
     archive.subject = titleOf(html);
     if (archive.subject.isEmpty() && source)

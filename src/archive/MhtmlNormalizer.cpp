@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -202,8 +203,14 @@ QString MhtmlNormalizer::engineReadyPath(const QString &archivePath, const QStri
             .toHex()
             .left(20);
     const QString copyPath = QDir(cacheFolder).filePath(QString::fromLatin1(key) + QStringLiteral(".mht"));
-    const MhtmlWriteResult written = MhtmlWriter().writeFile(read.archive, copyPath);
-    if (!written.ok())
-        return fail(written.error);
+    // Unbuffered, every write is checked as it happens: a copy cut short by
+    // a full disk is never renamed into place.
+    QSaveFile copy(copyPath);
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(QStringLiteral("Cannot write %1: %2").arg(copyPath, copy.errorString()));
+    const MhtmlWriteResult written = MhtmlWriter().write(read.archive, copy);
+    if (!written.ok() || !copy.commit())
+        return fail(
+            QStringLiteral("Cannot write %1: %2").arg(copyPath, written.ok() ? copy.errorString() : written.error));
     return copyPath;
 }

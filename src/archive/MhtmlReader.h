@@ -21,7 +21,9 @@ struct MhtmlReadResult
 // LF line ends, quoted-printable or base64 or no transfer encoding, nested
 // multipart/alternative. Damaged input gives an error, never a crash; the
 // input size is capped so a huge file cannot exhaust memory. An archive is
-// read only when a browser would show its root document.
+// read only when a browser would show its root document: the part the
+// start parameter names, or else the first part of a type Chromium shows
+// as a page (a picture only when it is the only part).
 class MhtmlReader
 {
 public:
@@ -31,26 +33,15 @@ public:
 
     // Parts keep their bodies encoded as they stand in the source
     // (MhtmlPart::encoded) instead of being decoded: a resave then copies
-    // them, and memory holds little more than the file.
+    // them. A mapped file's pages are let go of behind the reader and the
+    // writer, so memory stays far below the file's size.
     void setKeepEncoded(bool keep) { m_keepEncoded = keep; }
 
     MhtmlReadResult readFile(const QString &path) const;
     MhtmlReadResult read(const QByteArray &bytes) const;
 
-    // Undoes a Content-Transfer-Encoding; unknown ones are taken as binary.
-    static QByteArray decodeBody(const QByteArray &encoded, const QByteArray &transferEncoding);
-    // decodeBody(...).size(), without decoding base64.
-    static qsizetype decodedSize(const QByteArray &encoded, const QByteArray &transferEncoding);
-
-    // The quoted-printable and RFC 2047 decoders are shared with the tools.
-    static QByteArray decodeQuotedPrintable(const QByteArray &encoded);
-    // decodeQuotedPrintable(encoded).size(), without the copy.
-    static qsizetype quotedPrintableSize(const QByteArray &encoded);
-    // Decodes "=?charset?B|Q?...?=" words; other text is taken as UTF-8.
-    static QString decodeHeaderWords(const QByteArray &value);
-
 private:
-    MhtmlReadResult parse(const QByteArray &bytes, const std::shared_ptr<const void> &source) const;
+    MhtmlReadResult parse(const char *data, qsizetype size, const std::shared_ptr<const MhtmlSource> &source) const;
 
     qint64 m_maxSize = DefaultMaxSize;
     bool m_keepEncoded = false;

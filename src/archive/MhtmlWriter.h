@@ -19,26 +19,22 @@ struct MhtmlWriteResult
 // Writes a web archive as multipart/related (RFC 2557) with CRLF line ends:
 // the root first, text/* parts quoted-printable, all others base64, every
 // line of a body at most 76 characters, and a boundary that occurs in no
-// part. A part still kept encoded is copied as it is when its encoding is clean.
+// part. A part still kept encoded is copied as it is when its encoding is
+// clean. The archive's own top-level headers are written again as they
+// stand, except those the writer owns (the Content-* and MIME-Version
+// headers, and Date, Subject and Snapshot-Content-Location when they
+// changed).
 class MhtmlWriter
 {
 public:
-    // The Date header; the current time when not set.
+    // The Date header, for a page that changed. When not set the archive's
+    // own Date stays, or the current time goes in when it has none.
     void setDate(const QDateTime &date) { m_date = date; }
 
-    // Atomic: a failed write leaves an existing file as it was.
-    MhtmlWriteResult writeFile(const MhtmlArchive &archive, const QString &path) const;
     // Streams the archive in pieces, so a large archive is never held twice.
+    // Callers writing a user's file give it the atomic writer's device.
     MhtmlWriteResult write(const MhtmlArchive &archive, QIODevice &device) const;
     QByteArray toBytes(const MhtmlArchive &archive) const;
-
-    // Soft breaks keep lines within 76 columns; line breaks become CRLF.
-    static QByteArray encodeQuotedPrintable(const QByteArray &data);
-    // ASCII text as it is; anything else as RFC 2047 encoded words.
-    static QByteArray encodeHeaderText(const QString &text);
-    // A boundary that occurs in no part as written: text parts are scanned,
-    // base64 cannot hold it.
-    static QByteArray makeBoundary(const MhtmlArchive &archive);
 
 private:
     QDateTime m_date;

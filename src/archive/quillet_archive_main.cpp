@@ -4,6 +4,7 @@
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
 #include "library/LibraryCommands.h"
+#include "support/AtomicFile.h"
 #include "support/ConsoleDialogs.h"
 #include "support/PathUtils.h"
 #include "support/ScriptStripper.h"
@@ -14,6 +15,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 namespace {
@@ -25,7 +27,8 @@ struct Command
     QString name;
     int arguments = 0;
     QString synopsis;
-    std::function<int(const QStringList &)> run;
+    // The archive a command reads is main's, so that it is never taken apart.
+    std::function<int(const QStringList &, MhtmlArchive &)> run;
 };
 
 void print(std::FILE *stream, const QString &text)
@@ -72,9 +75,8 @@ QString shown(const QByteArray &value)
     return shown(QString::fromUtf8(value));
 }
 
-int info(const QStringList &args)
+int info(const QStringList &args, MhtmlArchive &archive)
 {
-    MhtmlArchive archive;
     if (!load(args[0], archive))
         return BrokenInput;
     QString out;
@@ -99,18 +101,16 @@ int info(const QStringList &args)
     return Ok;
 }
 
-int html(const QStringList &args)
+int html(const QStringList &args, MhtmlArchive &archive)
 {
-    MhtmlArchive archive;
     if (!load(args[0], archive))
         return BrokenInput;
     print(stdout, archive.rootHtml());
     return Ok;
 }
 
-int check(const QStringList &args)
+int check(const QStringList &args, MhtmlArchive &archive)
 {
-    MhtmlArchive archive;
     if (!load(args[0], archive))
         return BrokenInput;
     print(stdout, QStringLiteral("%1: ok, %2 parts, %3 bytes\n")
@@ -118,20 +118,21 @@ int check(const QStringList &args)
     return Ok;
 }
 
-int resave(const QStringList &args)
+int resave(const QStringList &args, MhtmlArchive &archive)
 {
-    MhtmlArchive archive;
     if (!load(args[0], archive))
         return BrokenInput;
-    const MhtmlWriteResult written = MhtmlWriter().writeFile(archive, args[1]);
-    if (!written.ok()) {
-        print(stderr, written.error + u'\n');
+    const QString error = WriteFileAtomically(args[1], [&](QIODevice &device) {
+                              return MhtmlWriter().write(archive, device).error;
+                          }).error;
+    if (!error.isEmpty()) {
+        print(stderr, QStringLiteral("Cannot write %1: %2\n").arg(args[1], error));
         return BrokenInput;
     }
     return Ok;
 }
 
-int stripScripts(const QStringList &args)
+int stripScripts(const QStringList &args, MhtmlArchive &)
 {
     const QString &in = args[0];
     const QString &out = args[1];
@@ -140,24 +141,32 @@ int stripScripts(const QStringList &args)
         print(stderr, QStringLiteral("IN and OUT must be different files\n"));
         return Usage;
     }
-    // The pieces are appended: a file left from an earlier run must not stay
-    // in front. Only a regular file is replaced; a device such as /dev/null
-    // is written to as it is.
-    const bool regularOut = !QFileInfo(out).exists() || QFileInfo(out).isFile();
-    if (regularOut && QFileInfo(out).exists() && !QFile::remove(out)) {
-        print(stderr, QStringLiteral("Cannot replace %1\n").arg(out));
-        return BrokenInput;
-    }
+    // A device such as /dev/null is written to as it is; a file only
+    // through a temporary one beside it, renamed into place once the whole
+    // page is stripped, so a failed run leaves OUT as it was.
     ConsoleDialogs dialogs;
     std::optional<int> removed;
-    try {
-        removed = StripScriptBlocks(in, out, dialogs);
-    } catch (const std::exception &error) {
-        print(stderr, QString::fromStdString(error.what()) + u'\n');
+    bool told = false;
+    const auto strip = [&](QIODevice &device) {
+        try {
+            removed = StripScriptBlocks(in, device, dialogs);
+        } catch (const std::exception &error) {
+            return QString::fromStdString(error.what());
+        }
+        // When it stops, the stripper has said why on stderr.
+        told = !removed;
+        return removed ? QString() : QStringLiteral("the page was not stripped");
+    };
+    QString error;
+    if (QFileInfo(out).exists() && !QFileInfo(out).isFile()) {
+        QFile device(out);
+        error = device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ? strip(device) : device.errorString();
+    } else {
+        error = WriteFileAtomically(out, strip).error;
     }
-    if (!removed || !QFileInfo::exists(out)) {
-        if (regularOut)
-            QFile::remove(out);
+    if (!error.isEmpty()) {
+        if (!told)
+            print(stderr, QStringLiteral("Cannot write %1: %2\n").arg(out, error));
         return BrokenInput;
     }
     print(stderr, QStringLiteral("%1 scripts removed\n").arg(*removed));
@@ -190,8 +199,16 @@ int main(int argc, char *argv[])
         if (const std::optional<int> code = LibraryCommands::run(name, args))
             return *code;
         for (const Command &c : commands) {
-            if (c.name == name && args.size() == c.arguments)
-                return c.run(args);
+            if (c.name == name && args.size() == c.arguments) {
+                MhtmlArchive archive;
+                const int code = c.run(args, archive);
+                // The parts of a large archive are many small blocks; freeing
+                // them one by one took as long as reading them. The system
+                // takes all of the memory back at once.
+                std::fflush(stdout);
+                std::fflush(stderr);
+                std::_Exit(code);
+            }
         }
     }
     print(stderr, usage(commands));

@@ -10,7 +10,8 @@ class QWidget;
 
 // What the program needs of a browser engine. Every call is synchronous: an
 // implementation that has to wait for the engine does so in a bounded local
-// event loop. A call that fails (no document, script error, time-out) throws
+// event loop that takes no user input, so no command starts inside another.
+// A call that fails (no document, script error, time-out) throws
 // std::runtime_error with a message fit for the user.
 class Browser : public QObject
 {
@@ -102,4 +103,8 @@ Q_SIGNALS:
     // (upper case) and its href attribute (empty when it has none).
     void DocumentClick(const QString &tagName, const QString &href);
     void DocumentMouseOver(const QString &tagName, const QString &href);
+    // A navigation the page started itself (a link, a dropped file) to an
+    // archive that cannot be shown did not happen; reason says why, as
+    // Navigate's error does.
+    void NavigationRefused(const QString &reason);
 };

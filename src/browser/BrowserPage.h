@@ -17,7 +17,8 @@ Q_SIGNALS:
     // Emitted before every navigation of the page or one of its frames;
     // followed when the page leads there (a link, a form, back or forward)
     // rather than a load, a reload or a redirect. Setting *redirect to a URL
-    // cancels this navigation; the owner then loads that URL instead.
+    // cancels this navigation; the owner then loads that URL instead, or
+    // nothing when it refuses the navigation.
     void navigationRequested(const QUrl &url, bool isMainFrame, QUrl *redirect, bool followed);
 
 protected:

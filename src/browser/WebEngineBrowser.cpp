@@ -46,7 +46,9 @@ constexpr int PrintTimeoutMs = 300000;
 
 // Starts an engine call that answers through a callback and waits for the
 // answer in a bounded local loop; nullopt on time-out. An answer that comes
-// after we gave up lands in the shared slot harmlessly.
+// after we gave up lands in the shared slot harmlessly. Like every wait for
+// the engine here, the loop takes no user input: a click or key waits until
+// the command that waits is done, instead of starting another inside it.
 template <typename T>
 std::optional<T> awaitAnswer(int timeoutMs, const std::function<void(std::function<void(T)>)> &start)
 {
@@ -65,7 +67,7 @@ std::optional<T> awaitAnswer(int timeoutMs, const std::function<void(std::functi
         QEventLoop loop;
         slot->loop = &loop;
         QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-        loop.exec();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
         slot->loop = nullptr;
     }
     return slot->value;
@@ -226,8 +228,13 @@ void WebEngineBrowser::onNavigationRequested(const QUrl &url, bool isMainFrame, 
         QUrl target;
         try {
             target = engineUrl(url);
-        } catch (const std::exception &) {
-            target = url;
+        } catch (const std::exception &error) {
+            // An archive that cannot be read is not shown as an empty page:
+            // the page stays, and the user learns why once the engine is done.
+            *redirect = url;
+            const QString reason = QString::fromStdString(error.what());
+            QTimer::singleShot(0, this, [this, reason] { Q_EMIT NavigationRefused(reason); });
+            return;
         }
         if (target != url) {
             *redirect = target;
@@ -532,7 +539,7 @@ void WebEngineBrowser::print(bool withDialog)
     m_view->print(m_printer.get());
     if (!finished) {
         QTimer::singleShot(PrintTimeoutMs, &loop, &QEventLoop::quit);
-        loop.exec();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     // On a time-out the printer stays alive until the engine is done with it.
     if (!finished)
@@ -575,12 +582,12 @@ void WebEngineBrowser::saveAs(const QString &path, SaveFormat format)
     // The engine asks for the download first, then writes it.
     limit.start(SaveStartTimeoutMs);
     while (!request && limit.isActive())
-        loop.exec();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (!request)
         fail(QStringLiteral("The browser did not save the page."));
     limit.start(SaveTimeoutMs);
     while (request && !request->isFinished() && limit.isActive())
-        loop.exec();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (!request)
         fail(QStringLiteral("The browser did not save the page."));
     if (!request->isFinished()) {

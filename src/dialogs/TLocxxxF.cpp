@@ -105,6 +105,12 @@ TLocxxxF::TLocxxxF(Dialogs &dialogs, QWidget *parent) : QDialog(parent), m_dialo
     connect(CancelB, &QPushButton::clicked, this, &TLocxxxF::CancelBClick);
 }
 
+QString TLocxxxF::chooseFolder(const QString &caption, const QString &startFolder)
+{
+    setWindowTitle(caption);
+    return chooseFolder(startFolder);
+}
+
 QString TLocxxxF::chooseFolder(const QString &startFolder)
 {
     resultL->clear();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window/FolderChooser.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -17,7 +19,7 @@ class QTreeView;
 // or types one; OK checks it, offers to create a missing folder and leaves the
 // accepted folder in the hidden result label. One instance is reused for
 // every question, so the caller sets the caption each time.
-class TLocxxxF : public QDialog
+class TLocxxxF : public QDialog, public FolderChooser
 {
     Q_OBJECT
 
@@ -28,6 +30,8 @@ public:
     // when it is a folder; the location field shows it either way). Gives the
     // accepted folder, or "" after Cancel or an empty location.
     QString chooseFolder(const QString &startFolder);
+    // The same under the given caption.
+    QString chooseFolder(const QString &caption, const QString &startFolder) override;
 
     // The file-system path of the tree's selected folder; "" when none.
     QString treePath() const;

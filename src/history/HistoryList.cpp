@@ -278,7 +278,7 @@ void HistoryList::SetMaxItemLen()
 
 bool HistoryList::writeMaxFile(const QString &path, int value)
 {
-    const QString error = WriteFileAtomically(path, QByteArray::number(value) + "\r\n");
+    const QString error = WriteFileAtomically(path, QByteArray::number(value) + "\r\n").error;
     if (!error.isEmpty())
         m_dialogs.ShowErrorMsg(QStringLiteral("Unable to save max history file ") + path + QStringLiteral("!!\n") +
                                error);
@@ -295,7 +295,7 @@ QString HistoryList::writeItems()
     // and unchanged lists then touch nothing, even on a full disk.
     if (m_onDisk == bytes)
         return {};
-    const QString error = WriteFileAtomically(historyPath(), bytes);
+    const QString error = WriteFileAtomically(historyPath(), bytes).error;
     if (error.isEmpty())
         m_onDisk = bytes;
     return error;

@@ -1,5 +1,6 @@
 #include "library/ArchiveDigest.h"
 
+#include "archive/MhtmlCodec.h"
 #include "archive/MhtmlReader.h"
 #include "library/HtmlText.h"
 
@@ -104,7 +105,7 @@ LibraryEntry ArchiveDigest::read(const QString &path, qint64 size, qint64 modifi
             const qsizetype take = root->encoded.isEmpty() ? MaxPageBytes : 3 * MaxPageBytes;
             QByteArray bytes = root->encoded.isEmpty()
                                    ? body.left(take)
-                                   : MhtmlReader::decodeBody(body.left(take), root->transferEncoding);
+                                   : MhtmlCodec::decodeBody(body.left(take), root->transferEncoding);
             if (bytes.size() > MaxPageBytes)
                 bytes.truncate(MaxPageBytes);
             QByteArray charset = root->charset;

@@ -1,13 +1,13 @@
 #include "marking/MarkingController.h"
 
-#include "app/AppState.h"
-#include "app/CommandGuard.h"
-#include "app/MainUi.h"
-#include "app/ModeController.h"
 #include "browser/Browser.h"
 #include "marking/TColorGrid.h"
 #include "marking/TMyStatusBar.h"
 #include "support/Dialogs.h"
+#include "window/AppState.h"
+#include "window/CommandGuard.h"
+#include "window/EditModes.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QIcon>
@@ -20,8 +20,8 @@
 #include <exception>
 #include <utility>
 
-MarkingController::MarkingController(AppState &state, MainUi &ui, Browser &browser, Dialogs &dialogs,
-                                     ModeController &modes, QObject *parent)
+MarkingController::MarkingController(AppState &state, MainUi &ui, Browser &browser, Dialogs &dialogs, EditModes &modes,
+                                     QObject *parent)
     : QObject(parent), m_state(state), m_ui(ui), m_browser(browser), m_dialogs(dialogs), m_modes(modes)
 {
 }

@@ -10,7 +10,7 @@ struct AppState;
 struct MainUi;
 class Browser;
 class Dialogs;
-class ModeController;
+class EditModes;
 
 // The marking and formatting commands of edit mode, the choice of the marking
 // colour, the colour grid's one-shot mark and the Mark button's swatch.
@@ -21,7 +21,7 @@ public:
     // Which image of the swatch setmarkglyph paints.
     enum GlyphKind { NormalGlyph = 0, DisabledGlyph = 1, HotGlyph = 2 };
 
-    MarkingController(AppState &state, MainUi &ui, Browser &browser, Dialogs &dialogs, ModeController &modes,
+    MarkingController(AppState &state, MainUi &ui, Browser &browser, Dialogs &dialogs, EditModes &modes,
                       QObject *parent = nullptr);
 
     // Connects the menu items, their toolbar buttons and the grid, each
@@ -51,7 +51,7 @@ private:
     MainUi &m_ui;
     Browser &m_browser;
     Dialogs &m_dialogs;
-    ModeController &m_modes;
+    EditModes &m_modes;
     std::array<QPixmap, 3> m_glyphs;
     // What the colour dialog shows next: its last choice in this run.
     std::uint32_t m_lastChosenColor = 0;

@@ -1,21 +1,24 @@
 #include "marking/TMyStatusBar.h"
 
+#include "support/SystemUtils.h"
+
 namespace {
 constexpr int MaxSimpleText = 127;
 } // namespace
 
-TMyStatusBar::TMyStatusBar(QWidget *parent, int windowsVersion) : QStatusBar(parent), m_windowsVersion(windowsVersion)
+TMyStatusBar::TMyStatusBar(QWidget *parent) : QStatusBar(parent)
 {
 }
 
-bool TMyStatusBar::shortensLongTexts() const
+bool TMyStatusBar::shortensLongTexts()
 {
     // Codes 1..7 are Windows XP and older. Code 0 means "not identified",
     // which counts as old only where the program really runs on Windows.
+    const int version = WindowsVersion();
 #ifdef Q_OS_WIN
-    return m_windowsVersion <= 7;
+    return version <= 7;
 #else
-    return m_windowsVersion >= 1 && m_windowsVersion <= 7;
+    return version >= 1 && version <= 7;
 #endif
 }
 

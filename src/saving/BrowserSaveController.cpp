@@ -1,10 +1,5 @@
 #include "saving/BrowserSaveController.h"
 
-#include "app/AppState.h"
-#include "app/CommandGuard.h"
-#include "app/Histories.h"
-#include "app/MainUi.h"
-#include "app/ModeController.h"
 #include "browser/Browser.h"
 #include "history/TMYcustomhistory.h"
 #include "marking/TMyStatusBar.h"
@@ -15,6 +10,12 @@
 #include "support/FileUtils.h"
 #include "support/PathUtils.h"
 #include "support/ScriptStripper.h"
+#include "window/AppState.h"
+#include "window/CommandGuard.h"
+#include "window/EditModes.h"
+#include "window/Histories.h"
+#include "window/MainUi.h"
+#include "window/Navigator.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -49,8 +50,11 @@ QByteArray asCrLfLines(const QString &text)
 
 } // namespace
 
-BrowserSaveController::BrowserSaveController(Services services, QObject *parent)
-    : QObject(parent), m_s(std::move(services))
+BrowserSaveController::BrowserSaveController(AppState &state, MainUi &ui, Histories &histories, Browser &browser,
+                                             Dialogs &dialogs, Desktop &desktop, EditModes &modes, Navigator &navigator,
+                                             Beeper beep, QObject *parent)
+    : QObject(parent), m_state(state), m_ui(ui), m_histories(histories), m_browser(browser), m_dialogs(dialogs),
+      m_desktop(desktop), m_modes(modes), m_navigator(navigator), m_beep(std::move(beep))
 {
 }
 
@@ -71,15 +75,15 @@ QString BrowserSaveController::htmlOnlyFilter()
 
 void BrowserSaveController::connectCommands()
 {
-    MainUi &ui = m_s.ui;
-    connectCommand(ui.SaveAsIEMI, this, m_s.dialogs, [this] { SaveAsIEMIClick(); });
-    connectCommand(ui.SaveasIEB, this, m_s.dialogs, [this] { SaveasIEBClick(); });
-    connectCommand(ui.SavewhenIEfailsMI, this, m_s.dialogs, [this] { SavewhenIEfailsMIClick(); });
+    MainUi &ui = m_ui;
+    connectCommand(ui.SaveAsIEMI, this, m_dialogs, [this] { SaveAsIEMIClick(); });
+    connectCommand(ui.SaveasIEB, this, m_dialogs, [this] { SaveasIEBClick(); });
+    connectCommand(ui.SavewhenIEfailsMI, this, m_dialogs, [this] { SavewhenIEfailsMIClick(); });
 }
 
 void BrowserSaveController::status(const QString &text)
 {
-    m_s.ui.StB1->ShowStatusText(text);
+    m_ui.StB1->ShowStatusText(text);
 }
 
 void BrowserSaveController::SaveAsIEMIClick()
@@ -90,12 +94,12 @@ void BrowserSaveController::SaveAsIEMIClick()
 
 void BrowserSaveController::SaveasIEBClick()
 {
-    const QString name = m_s.browser.LocationName();
+    const QString name = m_browser.LocationName();
     const QString proposal = QFileInfo(name).isAbsolute() ? QFileInfo(name).completeBaseName() : name;
     QString filter = archiveFilter();
-    QString path = m_s.dialogs.saveFileName(
+    QString path = m_dialogs.saveFileName(
         QStringLiteral("Save Web Page"),
-        m_s.state.DefaultSaveFolder + QLatin1Char('/') + SafeFileName(proposal, false) + QStringLiteral(".mht"),
+        m_state.DefaultSaveFolder + QLatin1Char('/') + SafeFileName(proposal, false) + QStringLiteral(".mht"),
         archiveFilter() + QStringLiteral(";;") + completePageFilter() + QStringLiteral(";;") + htmlOnlyFilter(),
         &filter);
     if (path.isEmpty())
@@ -109,24 +113,24 @@ void BrowserSaveController::SaveasIEBClick()
     const QString folder = ExtractDir(path);
     if (!IsDirectory(folder))
         throw std::runtime_error(QStringLiteral("The folder does not exist: %1").arg(folder).toStdString());
-    m_s.browser.saveAs(path, format);
+    m_browser.saveAs(path, format);
     // What the desktop's own save dialogs do, and how the file is found again.
-    m_s.desktop.addRecentFile(path);
+    m_desktop.addRecentFile(path);
 }
 
 void BrowserSaveController::openNewestFile()
 {
     // The list names files themselves: there is no shortcut to resolve.
-    QString target = m_s.desktop.newestRecentEntry();
+    QString target = m_desktop.newestRecentEntry();
     if (target.isEmpty()) {
-        m_s.beep();
+        m_beep();
         status(QStringLiteral("Warning. Could not find most recent file!"));
         return;
     }
     if (IsDirectory(target))
         target = NewestFile(target);
     if (FileDateOf(target) == -1) {
-        m_s.beep();
+        m_beep();
         status(QStringLiteral("Error. Could not find date of most recent file!"));
         return;
     }
@@ -134,11 +138,9 @@ void BrowserSaveController::openNewestFile()
     // engine wrote elsewhere.
     if (MSecsBetween(QFileInfo(target).lastModified(), QDateTime::currentDateTime()) > 30000)
         return;
-    for (TMYcustomhistory *list : m_s.histories.fileLists())
+    for (TMYcustomhistory *list : m_histories.fileLists())
         list->AddItem(target);
-    if (!m_s.openFile)
-        throw std::runtime_error("Opening files is not available.");
-    m_s.openFile(target);
+    m_navigator.startHitemclicked(target);
 }
 
 void BrowserSaveController::SavewhenIEfailsMIClick()
@@ -148,19 +150,19 @@ void BrowserSaveController::SavewhenIEfailsMIClick()
     // meanwhile (Qt keeps an action of a disabled group disabled).
     QActionGroup running(nullptr);
     running.setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
-    running.addAction(m_s.ui.SavewhenIEfailsMI);
+    running.addAction(m_ui.SavewhenIEfailsMI);
     running.setEnabled(false);
     const auto release = qScopeGuard([&] {
         running.setEnabled(true);
-        running.removeAction(m_s.ui.SavewhenIEfailsMI);
+        running.removeAction(m_ui.SavewhenIEfailsMI);
     });
     stripAndSave();
 }
 
 void BrowserSaveController::stripAndSave()
 {
-    const QString chosen = m_s.dialogs.saveFileName(
-        QString(), m_s.state.DefaultSaveFolder + QLatin1Char('/') + SafeFileName(m_s.browser.LocationName(), false),
+    const QString chosen = m_dialogs.saveFileName(
+        QString(), m_state.DefaultSaveFolder + QLatin1Char('/') + SafeFileName(m_browser.LocationName(), false),
         QStringLiteral("Mht files (*.mht)"));
     if (chosen.isEmpty()) {
         status(QStringLiteral("Cancelled saving"));
@@ -169,8 +171,8 @@ void BrowserSaveController::stripAndSave()
     const QString target =
         chosen.endsWith(QStringLiteral(".mht"), Qt::CaseInsensitive) ? chosen : chosen + QStringLiteral(".mht");
     const QString temp = chosen + QStringLiteral("__tmp0.htm");
-    const QString src = m_s.state.ExeFolder + QStringLiteral("/fromzqtmp1.htm");
-    const QString dst = m_s.state.ExeFolder + QStringLiteral("/tozqtmp2.htm");
+    const QString src = m_state.ExeFolder + QStringLiteral("/fromzqtmp1.htm");
+    const QString dst = m_state.ExeFolder + QStringLiteral("/tozqtmp2.htm");
     // The pieces are appended: what an interrupted run left must not end up
     // in front of this page. And nothing of this run outlives it.
     const auto removeTemporaries = [&] {
@@ -180,23 +182,22 @@ void BrowserSaveController::stripAndSave()
     removeTemporaries();
     const auto cleanUp = qScopeGuard(removeTemporaries);
 
-    if (m_s.browser.LocationURL().isEmpty()) {
-        m_s.dialogs.ShowMsg(QStringLiteral("No page available!"));
+    if (m_browser.LocationURL().isEmpty()) {
+        m_dialogs.ShowMsg(QStringLiteral("No page available!"));
         return;
     }
     {
         QFile file(temp);
-        const QByteArray body = asCrLfLines(m_s.browser.bodyOuterHtml());
+        const QByteArray body = asCrLfLines(m_browser.bodyOuterHtml());
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(body) != body.size() || !file.flush())
             throw std::runtime_error(
                 QStringLiteral("Could not write %1: %2").arg(temp, file.errorString()).toStdString());
     }
 
     status(QStringLiteral("start removing"));
-    if (!AppendFile(temp, src, m_s.dialogs, m_s.beep))
+    if (!AppendFile(temp, src, m_dialogs, m_beep))
         return;
-    const std::optional<int> count =
-        StripScriptBlocks(src, dst, m_s.dialogs, [] { QCoreApplication::processEvents(); });
+    const std::optional<int> count = StripScriptBlocks(src, dst, m_dialogs, [] { QCoreApplication::processEvents(); });
     if (!count)
         return;
     status(QString::number(*count) + QStringLiteral(" scripts removed"));
@@ -205,7 +206,7 @@ void BrowserSaveController::stripAndSave()
     errno = 0;
     if (std::rename(QFile::encodeName(dst).constData(), QFile::encodeName(temp).constData()) != 0) {
         // Going on would save whatever the browser shows for a missing file.
-        m_s.dialogs.ShowMsg(QStringLiteral("rename mislukt") + QString::number(errno));
+        m_dialogs.ShowMsg(QStringLiteral("rename mislukt") + QString::number(errno));
         return;
     }
     status(QStringLiteral("rename OK"));
@@ -213,20 +214,22 @@ void BrowserSaveController::stripAndSave()
 
     // The stripped body may still hold event-handler attributes: the page
     // runs none of its own scripts.
-    m_s.browser.NavigateWithoutScripts(temp);
-    if (!m_s.waitTillComplete)
-        throw std::runtime_error("Waiting for the page is not available.");
-    m_s.waitTillComplete();
-    m_s.dialogs.ShowMsg(QStringLiteral("Please wait and press ok after loading..."));
+    m_browser.NavigateWithoutScripts(temp);
+    m_navigator.wait_till_complete();
+    m_dialogs.ShowMsg(QStringLiteral("Please wait and press ok after loading..."));
 
-    DocumentWriter writer(m_s.browser, m_s.dialogs);
-    writer.SaveDocAsMht(target);
-    m_s.desktop.addRecentFile(target);
-    for (TMYcustomhistory *list : m_s.histories.fileLists())
+    DocumentWriter writer(m_browser, m_dialogs);
+    const FileWriteResult written = writer.SaveDocAsMht(target);
+    if (!written.ok()) {
+        m_dialogs.ShowErrorMsg(written.error);
+        return;
+    }
+    m_desktop.addRecentFile(target);
+    for (TMYcustomhistory *list : m_histories.fileLists())
         list->AddItem(target);
-    m_s.browser.Navigate(target);
+    m_browser.Navigate(target);
     QFile::remove(temp);
-    m_s.histories.allH->RemoveItem(temp);
+    m_histories.allH->RemoveItem(temp);
     writer.confsavedsize(target, [this](const QString &text) { status(text); });
-    m_s.modes.SetSaveEnabled(true);
+    m_modes.SetSaveEnabled(true);
 }

@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QString>
-#include <functional>
 
 struct AppState;
 struct Histories;
@@ -12,7 +11,8 @@ struct MainUi;
 class Browser;
 class Desktop;
 class Dialogs;
-class ModeController;
+class EditModes;
+class Navigator;
 
 // The two fall-back saves: the engine's own Save As, after which the file it
 // wrote is found as the newest recently-used entry and opened, and the save
@@ -22,23 +22,9 @@ class BrowserSaveController : public QObject
 {
     Q_OBJECT
 public:
-    struct Services
-    {
-        AppState &state;
-        MainUi &ui;
-        Histories &histories;
-        Browser &browser;
-        Dialogs &dialogs;
-        Desktop &desktop;
-        ModeController &modes;
-        // Opens a file the way the file-open history does.
-        std::function<void(const QString &)> openFile;
-        // Waits until the browser's document is complete.
-        std::function<void()> waitTillComplete;
-        Beeper beep;
-    };
-
-    explicit BrowserSaveController(Services services, QObject *parent = nullptr);
+    BrowserSaveController(AppState &state, MainUi &ui, Histories &histories, Browser &browser, Dialogs &dialogs,
+                          Desktop &desktop, EditModes &modes, Navigator &navigator, Beeper beep,
+                          QObject *parent = nullptr);
 
     void connectCommands();
 
@@ -58,5 +44,13 @@ private:
     void openNewestFile();
     void stripAndSave();
 
-    Services m_s;
+    AppState &m_state;
+    MainUi &m_ui;
+    Histories &m_histories;
+    Browser &m_browser;
+    Dialogs &m_dialogs;
+    Desktop &m_desktop;
+    EditModes &m_modes;
+    Navigator &m_navigator;
+    Beeper m_beep;
 };

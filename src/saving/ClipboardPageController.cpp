@@ -1,8 +1,5 @@
 #include "saving/ClipboardPageController.h"
 
-#include "app/AppState.h"
-#include "app/Histories.h"
-#include "app/ModeController.h"
 #include "browser/Browser.h"
 #include "history/TMYcustomhistory.h"
 #include "saving/SaveController.h"
@@ -10,17 +7,22 @@
 #include "support/Dialogs.h"
 #include "support/FileUtils.h"
 #include "support/PathUtils.h"
+#include "window/AppState.h"
+#include "window/EditModes.h"
+#include "window/Histories.h"
+#include "window/Navigator.h"
 
 #include <QFileInfo>
-
-#include <stdexcept>
 
 namespace {
 const QString Marker = QStringLiteral("HEADER_IE2Quillet");
 }
 
-ClipboardPageController::ClipboardPageController(Services services, QObject *parent)
-    : QObject(parent), m_s(std::move(services))
+ClipboardPageController::ClipboardPageController(AppState &state, Histories &histories, Browser &browser,
+                                                 Dialogs &dialogs, EditModes &modes, Navigator &navigator,
+                                                 SaveController &saving, Beeper beep, QObject *parent)
+    : QObject(parent), m_state(state), m_histories(histories), m_browser(browser), m_dialogs(dialogs), m_modes(modes),
+      m_navigator(navigator), m_saving(saving), m_beep(std::move(beep))
 {
 }
 
@@ -47,37 +49,35 @@ ClipboardPageController::Outcome ClipboardPageController::FormCreate(SaveToChoos
     if (!marked.contains(Marker))
         return Outcome::Finished;
     const QString address = arguments.value(2);
-    AppState &state = m_s.state;
+    AppState &state = m_state;
 
     SaveToChooser::Request request;
     request.caption = QStringLiteral("Save to...");
     request.title = titleFromArgument(marked);
-    request.folders = m_s.histories.MoveH->histlist();
+    request.folders = m_histories.MoveH->histlist();
     request.startFolder = state.DefaultSaveFolder;
     if (!dialog.choose(request, state.SaveToFolder, state.SaveToName))
         return Outcome::Finished;
 
     const QString path = SaveController::archivePath(state.SaveToFolder, state.SaveToName);
-    if (!m_s.saving.makeFolder(ExtractDir(path)))
+    if (!m_saving.makeFolder(ExtractDir(path)))
         return Outcome::AskAgain;
-    if (QFileInfo::exists(path) && !m_s.saving.confirmOverwrite(path))
+    if (QFileInfo::exists(path) && !m_saving.confirmOverwrite(path))
         return Outcome::Finished;
 
     // A failed copy has been reported; there is no page to fill.
-    if (!CopyFileKeepDate(state.ExeFolder + QStringLiteral("/untitled.mht"), path, m_s.dialogs, m_s.beep))
+    if (!CopyFileKeepDate(state.ExeFolder + QStringLiteral("/untitled.mht"), path, m_dialogs, m_beep))
         return Outcome::Finished;
-    if (!m_s.openFile || !m_s.waitTillComplete)
-        throw std::runtime_error("Opening files is not available.");
-    m_s.openFile(path);
-    m_s.waitTillComplete();
-    m_s.modes.seteditmode(false);
+    m_navigator.startHitemclicked(path);
+    m_navigator.wait_till_complete();
+    m_modes.seteditmode(false);
 
     dialog.startTimer1();
-    m_s.dialogs.ShowMsg(SaveToChooser::AutoSavingText);
+    m_dialogs.ShowMsg(SaveToChooser::AutoSavingText);
 
-    m_s.browser.insertHtmlAtBodyEnd(sourceParagraph(address));
-    m_s.browser.pasteAtBodyEnd();
+    m_browser.insertHtmlAtBodyEnd(sourceParagraph(address));
+    m_browser.pasteAtBodyEnd();
     // The page is new and wanted: it is saved even though Save is not enabled yet.
-    m_s.saving.SaveMIClick();
+    m_saving.SaveMIClick();
     return Outcome::Finished;
 }

@@ -5,13 +5,13 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 struct AppState;
 struct Histories;
 class Browser;
 class Dialogs;
-class ModeController;
+class EditModes;
+class Navigator;
 class SaveController;
 class SaveToChooser;
 
@@ -22,19 +22,8 @@ class ClipboardPageController : public QObject
 {
     Q_OBJECT
 public:
-    struct Services
-    {
-        AppState &state;
-        Histories &histories;
-        Browser &browser;
-        Dialogs &dialogs;
-        ModeController &modes;
-        SaveController &saving;
-        // Opens a file the way the file-open history does.
-        std::function<void(const QString &)> openFile;
-        std::function<void()> waitTillComplete;
-        Beeper beep;
-    };
+    ClipboardPageController(AppState &state, Histories &histories, Browser &browser, Dialogs &dialogs, EditModes &modes,
+                            Navigator &navigator, SaveController &saving, Beeper beep, QObject *parent = nullptr);
 
     enum class Outcome {
         // Done, whether a page was made or not.
@@ -43,8 +32,6 @@ public:
         // takes the place of this one and the flow starts again.
         AskAgain,
     };
-
-    explicit ClipboardPageController(Services services, QObject *parent = nullptr);
 
     // What the creation of a Save-to dialog runs, with the program's command
     // line (program, marked title, address).
@@ -58,5 +45,12 @@ public:
     static QString sourceParagraph(const QString &address);
 
 private:
-    Services m_s;
+    AppState &m_state;
+    Histories &m_histories;
+    Browser &m_browser;
+    Dialogs &m_dialogs;
+    EditModes &m_modes;
+    Navigator &m_navigator;
+    SaveController &m_saving;
+    Beeper m_beep;
 };

@@ -9,18 +9,19 @@
 #include "support/FileUtils.h"
 #include "support/PathUtils.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
-#include <stdexcept>
+#include <exception>
 
-void DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &sourceArchive)
+FileWriteResult DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &sourceArchive, bool pageChanged)
 {
     MhtmlReadResult source;
     bool haveSource = false;
     const bool readSource = !sourceArchive.isEmpty() && QFileInfo::exists(sourceArchive);
     // The engine serialises a big page about as long as reading its archive
     // takes here; the two run side by side.
-    const QString html = GetDocHtml([&] {
+    const Result<QString> html = GetDocHtml([&] {
         if (!readSource)
             return;
         // Unchanged parts are copied as they stand in the archive, not
@@ -29,19 +30,26 @@ void DocumentWriter::SaveDocAsMht(const QString &fileName, const QString &source
         reader.setKeepEncoded(true);
         source = reader.readFile(sourceArchive);
     });
+    if (!html.ok())
+        return {html.error};
     if (readSource) {
         haveSource = source.ok();
         // Overwriting an archive we cannot read would throw away its
         // pictures for good; saving under another name loses nothing.
         if (!haveSource && SameFile(sourceArchive, fileName))
-            throw std::runtime_error(
-                QStringLiteral("%1\n%2 was left as it was.").arg(source.error, fileName).toStdString());
+            return {QStringLiteral("%1\n%2 was left as it was.").arg(source.error, fileName)};
     }
     const MhtmlArchive archive =
-        MhtmlComposer::compose(html, haveSource ? &source.archive : nullptr, m_browser.LocationURL());
-    const MhtmlWriteResult written = MhtmlWriter().writeFile(archive, fileName);
+        MhtmlComposer::compose(html.value, haveSource ? &source.archive : nullptr, m_browser.LocationURL());
+    MhtmlWriter writer;
+    // An archive saved unchanged keeps the date it was made.
+    if (pageChanged)
+        writer.setDate(QDateTime::currentDateTime());
+    const FileWriteResult written =
+        WriteFileAtomically(fileName, [&](QIODevice &device) { return writer.write(archive, device).error; });
     if (!written.ok())
-        throw std::runtime_error(written.error.toStdString());
+        return {QStringLiteral("Cannot write %1: %2").arg(fileName, written.error)};
+    return {};
 }
 
 bool DocumentWriter::SaveDocAsHtml(const QString &fileName)
@@ -57,7 +65,7 @@ bool DocumentWriter::SaveDocAsHtml(const QString &fileName)
         m_dialogs.ShowMsg(QStringLiteral("SaveAs HTML fail!"));
         return false;
     }
-    const QString error = WriteFileAtomically(fileName, MhtmlComposer::utf8Html(html));
+    const QString error = WriteFileAtomically(fileName, MhtmlComposer::utf8Html(html)).error;
     if (!error.isEmpty()) {
         m_dialogs.ShowMsg(QStringLiteral("SaveAs HTML fail!\n") + fileName + QStringLiteral(": ") + error);
         return false;
@@ -65,11 +73,15 @@ bool DocumentWriter::SaveDocAsHtml(const QString &fileName)
     return true;
 }
 
-QString DocumentWriter::GetDocHtml(const std::function<void()> &meanwhile) const
+Result<QString> DocumentWriter::GetDocHtml(const std::function<void()> &meanwhile) const
 {
     if (!m_browser.HasDocument())
-        throw std::runtime_error("Document not loaded!");
-    return m_browser.documentHtml(meanwhile);
+        return Result<QString>::failure(QStringLiteral("Document not loaded!"));
+    try {
+        return {m_browser.documentHtml(meanwhile), QString()};
+    } catch (const std::exception &error) {
+        return Result<QString>::failure(QString::fromStdString(error.what()));
+    }
 }
 
 void DocumentWriter::confsavedsize(const QString &fileName, const StatusSink &statusSink) const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "support/AtomicFile.h"
+#include "support/Result.h"
+
 #include <QString>
 
 #include <functional>
@@ -8,8 +11,8 @@ class Browser;
 class Dialogs;
 
 // Turns the document shown in the browser into a file, marks included, and
-// reports a save. Failures the calling flow must stop at throw
-// std::runtime_error with a message for the user.
+// reports a save. Failures come back as results with a reason for the user;
+// the calling flow decides how to say it.
 class DocumentWriter
 {
 public:
@@ -19,15 +22,16 @@ public:
 
     // Writes fileName (".mht" or ".eml") as a web archive: the current HTML
     // as the root and every other part of sourceArchive, the local archive
-    // the page was opened from (empty when none), with its location kept.
-    // Atomic: when it throws, an existing file is as it was.
-    void SaveDocAsMht(const QString &fileName, const QString &sourceArchive = {});
+    // the page was opened from (empty when none), with its location and its
+    // headers kept; its Date too unless pageChanged (the page was edited).
+    // Atomic: when it fails, an existing file is as it was.
+    FileWriteResult SaveDocAsMht(const QString &fileName, const QString &sourceArchive = {}, bool pageChanged = true);
     // Writes the current HTML as UTF-8. Reports its own failures in a plain
     // message box and returns false, so the caller does not report a save.
     bool SaveDocAsHtml(const QString &fileName);
     // The document's current HTML, marks included; meanwhile runs while the
     // engine serialises the page.
-    QString GetDocHtml(const std::function<void()> &meanwhile = {}) const;
+    Result<QString> GetDocHtml(const std::function<void()> &meanwhile = {}) const;
     // Puts "File saved: <size> bytes (<fileName>)" through statusSink.
     void confsavedsize(const QString &fileName, const StatusSink &statusSink) const;
 

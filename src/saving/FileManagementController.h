@@ -2,14 +2,16 @@
 
 #include <QObject>
 #include <QString>
-#include <functional>
 
 struct AppState;
 struct Histories;
 struct MainUi;
 class Browser;
 class Dialogs;
+class FolderChooser;
+class Navigator;
 class QWidget;
+class SaveController;
 
 // Deleting, renaming and moving saved archives from the history menus, the
 // file and folder dialogs and the address box, keeping the histories in step
@@ -18,24 +20,11 @@ class FileManagementController : public QObject
 {
     Q_OBJECT
 public:
-    struct Services
-    {
-        AppState &state;
-        MainUi &ui;
-        Histories &histories;
-        Browser &browser;
-        Dialogs &dialogs;
-        // Its caption names the open file.
-        QWidget &window;
-        // The location chooser: (caption, start folder) -> the chosen folder,
-        // empty when cancelled.
-        std::function<QString(const QString &, const QString &)> chooseFolder;
-        // New and Home, which move the browser off a file about to be deleted.
-        std::function<void()> newPage;
-        std::function<void()> goHome;
-    };
-
-    explicit FileManagementController(Services services, QObject *parent = nullptr);
+    // window: its caption names the open file. saving and navigator give New
+    // and Home, which move the browser off a file about to be deleted.
+    FileManagementController(AppState &state, MainUi &ui, Histories &histories, Browser &browser, Dialogs &dialogs,
+                             QWidget &window, FolderChooser &folders, SaveController &saving, Navigator &navigator,
+                             QObject *parent = nullptr);
 
     // Connects the menu items, the three history lists and the address box.
     void connectCommands();
@@ -60,5 +49,13 @@ private:
     Deletion deleteFile(const QString &file);
     void status(const QString &text);
 
-    Services m_s;
+    AppState &m_state;
+    MainUi &m_ui;
+    Histories &m_histories;
+    Browser &m_browser;
+    Dialogs &m_dialogs;
+    QWidget &m_window;
+    FolderChooser &m_folders;
+    SaveController &m_saving;
+    Navigator &m_navigator;
 };

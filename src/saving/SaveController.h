@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QString>
-#include <functional>
 
 struct AppState;
 struct Histories;
@@ -12,7 +11,9 @@ struct MainUi;
 class Browser;
 class Dialogs;
 class DocumentWriter;
-class ModeController;
+class EditModes;
+class FolderChooser;
+class Navigator;
 class SaveToChooser;
 
 // Keeping a marked page: Save, Save As, Rename As, New, the default save
@@ -21,28 +22,10 @@ class SaveController : public QObject
 {
     Q_OBJECT
 public:
-    struct Services
-    {
-        AppState &state;
-        MainUi &ui;
-        Histories &histories;
-        Browser &browser;
-        Dialogs &dialogs;
-        ModeController &modes;
-        // The Save-to dialog; Save As refuses with a message when there is none.
-        SaveToChooser *saveTo = nullptr;
-        // The location chooser: (caption, start folder) -> the chosen folder,
-        // empty when cancelled.
-        std::function<QString(const QString &, const QString &)> chooseFolder;
-        // Opens a file the way the file-open history does: address box,
-        // navigation, wait, histories, surf mode.
-        std::function<void(const QString &)> openFile;
-        // Waits until the browser's document is complete.
-        std::function<void()> waitTillComplete;
-        Beeper beep;
-    };
-
-    explicit SaveController(Services services, QObject *parent = nullptr);
+    // saveTo is the Save-to dialog, folders the location chooser.
+    SaveController(AppState &state, MainUi &ui, Histories &histories, Browser &browser, Dialogs &dialogs,
+                   EditModes &modes, Navigator &navigator, SaveToChooser &saveTo, FolderChooser &folders, Beeper beep,
+                   QObject *parent = nullptr);
 
     // Connects the menu items, the Save button and the change timer.
     void connectCommands();
@@ -64,18 +47,24 @@ public:
     static QString archivePath(QString folder, const QString &name);
     // Offers to create a missing folder; true when it exists afterwards.
     bool makeFolder(const QString &dir);
-    // The Save-to dialog, which the clipboard page may replace by a new one.
-    void setSaveTo(SaveToChooser *saveTo) { m_s.saveTo = saveTo; }
 
 private:
     void status(const QString &text);
     // SaveDocAsMht with "Saving..." in the status bar meanwhile and no
-    // change detector tick in between.
-    void writeArchive(DocumentWriter &writer, const QString &path, const QString &sourceArchive);
+    // change detector tick in between; a failure is shown, and false.
+    bool writeArchive(DocumentWriter &writer, const QString &path, const QString &sourceArchive);
     void reopenInDesignMode();
-    void waitForPage();
 
-    Services m_s;
+    AppState &m_state;
+    MainUi &m_ui;
+    Histories &m_histories;
+    Browser &m_browser;
+    Dialogs &m_dialogs;
+    EditModes &m_modes;
+    Navigator &m_navigator;
+    SaveToChooser &m_saveTo;
+    FolderChooser &m_folders;
+    Beeper m_beep;
     // The browser's change count when the detector last read the page.
     quint64 m_seenChanges = 0;
     // A save or a tick is waiting for the page.

@@ -1,9 +1,9 @@
 #include "saving/TSaveToF.h"
 
-#include "dialogs/TLocxxxF.h"
 #include "support/FileUtils.h"
 #include "support/PathUtils.h"
 #include "support/TextUtils.h"
+#include "window/FolderChooser.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -41,7 +41,7 @@ QString folderForPath(QString folder)
 
 } // namespace
 
-TSaveToF::TSaveToF(TLocxxxF &locationChooser, const Beeper &beep, QWidget *parent)
+TSaveToF::TSaveToF(FolderChooser &locationChooser, const Beeper &beep, QWidget *parent)
     : QDialog(parent), m_locationChooser(locationChooser), m_beep(beep)
 {
     setObjectName(QStringLiteral("TSaveToF"));
@@ -201,12 +201,11 @@ void TSaveToF::hisfolderLSTClick()
 
 void TSaveToF::browseBClick()
 {
-    m_locationChooser.setWindowTitle(QStringLiteral("Give destination to save to."));
     QString start = dirE->text();
     StripBackslash(start);
     if (!IsDirectory(start))
         start = m_defaultSaveFolder;
-    QString chosen = m_locationChooser.chooseFolder(start);
+    QString chosen = m_locationChooser.chooseFolder(QStringLiteral("Give destination to save to."), start);
     if (chosen.isEmpty())
         return;
     StripBackslash(chosen);

@@ -15,7 +15,7 @@ class QPushButton;
 class QShowEvent;
 class QStatusBar;
 class QTimer;
-class TLocxxxF;
+class FolderChooser;
 
 // The Save-to dialog: the user picks the folder (from the folder history, by
 // browsing or by typing) and the title of an archive. It only chooses; the
@@ -25,7 +25,7 @@ class TSaveToF : public QDialog, public SaveToChooser
     Q_OBJECT
 
 public:
-    TSaveToF(TLocxxxF &locationChooser, const Beeper &beep, QWidget *parent = nullptr);
+    TSaveToF(FolderChooser &locationChooser, const Beeper &beep, QWidget *parent = nullptr);
 
     // Fills the folder list and the title, shows the dialog modally starting
     // at the request's folder, and on Save hands back SaveToFolder and
@@ -58,7 +58,7 @@ private:
     void NameEChange();
     void updateFullPath();
 
-    TLocxxxF &m_locationChooser;
+    FolderChooser &m_locationChooser;
     Beeper m_beep;
     QString m_defaultSaveFolder;
 

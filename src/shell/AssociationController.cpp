@@ -1,9 +1,9 @@
 #include "shell/AssociationController.h"
 
-#include "app/AppState.h"
 #include "shell/DesktopAssociation.h"
 #include "support/Dialogs.h"
 #include "support/RegistryRoutines.h"
+#include "window/AppState.h"
 
 #include <QAction>
 
@@ -30,10 +30,10 @@ QString AssociationController::bkpregkey(const QString &key, const QString &name
 {
     exit = false;
     QString value;
-    const QString status = RegReadStr(m_registry, Classes, key, name, value);
-    if (!status.isEmpty() && status != QStringLiteral("keyNotExist"))
+    const RegResult status = RegReadStr(m_registry, Classes, key, name, value);
+    if (status != RegResult::Ok && status != RegResult::KeyNotExist)
         exit = m_dialogs.AskYesNo(QStringLiteral("An error occurred during the backup of existing system data (") +
-                                  status + QStringLiteral("). Exit now?"));
+                                  RegResultText(status, name) + QStringLiteral("). Exit now?"));
     return value;
 }
 
@@ -69,27 +69,27 @@ bool AssociationController::turnOn()
 
     const QString program = m_state.ExeName;
     const QString fatal = QStringLiteral("Fatal error: ");
-    QString result =
+    RegResult result =
         RegWriteStr(m_registry, Classes, QStringLiteral(".mht"), QString(), QStringLiteral("Quillet.file"), true);
-    if (result != QStringLiteral("keyOk")) {
-        m_dialogs.ShowErrorMsg(fatal + result);
+    if (result != RegResult::Ok) {
+        m_dialogs.ShowErrorMsg(fatal + RegResultText(result));
         return false;
     }
     result = RegWriteStr(m_registry, Classes, QStringLiteral("Quillet.file\\DefaultIcon"), QString(),
                          program + QStringLiteral(",0"), true);
-    if (result != QStringLiteral("keyOk")) {
-        m_dialogs.ShowErrorMsg(fatal + result);
+    if (result != RegResult::Ok) {
+        m_dialogs.ShowErrorMsg(fatal + RegResultText(result));
         return false;
     }
     result = RegWriteStr(m_registry, Classes, QStringLiteral("Quillet.file\\shell\\Open with Quillet\\command"),
                          QString(), program + QStringLiteral(" \"%1\""), true);
-    if (result != QStringLiteral("keyOk")) {
-        m_dialogs.ShowErrorMsg(result);
+    if (result != RegResult::Ok) {
+        m_dialogs.ShowErrorMsg(RegResultText(result));
         return false;
     }
-    result = takeOverDesktop();
-    if (!result.isEmpty()) {
-        m_dialogs.ShowErrorMsg(fatal + result);
+    const QString desktopError = takeOverDesktop();
+    if (!desktopError.isEmpty()) {
+        m_dialogs.ShowErrorMsg(fatal + desktopError);
         return false;
     }
     m_dialogs.ShowMsg(QStringLiteral("Success! MHT files should open with Quillet from now on."));
@@ -99,19 +99,19 @@ bool AssociationController::turnOn()
 bool AssociationController::turnOff()
 {
     // An empty backup writes an empty default value: the key stays.
-    QString result = RegWriteStr(m_registry, Classes, QStringLiteral(".mht"), QString(), m_state.BkpDotMhtDef, true);
-    if (result != QStringLiteral("keyOk")) {
-        m_dialogs.ShowErrorMsg(result);
+    RegResult result = RegWriteStr(m_registry, Classes, QStringLiteral(".mht"), QString(), m_state.BkpDotMhtDef, true);
+    if (result != RegResult::Ok) {
+        m_dialogs.ShowErrorMsg(RegResultText(result));
         return false;
     }
     result = RegKeyDelete(m_registry, Classes, QStringLiteral("Quillet.file"));
-    if (result != QStringLiteral("keyDeleted") && result != QStringLiteral("keyNotExist")) {
-        m_dialogs.ShowErrorMsg(result);
+    if (result != RegResult::KeyDeleted && result != RegResult::KeyNotExist) {
+        m_dialogs.ShowErrorMsg(RegResultText(result));
         return false;
     }
-    result = giveBackDesktop();
-    if (!result.isEmpty()) {
-        m_dialogs.ShowErrorMsg(result);
+    const QString desktopError = giveBackDesktop();
+    if (!desktopError.isEmpty()) {
+        m_dialogs.ShowErrorMsg(desktopError);
         return false;
     }
     m_dialogs.ShowMsg(QStringLiteral("Success! Old system data were used for reset"));
@@ -124,10 +124,11 @@ QString AssociationController::takeOverDesktop()
     // to go back to.
     const QString current = m_desktop.defaultApplication(mimeType());
     if (current != DesktopAssociation::programEntryId()) {
-        const QString result = RegWriteStr(m_registry, PreviousRoot, QString::fromUtf16(PreviousKey),
-                                           QString::fromUtf16(PreviousName), current, true);
-        if (result != QStringLiteral("keyOk"))
-            return result;
+        const QString name = QString::fromUtf16(PreviousName);
+        const RegResult result =
+            RegWriteStr(m_registry, PreviousRoot, QString::fromUtf16(PreviousKey), name, current, true);
+        if (result != RegResult::Ok)
+            return RegResultText(result, name);
     }
     QString error = m_desktop.installEntry(m_state.ExeName);
     if (error.isEmpty())
@@ -138,10 +139,10 @@ QString AssociationController::takeOverDesktop()
 QString AssociationController::giveBackDesktop()
 {
     QString previous;
-    const QString status = RegReadStr(m_registry, PreviousRoot, QString::fromUtf16(PreviousKey),
-                                      QString::fromUtf16(PreviousName), previous);
-    if (!status.isEmpty() && status != QStringLiteral("keyNotExist"))
-        return status;
+    const QString name = QString::fromUtf16(PreviousName);
+    const RegResult status = RegReadStr(m_registry, PreviousRoot, QString::fromUtf16(PreviousKey), name, previous);
+    if (status != RegResult::Ok && status != RegResult::KeyNotExist)
+        return RegResultText(status, name);
     // An opener uninstalled since counts as none.
     QString error = !previous.isEmpty() && m_desktop.hasApplication(previous)
                         ? m_desktop.setDefaultApplication(mimeType(), previous)
@@ -150,9 +151,9 @@ QString AssociationController::giveBackDesktop()
     if (error.isEmpty())
         error = m_desktop.removeEntry();
     if (error.isEmpty()) {
-        const QString result = RegKeyDelete(m_registry, PreviousRoot, QString::fromUtf16(PreviousKey));
-        if (result != QStringLiteral("keyDeleted") && result != QStringLiteral("keyNotExist"))
-            error = result;
+        const RegResult result = RegKeyDelete(m_registry, PreviousRoot, QString::fromUtf16(PreviousKey));
+        if (result != RegResult::KeyDeleted && result != RegResult::KeyNotExist)
+            error = RegResultText(result);
     }
     return error;
 }

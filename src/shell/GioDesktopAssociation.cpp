@@ -43,7 +43,7 @@ QString writeFile(const QString &path, const QByteArray &content)
 {
     if (!QDir().mkpath(QFileInfo(path).path()))
         return QStringLiteral("Cannot create the folder of ") + path;
-    const QString error = WriteFileAtomically(path, content);
+    const QString error = WriteFileAtomically(path, content).error;
     return error.isEmpty() ? error : path + QStringLiteral(": ") + error;
 }
 

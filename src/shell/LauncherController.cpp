@@ -1,14 +1,14 @@
 #include "shell/LauncherController.h"
 
-#include "app/AppState.h"
-#include "app/CommandGuard.h"
-#include "app/MainUi.h"
 #include "marking/TMyStatusBar.h"
 #include "shell/NativeHostManifests.h"
 #include "support/AtomicFile.h"
 #include "support/Dialogs.h"
 #include "support/PathUtils.h"
 #include "support/RegistryRoutines.h"
+#include "window/AppState.h"
+#include "window/CommandGuard.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -60,29 +60,29 @@ bool LauncherController::WriteLaunchScript(const QString &path, const QString &p
         QStringLiteral("</body>"),
         QStringLiteral("</html>"),
     };
-    return WriteFileAtomically(path, (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8()).isEmpty();
+    return WriteFileAtomically(path, (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8()).ok();
 }
 
 void LauncherController::InstallMenuExt()
 {
-    const QString result =
+    const RegResult result =
         RegWriteStr(m_registry, RegRoot::HKEY_CURRENT_USER, MenuExtKey, QString(), m_state.ScriptHtmlPath, true);
-    if (result != QStringLiteral("keyOk"))
-        m_dialogs.ShowErrorMsg(result);
+    if (result != RegResult::Ok)
+        m_dialogs.ShowErrorMsg(RegResultText(result));
     const QStringList failures = m_manifests.install();
     reportManifestFailures(failures);
-    if (result == QStringLiteral("keyOk") && failures.isEmpty())
+    if (result == RegResult::Ok && failures.isEmpty())
         status(QStringLiteral("Launch from Internet Explorer enabled."));
 }
 
 void LauncherController::RemoveMenuExt()
 {
-    const QString result = RegKeyDelete(m_registry, RegRoot::HKEY_CURRENT_USER, MenuExtKey);
-    if (result != QStringLiteral("keyDeleted"))
-        m_dialogs.ShowErrorMsg(result);
+    const RegResult result = RegKeyDelete(m_registry, RegRoot::HKEY_CURRENT_USER, MenuExtKey);
+    if (result != RegResult::KeyDeleted)
+        m_dialogs.ShowErrorMsg(RegResultText(result));
     const QStringList failures = m_manifests.remove();
     reportManifestFailures(failures);
-    if (result == QStringLiteral("keyDeleted") && failures.isEmpty())
+    if (result == RegResult::KeyDeleted && failures.isEmpty())
         status(QStringLiteral("Launch from Internet Explorer disabled."));
 }
 

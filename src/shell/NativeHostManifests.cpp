@@ -55,7 +55,7 @@ QStringList NativeHostManifests::install() const
             failures << path + QStringLiteral(": the folder cannot be created");
             continue;
         }
-        const QString error = WriteFileAtomically(path, manifest(browser));
+        const QString error = WriteFileAtomically(path, manifest(browser)).error;
         if (!error.isEmpty())
             failures << path + QStringLiteral(": ") + error;
     }

@@ -3,8 +3,25 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 #endif
+
+qint64 AtomicFile::Device::writeData(const char *data, qint64 size)
+{
+    const qint64 written = QSaveFile::writeData(data, size);
+#ifdef Q_OS_LINUX
+    // The descriptor's own offset: it also covers what writers copied into
+    // it themselves.
+    constexpr qint64 Step = 8 * 1024 * 1024;
+    const qint64 end = ::lseek(handle(), 0, SEEK_CUR);
+    if (end - m_started >= Step) {
+        ::sync_file_range(handle(), m_started, end - m_started, SYNC_FILE_RANGE_WRITE);
+        m_started = end;
+    }
+#endif
+    return written;
+}
 
 bool AtomicFile::fail(const QString &reason)
 {
@@ -61,10 +78,22 @@ bool AtomicFile::commit()
     return true;
 }
 
-QString WriteFileAtomically(const QString &path, const QByteArray &bytes)
+FileWriteResult WriteFileAtomically(const QString &path, const QByteArray &bytes)
 {
     AtomicFile file(path);
     if (file.open() && file.write(bytes) && file.commit())
         return {};
-    return file.errorString();
+    return {file.errorString()};
+}
+
+FileWriteResult WriteFileAtomically(const QString &path, const std::function<QString(QIODevice &)> &write)
+{
+    AtomicFile file(path);
+    if (!file.open())
+        return {file.errorString()};
+    const QString error = write(file.device());
+    // Never committed, the temporary file goes with file.
+    if (!error.isEmpty())
+        return {error};
+    return {file.commit() ? QString() : file.errorString()};
 }

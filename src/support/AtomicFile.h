@@ -4,6 +4,8 @@
 #include <QSaveFile>
 #include <QString>
 
+#include <functional>
+
 // The one way a user's file is written: into a temporary file beside it that
 // replaces the old file only once every byte has reached the disk. QSaveFile
 // alone is not enough: on Qt 6.4 commit() reports success when buffered bytes
@@ -30,13 +32,39 @@ public:
     QString errorString() const { return m_error; }
 
 private:
+    // Starts the disk writing each few megabytes, so commit() waits for
+    // the last of them only, not for the whole file.
+    class Device : public QSaveFile
+    {
+    public:
+        using QSaveFile::QSaveFile;
+
+    protected:
+        qint64 writeData(const char *data, qint64 size) override;
+
+    private:
+        qint64 m_started = 0;
+    };
+
     bool fail(const QString &reason);
 
-    QSaveFile m_file;
+    Device m_file;
     QString m_error;
     bool m_failed = false;
 };
 
-// Writes bytes to path through AtomicFile. Empty on success, otherwise the
-// reason; the old file is then as it was.
-QString WriteFileAtomically(const QString &path, const QByteArray &bytes);
+// The outcome of writing a file: why it failed, empty when it was written.
+struct FileWriteResult
+{
+    QString error;
+
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Writes bytes to path through AtomicFile. On failure the old file is as it was.
+FileWriteResult WriteFileAtomically(const QString &path, const QByteArray &bytes);
+
+// Writes path through AtomicFile with write, which streams into the device
+// and returns its own error (empty when it wrote everything). On failure the
+// old file is as it was.
+FileWriteResult WriteFileAtomically(const QString &path, const std::function<QString(QIODevice &)> &write);

@@ -1,5 +1,6 @@
 #include "support/FileUtils.h"
 
+#include "support/AtomicFile.h"
 #include "support/Dialogs.h"
 #include "support/PathUtils.h"
 
@@ -8,16 +9,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <stdexcept>
 
 namespace {
 
 constexpr QDir::Filters AllEntries = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
 
-std::runtime_error ioError(const QString &what, const QFile &file)
+// An I/O error past the documented messages: shown, and the piece not appended.
+bool ioError(Dialogs &dialogs, const QString &what, const QFile &file)
 {
-    return std::runtime_error((what + file.fileName() + QStringLiteral(": ") + file.errorString()).toStdString());
+    dialogs.ShowErrorMsg(what + file.fileName() + QStringLiteral(": ") + file.errorString());
+    return false;
 }
+
+const QString ReadFailure = QStringLiteral(". Please close the program causing this or check network settings with "
+                                           "your system administrator!");
 
 } // namespace
 
@@ -170,10 +175,8 @@ bool AppendFilePiece(const QString &source, qint64 first, qint64 last, const QSt
 
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
-        dialogs.ShowErrorMsg(QStringLiteral("Fatal error! Could not open file for reading: ") + source +
-                             QStringLiteral(". Please close the program causing this or check network settings "
-                                            "with your system administrator!"));
-        throw ioError(QStringLiteral("Could not read "), in);
+        dialogs.ShowErrorMsg(QStringLiteral("Fatal error! Could not open file for reading: ") + source + ReadFailure);
+        return ioError(dialogs, QStringLiteral("Could not read "), in);
     }
     if (in.size() < last)
         BeepTimes(2, beep);
@@ -187,11 +190,11 @@ bool AppendFilePiece(const QString &source, qint64 first, qint64 last, const QSt
 
     if (source != destination) {
         if (!in.seek(first - 1))
-            throw ioError(QStringLiteral("Could not seek in "), in);
+            return ioError(dialogs, QStringLiteral("Could not seek in "), in);
         QFile out(destination);
         if (out.exists()) {
             if (!out.open(QIODevice::ReadWrite | QIODevice::Append))
-                throw ioError(QStringLiteral("Could not open for appending "), out);
+                return ioError(dialogs, QStringLiteral("Could not open for appending "), out);
         } else if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             dialogs.ShowErrorMsg(QStringLiteral("Fatal error! Could not open file for writing: ") + destination +
                                  QStringLiteral(". Possibly bad section on destination. Try renaming, moving or "
@@ -209,12 +212,11 @@ bool AppendFilePiece(const QString &source, qint64 first, qint64 last, const QSt
             const qint64 got = in.read(block.data(), want);
             if (got < 0 || in.error() != QFileDevice::NoError) {
                 dialogs.ShowErrorMsg(QStringLiteral("Fatal error! Could not perform blockread: ") + source +
-                                     QStringLiteral(". Please close the program causing this or check network "
-                                                    "settings with your system administrator!"));
+                                     ReadFailure);
                 return false;
             }
             if (got > 0 && out.write(block.constData(), got) != got)
-                throw ioError(QStringLiteral("Could not write to "), out);
+                return ioError(dialogs, QStringLiteral("Could not write to "), out);
             done += got;
             if (got < want)
                 break;
@@ -234,22 +236,22 @@ bool AppendFilePiece(const QString &source, qint64 first, qint64 last, const QSt
     in.close();
     QFile file(source);
     if (!file.open(QIODevice::ReadWrite))
-        throw ioError(QStringLiteral("Could not open "), file);
+        return ioError(dialogs, QStringLiteral("Could not open "), file);
     qint64 pos = first - 1;
     qint64 done = 0;
     for (;;) {
         if (!file.seek(pos))
-            throw ioError(QStringLiteral("Could not seek in "), file);
+            return ioError(dialogs, QStringLiteral("Could not seek in "), file);
         const QByteArray block = file.read(bufferSize);
         if (file.error() != QFileDevice::NoError)
-            throw ioError(QStringLiteral("Could not read "), file);
+            return ioError(dialogs, QStringLiteral("Could not read "), file);
         const qint64 got = block.size();
         const qint64 count = bytesToWrite(done, got);
         pos = file.pos();
         if (!file.seek(file.size()))
-            throw ioError(QStringLiteral("Could not seek in "), file);
+            return ioError(dialogs, QStringLiteral("Could not seek in "), file);
         if (count > 0 && file.write(block.constData(), count) != count)
-            throw ioError(QStringLiteral("Could not write to "), file);
+            return ioError(dialogs, QStringLiteral("Could not write to "), file);
         if (got < bufferSize || done + got > piece)
             break;
         done += got;
@@ -276,19 +278,39 @@ bool CopyFileKeepDate(const QString &source, const QString &destination, Dialogs
         dialogs.ShowErrorMsg(QStringLiteral("Could not determine fileage from ") + source +
                              QStringLiteral(". Please contact program vendor!"));
     const QDateTime age = sourceInfo.lastModified();
-    const qint64 size = PathKind(source) == 'f' ? sourceInfo.size() : 0;
-
-    // Deleting the destination first would delete the source itself.
-    if (PathKind(source) == 'f' && PathKind(destination) == 'f' && SameFile(source, destination))
+    if (PathKind(source) != 'f') {
+        dialogs.ShowErrorMsg(QStringLiteral("Error: file does not exist: ") + source);
+        return false;
+    }
+    // Replacing the destination would replace the source itself.
+    if (PathKind(destination) == 'f' && SameFile(source, destination))
         return true;
 
-    if (PathKind(destination) != 'n' && !QFile::remove(destination)) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        dialogs.ShowErrorMsg(QStringLiteral("Fatal error! Could not open file for reading: ") + source + ReadFailure);
+        return false;
+    }
+    // Like every file written for the user, the copy takes the old file's
+    // place only once it is complete.
+    AtomicFile out(destination);
+    bool written = out.open();
+    QByteArray block(std::min<qint64>(in.size(), 524287) + 1, Qt::Uninitialized);
+    while (written) {
+        const qint64 got = in.read(block.data(), block.size());
+        if (got < 0) {
+            dialogs.ShowErrorMsg(QStringLiteral("Fatal error! Could not perform blockread: ") + source + ReadFailure);
+            return false;
+        }
+        if (got == 0)
+            break;
+        written = out.write(block.constData(), got);
+    }
+    if (!written || !out.commit()) {
         BeepTimes(5, beep);
         dialogs.ShowErrorMsg(QStringLiteral("Could not replace file: ") + destination);
         return false;
     }
-    if (!AppendFilePiece(source, 1, size, destination, dialogs, beep))
-        return false;
 
     QFile copy(destination);
     if (!copy.open(QIODevice::ReadWrite) || !copy.setFileTime(age, QFileDevice::FileModificationTime)) {

@@ -42,13 +42,13 @@ bool CreateEmptyFile(const QString &file);
 bool ForceDir(const QString &folder);
 // Appends bytes first..last (1-based, inclusive) of source to the end of
 // destination, creating it when missing. A source shorter than last beeps
-// twice and gives what it has. Errors are shown through dialogs; a failure to
-// read or write an open file throws std::runtime_error. Returns true when the
-// piece was appended.
+// twice and gives what it has. Every error is shown through dialogs, and the
+// result says whether the piece was appended.
 bool AppendFilePiece(const QString &source, qint64 first, qint64 last, const QString &destination, Dialogs &dialogs,
                      const Beeper &beep);
 // The whole source appended to destination (created when missing).
 bool AppendFile(const QString &source, const QString &destination, Dialogs &dialogs, const Beeper &beep);
-// Copies source over destination and gives the copy the source's
-// modification time. Failures are shown through dialogs and give false.
+// Copies source over destination, atomically, and gives the copy the
+// source's modification time. Failures are shown through dialogs and give
+// false; the old destination is then as it was.
 bool CopyFileKeepDate(const QString &source, const QString &destination, Dialogs &dialogs, const Beeper &beep);

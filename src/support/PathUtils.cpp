@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QUrl>
-#include <stdexcept>
 
 void StripBackslash(QString &path)
 {
@@ -82,7 +81,7 @@ QString UrlToPath(const QString &address)
     return url.isValid() ? url.toLocalFile() : address.mid(scheme.size() - 1);
 }
 
-QString UrlDecode(const QString &text)
+Result<QString> UrlDecode(const QString &text)
 {
     // Escaped bytes are collected with the plain characters (as UTF-8) so that
     // multi-byte escapes such as "%C3%A9" come out as one character.
@@ -103,7 +102,7 @@ QString UrlDecode(const QString &text)
             bool ok = pair.at(0).isLetterOrNumber() && pair.at(1).isLetterOrNumber();
             const uint value = ok ? pair.toUInt(&ok, 16) : 0;
             if (!ok)
-                throw std::invalid_argument("'$" + pair.toStdString() + "' is not a valid integer value");
+                return Result<QString>::failure(QStringLiteral("'$%1' is not a valid integer value").arg(pair));
             const char byte = char(value & 0xFF);
             bytes += byte;
             latin += QChar(char16_t(uchar(byte)));
@@ -118,11 +117,11 @@ QString UrlDecode(const QString &text)
         }
     }
     if (!escapedNonAscii)
-        return latin;
+        return {latin, QString()};
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString decoded = utf8(bytes);
     // Escapes of single-byte code pages ("%E7") are no UTF-8.
-    return utf8.hasError() ? latin : decoded;
+    return {utf8.hasError() ? latin : decoded, QString()};
 }
 
 QString ShortPathName(const QString &path)

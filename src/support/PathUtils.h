@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Result.h"
+
 #include <QString>
 
 // Path and file-name shaping. Paths are native: "/" separates, folders are
@@ -20,10 +22,10 @@ QString SafeFileName(const QString &text, bool keepPath);
 // the engine encodes it: "%2B" is "+" and "+" stays "+"; a "#" or "?" that
 // is not escaped starts the fragment or query, which name no file.
 QString UrlToPath(const QString &address);
-// Decodes "%xx" escapes, "%%" and "+". Throws std::invalid_argument when the
-// two characters after "%" are not hexadecimal digits. A "%" with fewer than
-// two characters after it is copied as it stands.
-QString UrlDecode(const QString &text);
+// Decodes "%xx" escapes, "%%" and "+". Fails when the two characters after
+// "%" are not hexadecimal digits. A "%" with fewer than two characters after
+// it is copied as it stands.
+Result<QString> UrlDecode(const QString &text);
 // Whether a and b name one existing file, however they are spelled ("./",
 // "..", symbolic links). Two missing files are not the same file.
 bool SameFile(const QString &a, const QString &b);

@@ -209,6 +209,6 @@ bool ProfileFile::save()
         else
             bytes += line.text.toUtf8() + m_lineBreak;
     }
-    m_error = WriteFileAtomically(m_path, bytes);
+    m_error = WriteFileAtomically(m_path, bytes).error;
     return m_error.isEmpty();
 }

@@ -83,7 +83,7 @@ bool RecentlyUsedList::add(const QString &path, const QString &mimeType, const Q
     g_bookmark_file_set_visited_date_time(list.get(), uri.constData(), stamp.get());
     gsize size = 0;
     const std::unique_ptr<gchar, decltype(&g_free)> data(g_bookmark_file_to_data(list.get(), &size, nullptr), g_free);
-    return data && WriteFileAtomically(m_filePath, QByteArray(data.get(), qsizetype(size))).isEmpty();
+    return data && WriteFileAtomically(m_filePath, QByteArray(data.get(), qsizetype(size))).ok();
 }
 
 QString RecentlyUsedList::newest() const

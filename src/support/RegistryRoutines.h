@@ -5,20 +5,30 @@
 #include <QString>
 
 // The program's only way into the registry. Each routine reports its outcome
-// as a result text and never throws; callers compare it with the literals
-// "keyOk", "keyExists", "keyNotExist", "keyDeleted", "keyError", or show it.
+// and never throws; the caller turns it into the documented result text
+// (RegResultText) only where it shows it.
+enum class RegResult {
+    // "keyOk": written; for a read, the value was read (status "").
+    Ok,
+    // "keyExists": the key exists and overwrite was false; nothing written.
+    KeyExists,
+    // "keyNotExist"
+    KeyNotExist,
+    // "keyDeleted": the key and everything below it.
+    KeyDeleted,
+    // "keyError": the deletion failed.
+    KeyError,
+    // "ERegistryException error: Failed to set data for '<name>'"
+    SetFailed,
+    // "ERegistryException error: Invalid data type for '<name>'": not a string.
+    InvalidType,
+};
 
-// "keyOk"; "keyExists" when the key exists and overwrite is false (nothing
-// written); "ERegistryException error: Failed to set data for '<name>'".
-QString RegWriteStr(RegistryStore &store, RegRoot root, const QString &key, const QString &name, const QString &value,
-                    bool overwrite);
-// The same for a 32-bit number value.
-QString RegWriteNum(RegistryStore &store, RegRoot root, const QString &key, const QString &name, quint32 value,
-                    bool overwrite);
-// Returns the status: "" with the value read (a missing value reads as "");
-// "keyNotExist"; or "ERegistryException error: Invalid data type for
-// '<name>'" for a number. value is empty unless the status is "".
-QString RegReadStr(RegistryStore &store, RegRoot root, const QString &key, const QString &name, QString &value);
-// "keyDeleted" with everything below the key; "keyNotExist"; "keyError"
-// when the deletion failed.
-QString RegKeyDelete(RegistryStore &store, RegRoot root, const QString &key);
+// The documented text of result; name is the value name the routine was given.
+QString RegResultText(RegResult result, const QString &name = {});
+
+RegResult RegWriteStr(RegistryStore &store, RegRoot root, const QString &key, const QString &name, const QString &value,
+                      bool overwrite);
+// A missing value reads as "" with Ok; value is empty unless the result is Ok.
+RegResult RegReadStr(RegistryStore &store, RegRoot root, const QString &key, const QString &name, QString &value);
+RegResult RegKeyDelete(RegistryStore &store, RegRoot root, const QString &key);

@@ -165,10 +165,8 @@ void RegistryStore::load()
 
 bool RegistryStore::save()
 {
-    if (m_unreadable) {
-        m_error = QStringLiteral("Cannot read ") + m_filePath;
+    if (m_unreadable)
         return false;
-    }
     QByteArray out("QUILLET REGISTRY 1\n");
     for (const Key &key : std::as_const(m_keys)) {
         out += '\n';
@@ -186,8 +184,7 @@ bool RegistryStore::save()
             out += '\n';
         }
     }
-    m_error = WriteFileAtomically(m_filePath, out);
-    return m_error.isEmpty();
+    return WriteFileAtomically(m_filePath, out).ok();
 }
 
 bool RegistryStore::keyExists(RegRoot root, const QString &key)
@@ -216,90 +213,27 @@ std::optional<RegistryStore::Value> RegistryStore::value(RegRoot root, const QSt
     return std::nullopt;
 }
 
-QStringList RegistryStore::valueNames(RegRoot root, const QString &key)
-{
-    load();
-    QStringList names;
-    const qsizetype index = indexOf(fullPath(root, key));
-    if (index >= 0) {
-        for (const NamedValue &nv : std::as_const(m_keys.at(index).values))
-            names << nv.name;
-    }
-    return names;
-}
-
-QStringList RegistryStore::subKeys(RegRoot root, const QString &key)
-{
-    load();
-    const QString path = fullPath(root, key);
-    QStringList names;
-    for (const Key &k : std::as_const(m_keys)) {
-        if (!isBelow(k.path, path))
-            continue;
-        const QString child = k.path.mid(path.size() + 1).section(QLatin1Char('\\'), 0, 0);
-        if (!names.contains(child, Qt::CaseInsensitive))
-            names << child;
-    }
-    return names;
-}
-
-bool RegistryStore::createKey(RegRoot root, const QString &key)
-{
-    load();
-    const QString path = fullPath(root, key);
-    if (!path.contains(QLatin1Char('\\')) || indexOf(path) >= 0)
-        return true;
-    const QList<Key> before = m_keys;
-    ensureKey(path);
-    if (save())
-        return true;
-    m_keys = before;
-    return false;
-}
-
 bool RegistryStore::setValue(RegRoot root, const QString &key, const QString &name, const Value &value)
 {
     load();
     const QString path = fullPath(root, key);
-    if (!path.contains(QLatin1Char('\\'))) {
-        m_error = QStringLiteral("Values cannot be set on a root key");
+    if (!path.contains(QLatin1Char('\\')))
         return false;
-    }
-    const QList<Key> before = m_keys;
     QList<NamedValue> &values = m_keys[ensureKey(path)].values;
     auto it = std::find_if(values.begin(), values.end(), [&](const NamedValue &nv) { return samePath(nv.name, name); });
     if (it != values.end())
         it->value = value;
     else
         values.append(NamedValue{name, value});
-    if (save())
-        return true;
-    m_keys = before;
-    return false;
-}
-
-bool RegistryStore::setString(RegRoot root, const QString &key, const QString &name, const QString &text)
-{
-    return setValue(root, key, name, Value{Value::Type::String, text, 0});
-}
-
-bool RegistryStore::setNumber(RegRoot root, const QString &key, const QString &name, quint32 number)
-{
-    return setValue(root, key, name, Value{Value::Type::Number, QString(), number});
+    return save();
 }
 
 bool RegistryStore::deleteKey(RegRoot root, const QString &key)
 {
     load();
     const QString path = fullPath(root, key);
-    if (!path.contains(QLatin1Char('\\'))) {
-        m_error = QStringLiteral("A root key cannot be deleted");
+    if (!path.contains(QLatin1Char('\\')))
         return false;
-    }
-    const QList<Key> before = m_keys;
     m_keys.removeIf([&](const Key &k) { return samePath(k.path, path) || isBelow(k.path, path); });
-    if (save())
-        return true;
-    m_keys = before;
-    return false;
+    return save();
 }

@@ -11,9 +11,9 @@ enum class RegRoot { HKEY_CLASSES_ROOT, HKEY_CURRENT_USER };
 // A registry hive kept in one text file: keys are backslash paths under a
 // root, compared case-insensitively; each key holds named values that are
 // strings or 32-bit numbers; the empty name is the key's default value.
-// Every change is written through at once, atomically; a change that cannot
-// be written is undone, so memory and file never disagree. The file is read
-// again before each call, so separate stores on one file stay in step.
+// Every change is written through at once, atomically. The file is read
+// again before each call, so separate stores on one file stay in step, and a
+// change that could not be written leaves nothing behind in memory either.
 class RegistryStore
 {
 public:
@@ -27,26 +27,12 @@ public:
 
     explicit RegistryStore(QString filePath);
 
-    QString filePath() const { return m_filePath; }
-    // Why the last change could not be written.
-    QString errorString() const { return m_error; }
-
-    static QString rootName(RegRoot root);
-
     // The empty key path is the root itself, which always exists.
     bool keyExists(RegRoot root, const QString &key);
     std::optional<Value> value(RegRoot root, const QString &key, const QString &name);
-    // Names of the values of a key, in the order they were first written.
-    QStringList valueNames(RegRoot root, const QString &key);
-    // Names of the direct subkeys.
-    QStringList subKeys(RegRoot root, const QString &key);
 
-    // Creates the key and any missing parents.
-    bool createKey(RegRoot root, const QString &key);
-    // Creates the key as needed and sets the value.
+    // Creates the key and any missing parents as needed and sets the value.
     bool setValue(RegRoot root, const QString &key, const QString &name, const Value &value);
-    bool setString(RegRoot root, const QString &key, const QString &name, const QString &text);
-    bool setNumber(RegRoot root, const QString &key, const QString &name, quint32 number);
     // Deletes the key with everything below it. The root cannot be deleted.
     bool deleteKey(RegRoot root, const QString &key);
 
@@ -62,6 +48,7 @@ private:
         QList<NamedValue> values;
     };
 
+    static QString rootName(RegRoot root);
     static QString fullPath(RegRoot root, const QString &key);
     static bool samePath(const QString &a, const QString &b);
     static bool isBelow(const QString &path, const QString &ancestor);
@@ -73,6 +60,5 @@ private:
 
     QString m_filePath;
     QList<Key> m_keys;
-    QString m_error;
     bool m_unreadable = false;
 };

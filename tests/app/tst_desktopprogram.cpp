@@ -1,13 +1,13 @@
 #include "FakeBrowser.h"
 #include "FakeDesktop.h"
 #include "FakeDesktopAssociation.h"
-#include "app/MainUi.h"
 #include "app/ModeController.h"
 #include "app/ShutdownSignals.h"
 #include "app/TMainF.h"
 #include "app/TerminalOptions.h"
 #include "dialogs/QtDialogs.h"
 #include "support/RegistryStore.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,7 @@
-#include "app/AppState.h"
 #include "app/KeyChordFilter.h"
+#include "window/AppState.h"
 
+#include <QAction>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
@@ -50,8 +51,11 @@ void TestKeyChords::chords()
 
     AppState state;
     QStringList log;
-    KeyChordFilter filter(state, {[&] { log << QStringLiteral("mark"); }, [&] { log << QStringLiteral("find"); },
-                                  [&] { log << QStringLiteral("save"); }});
+    QAction mark, find, save;
+    connect(&mark, &QAction::triggered, this, [&] { log << QStringLiteral("mark"); });
+    connect(&find, &QAction::triggered, this, [&] { log << QStringLiteral("find"); });
+    connect(&save, &QAction::triggered, this, [&] { log << QStringLiteral("save"); });
+    KeyChordFilter filter(state, mark, find, save);
     qApp->installEventFilter(&filter);
 
     QLineEdit edit;
@@ -64,8 +68,8 @@ void TestKeyChords::chords()
         if (key == Qt::Key_Control)
             ctrlDown = press;
         // Letters typed with Ctrl held do not insert text; plain ones do.
-        const Qt::KeyboardModifiers modifiers = ctrlDown && key != Qt::Key_Control ? Qt::ControlModifier
-                                                                                   : Qt::NoModifier;
+        const Qt::KeyboardModifiers modifiers =
+            ctrlDown && key != Qt::Key_Control ? Qt::ControlModifier : Qt::NoModifier;
         if (press)
             QTest::keyPress(&edit, key, modifiers);
         else

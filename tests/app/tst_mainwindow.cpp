@@ -47,6 +47,7 @@ private Q_SLOTS:
     void hints_data();
     void hints();
     void windowComposition();
+    void fileMenusAsTheFormDefines();
     void noKeyIsClaimedTwice();
 };
 
@@ -388,10 +389,12 @@ void TestMainWindow::mhtOnlyRule()
 
     MainUi &ui = w.ui();
     QCOMPARE(w.state().SurfMode, !isMht);
-    // "Move to..." is a hidden menu, and Qt keeps hidden actions disabled.
+    // "Move to..." is a hidden menu, and Qt keeps hidden actions disabled: the
+    // menu itself carries the state.
     for (QAction *action : {ui.emodeMI, ui.SaveMI, ui.SaveasMI, ui.SaveB})
         QVERIFY2(action->isEnabled() == isMht, qPrintable(action->objectName()));
     QCOMPARE(ui.EmodeB->isEnabled(), isMht);
+    QCOMPARE(ui.MoveMI->isEnabled(), isMht);
     // Saving through the browser is offered for every page but an archive.
     QCOMPARE(ui.SaveAsIEMI->isEnabled(), !isMht);
     QCOMPARE(ui.SavewhenIEfailsMI->isEnabled(), !isMht);
@@ -489,6 +492,20 @@ void TestMainWindow::hints()
     QStatusTipEvent tip(hint);
     QCoreApplication::sendEvent(&w, &tip);
     QCOMPARE(w.ui().StB1->statusText(), status);
+}
+
+void TestMainWindow::fileMenusAsTheFormDefines()
+{
+    MainWindowFixture f;
+    writeFile(f.path(QStringLiteral("quillet.ini")), {});
+    f.create().FormActivate({QStringLiteral("quillet")});
+    const MainUi &ui = f.window->ui();
+    QVERIFY(ui.DeleteMI->menuAction()->isVisible() && ui.DeleteMI->menuAction()->isEnabled());
+    QVERIFY(ui.DelBrowseMI->isEnabled());
+    QCOMPARE(ui.DelBrowseMI->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    QVERIFY(!ui.RenMI->menuAction()->isVisible() && !ui.RenMI->isEnabled());
+    QVERIFY(!ui.MoveMI->menuAction()->isVisible());
+    QVERIFY(ui.AboutMI->isEnabled());
 }
 
 void TestMainWindow::windowComposition()

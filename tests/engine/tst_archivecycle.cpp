@@ -4,6 +4,7 @@
 #include "archive/MhtmlWriter.h"
 #include "browser/WebEngineBrowser.h"
 #include "saving/DocumentWriter.h"
+#include "support/AtomicFile.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -128,7 +129,7 @@ void ArchiveCycleTest::marksAndPictureSurviveRepeatedSaves()
         QCOMPARE(m_browser->selectionText(), words.at(round));
         m_browser->execCommand(QStringLiteral("BackColor"), 255);
         m_browser->setDesignMode(QStringLiteral("Off"));
-        writer.SaveDocAsMht(path, path);
+        QVERIFY(writer.SaveDocAsMht(path, path).ok());
 
         open(path);
         const QString html = m_browser->documentHtml();
@@ -172,8 +173,10 @@ void ArchiveCycleTest::resavedArchivesShowTheirPictures()
     const MhtmlReadResult read = MhtmlReader().readFile(qEnvironmentVariable("QUILLET_TEST_DATA") + u'/' + sample);
     QVERIFY2(read.ok(), qPrintable(read.error));
     const QString resaved = m_dir.filePath(QStringLiteral("resaved-") + sample);
-    const MhtmlWriteResult written = MhtmlWriter().writeFile(read.archive, resaved);
-    QVERIFY2(written.ok(), qPrintable(written.error));
+    const QString error = WriteFileAtomically(resaved, [&](QIODevice &device) {
+                              return MhtmlWriter().write(read.archive, device).error;
+                          }).error;
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 
     open(resaved);
     QTRY_VERIFY_WITH_TIMEOUT(runScript(QStringLiteral("(function () { var images = Array.from(document.images);"
@@ -215,8 +218,10 @@ void ArchiveCycleTest::resaveShowsAsTheOriginal()
     const MhtmlReadResult read = reader.readFile(original);
     QVERIFY2(read.ok(), qPrintable(read.error));
     const QString resaved = m_dir.filePath(QStringLiteral("shown-") + sample);
-    const MhtmlWriteResult written = MhtmlWriter().writeFile(read.archive, resaved);
-    QVERIFY2(written.ok(), qPrintable(written.error));
+    const QString error = WriteFileAtomically(resaved, [&](QIODevice &device) {
+                              return MhtmlWriter().write(read.archive, device).error;
+                          }).error;
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 
     open(original);
     QString expected;

@@ -1,17 +1,17 @@
 #include "EnginePage.h"
 #include "FakeDesktopAssociation.h"
 #include "FakeDialogs.h"
-#include "app/AppState.h"
-#include "app/Histories.h"
-#include "app/MainUi.h"
 #include "app/NavigationController.h"
 #include "app/TMainF.h"
 #include "archive/MhtmlReader.h"
 #include "browser/WebEngineBrowser.h"
 #include "history/TMYcustomhistory.h"
 #include "saving/BrowserSaveController.h"
+#include "shell/SystemDesktop.h"
 #include "support/RegistryStore.h"
-#include "support/SystemDesktop.h"
+#include "window/AppState.h"
+#include "window/Histories.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QDir>

@@ -2,10 +2,8 @@
 #include "FakeDesktop.h"
 #include "FakeDesktopAssociation.h"
 #include "FakeDialogs.h"
+#include "FakeFolderChooser.h"
 #include "FakeSaveToChooser.h"
-#include "app/AppState.h"
-#include "app/Histories.h"
-#include "app/MainUi.h"
 #include "app/ModeController.h"
 #include "app/NavigationController.h"
 #include "app/TMainF.h"
@@ -17,6 +15,8 @@
 #include "saving/FileManagementController.h"
 #include "saving/SaveController.h"
 #include "support/RegistryStore.h"
+#include "window/AppState.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -61,6 +61,7 @@ private:
 
     QTemporaryDir m_dir;
     FakeDialogs m_dialogs;
+    FakeFolderChooser m_folders;
     FakeDesktop m_desktop;
     RegistryStore m_registry{m_dir.filePath(QStringLiteral("registry.ini"))};
     FakeDesktopAssociation m_association;
@@ -112,17 +113,8 @@ void SaveFlowTest::selectInFirstParagraph(int from, int to)
 std::unique_ptr<SaveController> SaveFlowTest::saveControllerWith(SaveToChooser &saveTo)
 {
     TMainF &w = *m_window;
-    return std::make_unique<SaveController>(SaveController::Services{w.state(),
-                                                                     w.ui(),
-                                                                     w.histories(),
-                                                                     *m_browser,
-                                                                     m_dialogs,
-                                                                     w.modes(),
-                                                                     &saveTo,
-                                                                     {},
-                                                                     {},
-                                                                     [&w] { w.navigation().wait_till_complete(); },
-                                                                     {}});
+    return std::make_unique<SaveController>(w.state(), w.ui(), w.histories(), *m_browser, m_dialogs, w.modes(),
+                                            w.navigation(), saveTo, m_folders, Beeper());
 }
 
 void SaveFlowTest::marksSurviveSaveAndRename()
@@ -406,9 +398,8 @@ void SaveFlowTest::namesSurviveEveryAddressConversion()
     QGuiApplication::clipboard()->setText(QStringLiteral("clipped words"));
     FakeSaveToChooser clipTo;
     clipTo.choices.enqueue(FakeSaveToChooser::Choice{folder, name + QStringLiteral(" clip")});
-    ClipboardPageController clipboardPage({w.state(), w.histories(), *m_browser, m_dialogs, w.modes(), w.saving(),
-                                           [&w](const QString &file) { w.navigation().startHitemclicked(file); },
-                                           [&w] { w.navigation().wait_till_complete(); }, [] {}});
+    ClipboardPageController clipboardPage(w.state(), w.histories(), *m_browser, m_dialogs, w.modes(), w.navigation(),
+                                          w.saving(), Beeper());
     clipboardPage.FormCreate(clipTo, {QStringLiteral("quillet"), QStringLiteral("HEADER_IE2QuilletA_page"),
                                       QStringLiteral("https://example.com/a+b?c=%2B")});
     const QString clip = folder + QLatin1Char('/') + name + QStringLiteral(" clip.mht");

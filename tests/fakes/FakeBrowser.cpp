@@ -25,6 +25,13 @@ FakeBrowser::~FakeBrowser()
 void FakeBrowser::enter(const QString &operation) const
 {
     calls.append(operation);
+    // As in the engine, the document's own operations need a document.
+    static const QStringList withDocument =
+        QStringLiteral("setDesignMode designMode execCommand selectionText documentHtml bodyOuterHtml "
+                       "insertHtmlAtBodyEnd pasteAtBodyEnd findText print saveAs")
+            .split(QLatin1Char(' '));
+    if (!hasDocument && withDocument.contains(operation))
+        throw std::runtime_error("No document is loaded.");
     if (!failNext.isEmpty()) {
         const QString message = std::exchange(failNext, QString());
         throw std::runtime_error(message.toStdString());

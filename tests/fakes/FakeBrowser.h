@@ -27,9 +27,8 @@ class QWidget;
 //
 // A completed load takes its HTML from `pages` when the address is there,
 // its title from `titles`; otherwise `html` stays as it was, so a test can set
-// the document before navigating. A local path's LocationURL is its file: URL
-// and its LocationName the path itself; other addresses are named by their
-// title, or by the address when they have none.
+// the document before navigating. How the page is named, and that document
+// calls need a document, is the Browser contract (tst_browsercontract).
 //
 // Every operation is logged by name in `calls` and can be made to fail: a
 // message in `failNext` makes the next operation throw std::runtime_error

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <stdexcept>
 
 class tst_DocumentWriter : public QObject
@@ -52,9 +53,17 @@ private Q_SLOTS:
             m_browser.html = original.archive.rootHtml().replace(
                 QStringLiteral("Sample"), QStringLiteral("<span style=\"background-color: yellow\">Sample</span>"));
             m_browser.html += QStringLiteral("<!-- cycle %1 \u00e9 -->").arg(cycle);
-            m_writer.SaveDocAsMht(path, path);
+            // The first save is one with nothing changed: the page keeps its date.
+            const bool changed = cycle > 1;
+            QVERIFY(m_writer.SaveDocAsMht(path, path, changed).ok());
             const MhtmlReadResult saved = MhtmlReader().readFile(path);
             QVERIFY2(saved.ok(), qPrintable(saved.error));
+            const QList<QPair<QByteArray, QByteArray>> &headers = saved.archive.headers;
+            const auto date =
+                std::find_if(headers.cbegin(), headers.cend(), [](const auto &h) { return h.first == "Date"; });
+            QVERIFY(date != headers.cend());
+            QCOMPARE(date->second == "Mon, 01 Jan 2024 10:00:00 +0000", !changed);
+            QVERIFY(headers.contains(qMakePair(QByteArray("From"), QByteArray("<Saved by hand>"))));
             QCOMPARE(saved.archive.parts.size(), 2);
             // The page said windows-1252; the saved bytes are UTF-8 and say so.
             QCOMPARE(saved.archive.rootHtml(),
@@ -91,7 +100,7 @@ private Q_SLOTS:
         m_browser.html =
             QStringLiteral("<html><head>%1<title>T\u00e9</title></head><body>\u00e7a \u20ac</body></html>").arg(head);
         const QString mht = m_dir.filePath(QStringLiteral("meta.eml"));
-        m_writer.SaveDocAsMht(mht);
+        QVERIFY(m_writer.SaveDocAsMht(mht).ok());
         const MhtmlReadResult saved = MhtmlReader().readFile(mht);
         QVERIFY2(saved.ok(), qPrintable(saved.error));
         const QString html = saved.archive.rootHtml();
@@ -109,7 +118,7 @@ private Q_SLOTS:
         m_browser.html = QStringLiteral("<html><body>web</body></html>");
         m_browser.locationUrl = QStringLiteral("https://example.com/a/page.html");
         const QString path = m_dir.filePath(QStringLiteral("web.mht"));
-        m_writer.SaveDocAsMht(path, QString());
+        QVERIFY(m_writer.SaveDocAsMht(path, QString()).ok());
         const MhtmlReadResult saved = MhtmlReader().readFile(path);
         QVERIFY(saved.ok());
         QCOMPARE(saved.archive.parts.size(), 1);
@@ -123,19 +132,19 @@ private Q_SLOTS:
         const QString broken = m_dir.filePath(QStringLiteral("broken.mht"));
         writeBytes(broken,
                    "Content-Type: multipart/related; boundary=q\r\n\r\n--q\r\nContent-Type: text/html\r\n\r\nx");
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_writer.SaveDocAsMht(broken, broken));
+        QVERIFY(m_writer.SaveDocAsMht(broken, broken).error.endsWith(broken + QStringLiteral(" was left as it was.")));
         QVERIFY(bytesOf(broken).endsWith("\r\nx"));
         // Saved elsewhere, the marks are kept; the HTML is all there is.
         const QString other = m_dir.filePath(QStringLiteral("other.mht"));
-        m_writer.SaveDocAsMht(other, broken);
+        QVERIFY(m_writer.SaveDocAsMht(other, broken).ok());
         QVERIFY(MhtmlReader().readFile(other).ok());
 
         const QString missingFolder = m_dir.filePath(QStringLiteral("no/such/page.mht"));
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_writer.SaveDocAsMht(missingFolder));
+        QVERIFY(!m_writer.SaveDocAsMht(missingFolder).ok());
         QVERIFY(!QFile::exists(missingFolder));
 
         m_browser.failures.insert(QStringLiteral("documentHtml"), QStringLiteral("script timed out"));
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, m_writer.SaveDocAsMht(other, broken));
+        QCOMPARE(m_writer.SaveDocAsMht(other, broken).error, QStringLiteral("script timed out"));
         QVERIFY(MhtmlReader().readFile(other).ok());
         m_browser.failures.clear();
     }

@@ -1,6 +1,6 @@
 #include "FakeDialogs.h"
+#include "FakeFolderChooser.h"
 #include "dialogs/QtDialogs.h"
-#include "dialogs/TLocxxxF.h"
 #include "saving/TSaveToF.h"
 
 #include <QApplication>
@@ -34,9 +34,9 @@ private:
 
     struct Fixture
     {
-        TLocxxxF chooser;
+        FakeFolderChooser chooser;
         TSaveToF dialog;
-        Fixture(Dialogs &dialogs, int &beeps) : chooser(dialogs), dialog(chooser, [&beeps] { ++beeps; }) {}
+        Fixture(Dialogs &, int &beeps) : dialog(chooser, [&beeps] { ++beeps; }) {}
         template <typename T> T *child(const char *name)
         {
             T *found = dialog.findChild<T *>(QString::fromLatin1(name));
@@ -267,43 +267,30 @@ private Q_SLOTS:
     void browseTakesChosenFolder_data()
     {
         QTest::addColumn<QString>("typedFolder");
-        QTest::addColumn<QString>("treeStart");
-        QTest::addColumn<QString>("okOn");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("chosen"); // "" cancels
         QTest::addColumn<QString>("result");
         QTest::newRow("existing folder field") << QStringLiteral("$T/a/") << QStringLiteral("$T/a")
                                                << QStringLiteral("$T/a/b/") << QStringLiteral("$T/a/b");
         QTest::newRow("missing folder field starts at the default")
-            << QStringLiteral("/no/such") << QStringLiteral("$T") << QString() << QStringLiteral("$T");
+            << QStringLiteral("/no/such") << QStringLiteral("$T") << QStringLiteral("$T") << QStringLiteral("$T");
         QTest::newRow("cancelled leaves the field")
-            << QStringLiteral("$T/a") << QStringLiteral("$T/a") << QStringLiteral("cancel") << QStringLiteral("$T/a");
+            << QStringLiteral("$T/a") << QStringLiteral("$T/a") << QString() << QStringLiteral("$T/a");
     }
 
     void browseTakesChosenFolder()
     {
         QFETCH(QString, typedFolder);
-        QFETCH(QString, treeStart);
-        QFETCH(QString, okOn);
+        QFETCH(QString, start);
+        QFETCH(QString, chosen);
         QFETCH(QString, result);
         const auto tmp = [this](QString text) { return text.replace(QStringLiteral("$T"), m_root.path()); };
         Fixture f(m_dialogs, m_beeps);
         f.dialog.setDefaultSaveFolder(m_root.path());
         f.child<QLineEdit>("dirE")->setText(tmp(typedFolder));
-        QString caption, startTree;
-        whenModal<TLocxxxF>(this, [&](TLocxxxF *chooser) {
-            caption = chooser->windowTitle();
-            startTree = chooser->treePath();
-            auto *field = chooser->findChild<QLineEdit *>(QStringLiteral("locxxxE"));
-            if (okOn == QStringLiteral("cancel")) {
-                chooser->CancelBClick();
-                return;
-            }
-            if (!okOn.isEmpty())
-                field->setText(tmp(okOn));
-            chooser->SavelocBClick();
-        });
+        f.chooser.chosen = tmp(chosen);
         f.dialog.browseBClick();
-        QCOMPARE(caption, QStringLiteral("Give destination to save to."));
-        QCOMPARE(startTree, tmp(treeStart));
+        QCOMPARE(f.chooser.requests, QStringList{QStringLiteral("Give destination to save to.|") + tmp(start)});
         QCOMPARE(f.child<QLineEdit>("dirE")->text(), tmp(result));
         QVERIFY(m_dialogs.shown.isEmpty());
     }

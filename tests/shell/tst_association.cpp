@@ -1,11 +1,11 @@
 #include "../app/MainWindowFixture.h"
 #include "FakeDesktopAssociation.h"
 #include "FakeDialogs.h"
-#include "app/AppState.h"
-#include "app/MainUi.h"
 #include "shell/AssociationController.h"
 #include "support/RegistryRoutines.h"
 #include "support/RegistryStore.h"
+#include "window/AppState.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QTemporaryDir>
@@ -46,20 +46,21 @@ struct Association
     // opens archives.
     void withSystemAssociation()
     {
-        registry.setString(Classes, QStringLiteral(".mht"), QString(), QStringLiteral("mhtmlfile"));
-        registry.setString(Classes, QStringLiteral(".mht"), QStringLiteral("Content Type"),
-                           QStringLiteral("message/rfc822"));
-        registry.setString(Classes, QStringLiteral("mhtmlfile\\DefaultIcon"), QString(), QStringLiteral("viewer,1"));
-        registry.setString(Classes, QStringLiteral("mhtmlfile\\shell\\open\\command"), QString(),
-                           QStringLiteral("viewer %1"));
+        RegWriteStr(registry, Classes, QStringLiteral(".mht"), QString(), QStringLiteral("mhtmlfile"), true);
+        RegWriteStr(registry, Classes, QStringLiteral(".mht"), QStringLiteral("Content Type"),
+                    QStringLiteral("message/rfc822"), true);
+        RegWriteStr(registry, Classes, QStringLiteral("mhtmlfile\\DefaultIcon"), QString(), QStringLiteral("viewer,1"),
+                    true);
+        RegWriteStr(registry, Classes, QStringLiteral("mhtmlfile\\shell\\open\\command"), QString(),
+                    QStringLiteral("viewer %1"), true);
         desktop.defaults[Mime] = Viewer;
     }
 
     QString read(const QString &key, const QString &name = QString())
     {
         QString value;
-        const QString status = RegReadStr(registry, Classes, key, name, value);
-        return status.isEmpty() ? value : status;
+        const RegResult status = RegReadStr(registry, Classes, key, name, value);
+        return status == RegResult::Ok ? value : RegResultText(status, name);
     }
 
     void click()
@@ -94,8 +95,8 @@ private Q_SLOTS:
         QCOMPARE(a.read(QStringLiteral("Quillet.file\\shell\\Open with Quillet\\command")),
                  Program + QStringLiteral(" \"%1\""));
         // No description, no default verb, and the old type's values as they were.
-        QCOMPARE(a.registry.valueNames(Classes, QStringLiteral("Quillet.file")), QStringList());
-        QCOMPARE(a.registry.valueNames(Classes, QStringLiteral("Quillet.file\\shell")), QStringList());
+        QVERIFY(!a.registry.value(Classes, QStringLiteral("Quillet.file"), QString()));
+        QVERIFY(!a.registry.value(Classes, QStringLiteral("Quillet.file\\shell"), QString()));
         QCOMPARE(a.read(QStringLiteral(".mht"), QStringLiteral("Content Type")), QStringLiteral("message/rfc822"));
         QCOMPARE(a.read(QStringLiteral("mhtmlfile\\shell\\open\\command")), QStringLiteral("viewer %1"));
         QCOMPARE(a.desktop.defaults.value(Mime), DesktopAssociation::programEntryId());
@@ -192,7 +193,8 @@ private Q_SLOTS:
         Association a;
         a.withSystemAssociation();
         // A number where a string belongs cannot be backed up.
-        a.registry.setNumber(Classes, QStringLiteral(".mht"), QStringLiteral("Content Type"), 7);
+        a.registry.setValue(Classes, QStringLiteral(".mht"), QStringLiteral("Content Type"),
+                            RegistryStore::Value{RegistryStore::Value::Type::Number, QString(), 7});
         a.state.BkpIconDef = QStringLiteral("kept");
         a.dialogs.answers.enqueue(stop ? Dialogs::Answer::Yes : Dialogs::Answer::No);
         a.click();

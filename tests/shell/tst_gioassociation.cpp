@@ -1,8 +1,8 @@
 #include "FakeDialogs.h"
-#include "app/AppState.h"
 #include "shell/AssociationController.h"
 #include "shell/GioDesktopAssociation.h"
 #include "support/RegistryStore.h"
+#include "window/AppState.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "MainWindowFixture.h"
-#include "app/MainUi.h"
 #include "marking/TMyStatusBar.h"
 #include "shell/LauncherController.h"
 #include "shell/NativeHostManifests.h"
 #include "support/RegistryRoutines.h"
 #include "support/RegistryStore.h"
+#include "window/MainUi.h"
 
 #include <QAction>
 #include <QCryptographicHash>
@@ -88,7 +88,7 @@ private Q_SLOTS:
         RegistryStore registry(f.registryPath());
         QString value;
         QCOMPARE(RegReadStr(registry, RegRoot::HKEY_CURRENT_USER, LauncherController::MenuExtKey, QString(), value),
-                 QString());
+                 RegResult::Ok);
         QCOMPARE(value, f.path(QStringLiteral("script.html")));
         QCOMPARE(f.status(), QStringLiteral("Launch from Internet Explorer enabled."));
         QVERIFY(f.menuItem()->isEnabled());

@@ -35,15 +35,15 @@ private Q_SLOTS:
         const QString path = hivePath();
         RegistryStore store(path);
         QCOMPARE(RegWriteStr(store, RegRoot::HKEY_CLASSES_ROOT, QStringLiteral(".mht"), name, value, true),
-                 QStringLiteral("keyOk"));
+                 RegResult::Ok);
         // A second store reads what the first wrote, keys and names ignoring case.
         RegistryStore reopened(path);
         QString read = QStringLiteral("junk");
         QCOMPARE(RegReadStr(reopened, RegRoot::HKEY_CLASSES_ROOT, QStringLiteral(".MHT"), name.toUpper(), read),
-                 QString());
+                 RegResult::Ok);
         QCOMPARE(read, value);
         QCOMPARE(RegReadStr(reopened, RegRoot::HKEY_CURRENT_USER, QStringLiteral(".mht"), name, read),
-                 QStringLiteral("keyNotExist"));
+                 RegResult::KeyNotExist);
         QCOMPARE(read, QString());
     }
 
@@ -52,21 +52,20 @@ private Q_SLOTS:
         RegistryStore store(hivePath());
         const auto root = RegRoot::HKEY_CLASSES_ROOT;
         const QString key = QStringLiteral("Quillet.file\\shell\\open\\command");
-        QCOMPARE(RegWriteStr(store, root, key, QString(), QStringLiteral("old"), false), QStringLiteral("keyOk"));
-        QCOMPARE(RegWriteStr(store, root, key, QString(), QStringLiteral("new"), false), QStringLiteral("keyExists"));
+        QCOMPARE(RegWriteStr(store, root, key, QString(), QStringLiteral("old"), false), RegResult::Ok);
+        QCOMPARE(RegWriteStr(store, root, key, QString(), QStringLiteral("new"), false), RegResult::KeyExists);
         // Even a value that did not exist yet is not written.
         QCOMPARE(RegWriteStr(store, root, key, QStringLiteral("other"), QStringLiteral("x"), false),
-                 QStringLiteral("keyExists"));
-        QCOMPARE(store.valueNames(root, key), QStringList{QString()});
+                 RegResult::KeyExists);
+        QVERIFY(!store.value(root, key, QStringLiteral("other")));
         QString value;
-        QCOMPARE(RegReadStr(store, root, key, QString(), value), QString());
+        QCOMPARE(RegReadStr(store, root, key, QString(), value), RegResult::Ok);
         QCOMPARE(value, QStringLiteral("old"));
-        QCOMPARE(RegWriteStr(store, root, key, QString(), QStringLiteral("new"), true), QStringLiteral("keyOk"));
-        QCOMPARE(RegReadStr(store, root, key, QString(), value), QString());
+        QCOMPARE(RegWriteStr(store, root, key, QString(), QStringLiteral("new"), true), RegResult::Ok);
+        QCOMPARE(RegReadStr(store, root, key, QString(), value), RegResult::Ok);
         QCOMPARE(value, QStringLiteral("new"));
         // Parents were created along the way.
         QVERIFY(store.keyExists(root, QStringLiteral("quillet.file\\SHELL")));
-        QCOMPARE(store.subKeys(root, QStringLiteral("Quillet.file")), QStringList{QStringLiteral("shell")});
     }
 
     void readMissingValueAndNumber()
@@ -74,12 +73,14 @@ private Q_SLOTS:
         RegistryStore store(hivePath());
         const auto root = RegRoot::HKEY_CURRENT_USER;
         const QString key = QStringLiteral("Software\\Quillet");
-        QCOMPARE(RegWriteNum(store, root, key, QStringLiteral("Count"), 7, true), QStringLiteral("keyOk"));
+        QVERIFY(store.setValue(root, key, QStringLiteral("Count"),
+                               RegistryStore::Value{RegistryStore::Value::Type::Number, QString(), 7}));
         QString value = QStringLiteral("junk");
-        QCOMPARE(RegReadStr(store, root, key, QStringLiteral("absent"), value), QString());
+        QCOMPARE(RegReadStr(store, root, key, QStringLiteral("absent"), value), RegResult::Ok);
         QCOMPARE(value, QString());
         value = QStringLiteral("junk");
-        QCOMPARE(RegReadStr(store, root, key, QStringLiteral("Count"), value),
+        QCOMPARE(RegReadStr(store, root, key, QStringLiteral("Count"), value), RegResult::InvalidType);
+        QCOMPARE(RegResultText(RegResult::InvalidType, QStringLiteral("Count")),
                  QStringLiteral("ERegistryException error: Invalid data type for 'Count'"));
         QCOMPARE(value, QString());
         QCOMPARE(store.value(root, key, QStringLiteral("count"))->number, 7u);
@@ -92,20 +93,18 @@ private Q_SLOTS:
         const QString base = QStringLiteral("Software\\Microsoft\\Internet Explorer\\MenuExt");
         QCOMPARE(RegWriteStr(store, root, base + QStringLiteral("\\Copy to Quillet..."), QString(),
                              QStringLiteral("file:///x/script.html"), true),
-                 QStringLiteral("keyOk"));
+                 RegResult::Ok);
         QCOMPARE(RegWriteStr(store, root, base + QStringLiteral("\\Copy to Quillet...\\deep"), QStringLiteral("v"),
                              QStringLiteral("1"), true),
-                 QStringLiteral("keyOk"));
+                 RegResult::Ok);
         QCOMPARE(RegWriteStr(store, root, base + QStringLiteral("\\Keep"), QString(), QStringLiteral("k"), true),
-                 QStringLiteral("keyOk"));
-        QCOMPARE(RegKeyDelete(store, root, base + QStringLiteral("\\COPY TO QUILLET...")),
-                 QStringLiteral("keyDeleted"));
+                 RegResult::Ok);
+        QCOMPARE(RegKeyDelete(store, root, base + QStringLiteral("\\COPY TO QUILLET...")), RegResult::KeyDeleted);
         QVERIFY(!store.keyExists(root, base + QStringLiteral("\\Copy to Quillet...\\deep")));
         QVERIFY(store.keyExists(root, base + QStringLiteral("\\Keep")));
-        QCOMPARE(RegKeyDelete(store, root, base + QStringLiteral("\\Copy to Quillet...")),
-                 QStringLiteral("keyNotExist"));
+        QCOMPARE(RegKeyDelete(store, root, base + QStringLiteral("\\Copy to Quillet...")), RegResult::KeyNotExist);
         // The root is not a key that can go.
-        QCOMPARE(RegKeyDelete(store, root, QString()), QStringLiteral("keyError"));
+        QCOMPARE(RegKeyDelete(store, root, QString()), RegResult::KeyError);
         QVERIFY(store.keyExists(root, base + QStringLiteral("\\Keep")));
     }
 
@@ -116,7 +115,7 @@ private Q_SLOTS:
         const auto root = RegRoot::HKEY_CLASSES_ROOT;
         QCOMPARE(RegWriteStr(store, root, QStringLiteral(".mht"), QStringLiteral("Content Type"),
                              QStringLiteral("message/rfc822"), true),
-                 QStringLiteral("keyOk"));
+                 RegResult::Ok);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray before = file.readAll();
@@ -126,6 +125,8 @@ private Q_SLOTS:
         RegistryStore broken(m_dir.filePath(QStringLiteral("missing/registry.ini")));
         QCOMPARE(RegWriteStr(broken, root, QStringLiteral(".mht"), QStringLiteral("Content Type"), QStringLiteral("x"),
                              true),
+                 RegResult::SetFailed);
+        QCOMPARE(RegResultText(RegResult::SetFailed, QStringLiteral("Content Type")),
                  QStringLiteral("ERegistryException error: Failed to set data for 'Content Type'"));
         QVERIFY(!broken.keyExists(root, QStringLiteral(".mht")));
 
@@ -134,8 +135,8 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(path + QStringLiteral("/x")));
         RegistryStore blocked(path);
         QCOMPARE(RegWriteStr(blocked, root, QStringLiteral("a"), QString(), QStringLiteral("x"), true),
-                 QStringLiteral("ERegistryException error: Failed to set data for ''"));
-        QCOMPARE(RegKeyDelete(blocked, root, QStringLiteral("a")), QStringLiteral("keyNotExist"));
+                 RegResult::SetFailed);
+        QCOMPARE(RegKeyDelete(blocked, root, QStringLiteral("a")), RegResult::KeyNotExist);
         QVERIFY(!before.isEmpty());
     }
 
@@ -150,10 +151,10 @@ private Q_SLOTS:
         RegistryStore store(path);
         QString value;
         QCOMPARE(RegReadStr(store, RegRoot::HKEY_CLASSES_ROOT, QStringLiteral("a\\b"), QStringLiteral("ok"), value),
-                 QString());
+                 RegResult::Ok);
         QCOMPARE(value, QStringLiteral("yes"));
-        QCOMPARE(store.valueNames(RegRoot::HKEY_CLASSES_ROOT, QStringLiteral("a\\b")),
-                 QStringList{QStringLiteral("ok")});
+        QVERIFY(!store.value(RegRoot::HKEY_CLASSES_ROOT, QStringLiteral("a\\b"), QStringLiteral("bad")));
+        QVERIFY(!store.value(RegRoot::HKEY_CLASSES_ROOT, QStringLiteral("a\\b"), QStringLiteral("unterminated")));
         QVERIFY(store.keyExists(RegRoot::HKEY_CLASSES_ROOT, QStringLiteral("a")));
     }
 };

@@ -59,6 +59,15 @@ inline std::uint32_t RGB(int red, int green, int blue)
 {
     return std::uint32_t(red & 0xFF) | (std::uint32_t(green & 0xFF) << 8) | (std::uint32_t(blue & 0xFF) << 16);
 }
-inline int RedOf(std::uint32_t color) { return int(color & 0xFF); }
-inline int GreenOf(std::uint32_t color) { return int((color >> 8) & 0xFF); }
-inline int BlueOf(std::uint32_t color) { return int((color >> 16) & 0xFF); }
+inline int RedOf(std::uint32_t color)
+{
+    return int(color & 0xFF);
+}
+inline int GreenOf(std::uint32_t color)
+{
+    return int((color >> 8) & 0xFF);
+}
+inline int BlueOf(std::uint32_t color)
+{
+    return int((color >> 16) & 0xFF);
+}

@@ -1,4 +1,4 @@
-#include "app/CommandGuard.h"
+#include "window/CommandGuard.h"
 
 #include "support/Dialogs.h"
 

@@ -1,101 +1,32 @@
-#include "FakeSaveToChooser.h"
+#include "ControllerFixture.h"
 #include "FileSizeLimit.h"
-#include "MainWindowFixture.h"
-#include "app/CommandGuard.h"
-#include "app/ModeController.h"
+#include "TestFiles.h"
 #include "archive/MhtmlReader.h"
-#include "history/TMYcustomhistory.h"
-#include "marking/TMyStatusBar.h"
 #include "saving/SaveController.h"
 #include "support/DateUtils.h"
+#include "window/CommandGuard.h"
 
-#include <QAction>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QTimer>
 #include <QtTest>
 
-#include <functional>
-#include <memory>
 #include <optional>
 
 namespace {
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestFiles::readBytes;
+using TestFiles::writeBytes;
 
-bool writeBytes(const QString &path, const QByteArray &bytes)
+// The save controller over the fixture, its commands connected as the window
+// connects them.
+struct SavingFixture : ControllerFixture
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QString statusText(MainWindowFixture &f)
-{
-    return f.window->ui().StB1->statusText();
-}
-
-// A main window over fakes with a save controller that asks a scripted
-// Save-to dialog. The tests call the handlers directly.
-struct SavingFixture : MainWindowFixture
-{
-    FakeSaveToChooser saveTo;
-    QStringList opened;
-    QStringList folderRequests;
-    QString chosenFolder;
-    // Runs inside the wait for a page, as timer ticks would.
-    std::function<void()> duringWait;
-    int beeps = 0;
     std::unique_ptr<SaveController> saving;
-
-    QString saveFolder() const { return path(QStringLiteral("saved")); }
 
     SavingFixture()
     {
-        create();
-        dialogs.shown.clear();
-        QDir().mkpath(saveFolder());
-        window->state().DefaultSaveFolder = saveFolder();
-        TMainF &w = *window;
-        SaveController::Services services{
-            w.state(), w.ui(), w.histories(), browser, dialogs, w.modes(), nullptr, {}, {}, {}, {}};
-        services.waitTillComplete = [this] {
-            while (browser.ReadyState() != 4)
-                QVERIFY(QSignalSpy(&browser, &Browser::DocumentComplete).wait(1000));
-            if (duringWait)
-                duringWait();
-        };
-        services.saveTo = &saveTo;
-        services.chooseFolder = [this](const QString &caption, const QString &start) {
-            folderRequests << caption + QLatin1Char('|') + start;
-            return chosenFolder;
-        };
-        services.openFile = [this](const QString &file) {
-            opened << file;
-            window->ui().URLs->setText(file);
-            browser.Navigate(file);
-            while (browser.ReadyState() != 4)
-                QVERIFY(QSignalSpy(&browser, &Browser::DocumentComplete).wait(1000));
-            window->modes().seteditmode(true);
-        };
-        services.beep = [this] { ++beeps; };
-        saving = std::make_unique<SaveController>(std::move(services));
-    }
-
-    // An open page in edit mode, as after opening a file and switching.
-    void showPage(const QString &address, const QString &locationName, bool edit = true)
-    {
-        browser.hasDocument = true;
-        browser.readyState = 4;
-        browser.locationName = locationName;
-        browser.locationUrl = address.startsWith(QLatin1Char('/')) ? QStringLiteral("file://") + address : address;
-        window->ui().URLs->setText(address);
-        window->modes().seteditmode(!edit);
-        dialogs.shown.clear();
+        saving = std::make_unique<SaveController>(state, ui, histories, browser, dialogs, modes, *navigator, saveTo,
+                                                  folders, beep);
+        saving->connectCommands();
     }
 
     QString copySample(const QString &name)
@@ -103,15 +34,6 @@ struct SavingFixture : MainWindowFixture
         const QString target = path(name);
         QFile::copy(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht"), target);
         return target;
-    }
-
-    bool inHistories(const QString &entry)
-    {
-        Histories &h = window->histories();
-        for (TMYcustomhistory *list : {h.allH, h.startH, h.renH, h.delH})
-            if (!list->histlist().contains(entry))
-                return false;
-        return true;
     }
 };
 } // namespace
@@ -185,7 +107,7 @@ void TestSaving::saveWritesTheTarget()
         f.showPage(target, target);
     }
     f.browser.html = QStringLiteral("<html><head></head><body><p>marked <span>text</span></p></body></html>");
-    f.window->modes().SetSaveEnabled(true);
+    f.modes.SetSaveEnabled(true);
 
     f.saving->SaveMIClick();
 
@@ -199,12 +121,10 @@ void TestSaving::saveWritesTheTarget()
     } else {
         QVERIFY(!written.contains("Content-Type: multipart"));
     }
-    QCOMPARE(statusText(f), QStringLiteral("File saved: %1 bytes (%2)").arg(QFileInfo(target).size()).arg(target));
-    QVERIFY(!f.window->ui().SaveMI->isEnabled());
-    QVERIFY(!f.window->ui().SaveB->isEnabled());
-    QVERIFY(f.window->ui().RenAsMI->isEnabled());
+    QCOMPARE(f.status(), QStringLiteral("File saved: %1 bytes (%2)").arg(QFileInfo(target).size()).arg(target));
+    QCOMPARE(f.modes.saveEnabled, false);
     QVERIFY(f.inHistories(target));
-    QCOMPARE(f.window->state().LastDocSnapshot, QStringLiteral("justsaved"));
+    QCOMPARE(f.state.LastDocSnapshot, QStringLiteral("justsaved"));
     QVERIFY(f.saveTo.requests.isEmpty());
     QVERIFY(f.browser.navigations.isEmpty());
     QVERIFY(f.dialogs.shown.isEmpty());
@@ -219,14 +139,14 @@ void TestSaving::saveOfUntitledPageAsksForName()
     f.saving->SaveMIClick();
     QCOMPARE(f.saveTo.requests.size(), 1);
     QCOMPARE(f.saveTo.requests.first().caption, QStringLiteral("Save to..."));
-    QCOMPARE(statusText(f), QStringLiteral("Cancelled saving"));
+    QCOMPARE(f.status(), QStringLiteral("Cancelled saving"));
     QCOMPARE(readBytes(scratch), readBytes(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht")));
 
     // The note stays when the Save As that follows ends without a word.
     f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{f.path(QStringLiteral("missing")), QStringLiteral("kept")});
     f.dialogs.answers.enqueue(Dialogs::Answer::No);
     f.saving->SaveMIClick();
-    QCOMPARE(statusText(f), QStringLiteral("Please do not save to the temporary filename containing \"untitled\""));
+    QCOMPARE(f.status(), QStringLiteral("Please do not save to the temporary filename containing \"untitled\""));
 }
 
 // The status bar says "Saving..." while an archive is written; a failed write
@@ -237,14 +157,14 @@ void TestSaving::failedArchiveWriteKeepsTheStatus()
     const QString open = f.copySample(QStringLiteral("page.mht"));
     f.showPage(open, open);
     f.browser.failNext = QStringLiteral("engine gone");
-    f.window->modes().SetSaveEnabled(true);
-    f.window->ui().StB1->ShowStatusText(QStringLiteral("before"));
+    f.modes.SetSaveEnabled(true);
+    f.ui.StB1->ShowStatusText(QStringLiteral("before"));
 
-    f.window->ui().SaveMI->trigger();
+    f.ui.SaveMI->trigger();
 
     QCOMPARE(f.dialogs.texts(), QStringList{QStringLiteral("engine gone")});
-    QCOMPARE(statusText(f), QStringLiteral("before"));
-    QVERIFY(f.window->ui().SaveMI->isEnabled());
+    QCOMPARE(f.status(), QStringLiteral("before"));
+    QCOMPARE(f.modes.saveEnabled, true);
 }
 
 void TestSaving::failedWriteIsNotASave_data()
@@ -289,8 +209,8 @@ void TestSaving::failedWriteIsNotASave()
         f.browser.failNext = QStringLiteral("engine gone");
     else if (failure == QStringLiteral("folder"))
         QVERIFY(QDir(folder).removeRecursively());
-    f.window->modes().SetSaveEnabled(true);
-    f.window->ui().StB1->ShowStatusText(QStringLiteral("before"));
+    f.modes.SetSaveEnabled(true);
+    f.ui.StB1->ShowStatusText(QStringLiteral("before"));
 
     std::optional<FileSizeLimit> full;
     if (failure == QStringLiteral("full")) {
@@ -304,10 +224,10 @@ void TestSaving::failedWriteIsNotASave()
 
     QCOMPARE(f.dialogs.shown.size(), 1);
     QVERIFY2(f.dialogs.lastText().startsWith(message.arg(target)), qPrintable(f.dialogs.lastText()));
-    QCOMPARE(statusText(f), QStringLiteral("before"));
-    QVERIFY(f.window->ui().SaveMI->isEnabled());
-    QVERIFY(f.window->histories().allH->histlist().isEmpty());
-    QVERIFY(f.window->state().LastDocSnapshot != QStringLiteral("justsaved"));
+    QCOMPARE(f.status(), QStringLiteral("before"));
+    QCOMPARE(f.modes.saveEnabled, true);
+    QVERIFY(f.histories.allH->histlist().isEmpty());
+    QVERIFY(f.state.LastDocSnapshot != QStringLiteral("justsaved"));
     if (failure != QStringLiteral("folder")) {
         QCOMPARE(readBytes(target), original);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{file});
@@ -349,13 +269,13 @@ void TestSaving::saveAsProposesTitle()
     QFETCH(QString, title);
 
     SavingFixture f;
-    f.window->histories().MoveH->AddItem(QStringLiteral("/older"));
-    f.window->histories().MoveH->AddItem(QStringLiteral("/newer"));
+    f.histories.MoveH->AddItem(QStringLiteral("/older"));
+    f.histories.MoveH->AddItem(QStringLiteral("/newer"));
     f.showPage(QStringLiteral("/web/a.mht"), locationName);
     f.browser.selection = selection;
-    f.window->state().UseSelectionForFilename = useSelection;
-    f.window->state().PrependFilename = prepend;
-    f.window->state().RenameAsPending = renaming;
+    f.state.UseSelectionForFilename = useSelection;
+    f.state.PrependFilename = prepend;
+    f.state.RenameAsPending = renaming;
 
     f.saving->SaveasMIClick();
 
@@ -365,8 +285,8 @@ void TestSaving::saveAsProposesTitle()
     QCOMPARE(request.caption, renaming ? QStringLiteral("Rename to...") : QStringLiteral("Save to..."));
     QCOMPARE(request.folders, (QStringList{QStringLiteral("/newer"), QStringLiteral("/older")}));
     QCOMPARE(request.startFolder, f.saveFolder());
-    QVERIFY(!f.window->state().RenameAsPending);
-    QCOMPARE(statusText(f), QStringLiteral("Cancelled saving"));
+    QVERIFY(!f.state.RenameAsPending);
+    QCOMPARE(f.status(), QStringLiteral("Cancelled saving"));
 
     // The next plain Save As is a save again.
     f.saving->SaveasMIClick();
@@ -382,7 +302,7 @@ void TestSaving::saveAsWritesAndReopens()
     const QString folder = f.path(QStringLiteral("keep"));
     QVERIFY(QDir().mkpath(folder));
     f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{folder + QLatin1Char('/'), QStringLiteral("Note & more")});
-    f.duringWait = [&f] {
+    f.navigator->duringWait = [&f] {
         f.saving->Timer1Timer();
         f.browser.html = QStringLiteral("<html><body><b>kept</b> </body></html>");
         f.saving->Timer1Timer();
@@ -395,14 +315,14 @@ void TestSaving::saveAsWritesAndReopens()
     QVERIFY(written.contains("kept"));
     QVERIFY2(written.contains("dot.gif"), "pictures of the source archive survive");
     QVERIFY(QFileInfo::exists(open));
-    QCOMPARE(f.window->ui().URLs->text(), path);
+    QCOMPARE(f.ui.URLs->text(), path);
     QVERIFY(f.inHistories(path));
-    QCOMPARE(f.window->histories().MoveH->histlist().value(0), folder);
+    QCOMPARE(f.histories.MoveH->histlist().value(0), folder);
     QCOMPARE(f.browser.navigations, QStringList{path});
     QCOMPARE(f.browser.mode, QStringLiteral("On"));
-    QVERIFY(!f.window->ui().SaveMI->isEnabled());
-    QCOMPARE(f.window->state().SaveToName, QStringLiteral("Note & more"));
-    QCOMPARE(f.window->state().LastDocSnapshot, QStringLiteral("justsaved"));
+    QCOMPARE(f.modes.saveEnabled, false);
+    QCOMPARE(f.state.SaveToName, QStringLiteral("Note & more"));
+    QCOMPARE(f.state.LastDocSnapshot, QStringLiteral("justsaved"));
     QVERIFY(f.dialogs.shown.isEmpty());
 }
 
@@ -430,7 +350,7 @@ void TestSaving::saveAsStopsWithoutWriting()
 
     SavingFixture f;
     f.showPage(QStringLiteral("https://example.com/"), QStringLiteral("Example"));
-    f.window->ui().StB1->ShowStatusText(QString());
+    f.ui.StB1->ShowStatusText(QString());
     const QString folder = missingFolder ? f.path(QStringLiteral("new/deeper")) : f.saveFolder();
     const QString existing = folder + QStringLiteral("/Example.mht");
     if (!missingFolder)
@@ -438,7 +358,7 @@ void TestSaving::saveAsStopsWithoutWriting()
     if (!cancel)
         f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{folder, QStringLiteral("Example")});
     f.dialogs.answers.enqueue(Dialogs::Answer::No);
-    f.window->modes().SetSaveEnabled(true);
+    f.modes.SetSaveEnabled(true);
 
     f.saving->SaveasMIClick();
 
@@ -446,13 +366,13 @@ void TestSaving::saveAsStopsWithoutWriting()
         QStringLiteral("EXISTING"),
         existing + QStringLiteral(" exists already. If you continue this file will be overwritten! Continue?"));
     QCOMPARE(f.dialogs.texts(), texts);
-    QCOMPARE(statusText(f), status);
+    QCOMPARE(f.status(), status);
     QCOMPARE(QFileInfo::exists(folder), !missingFolder);
     if (!missingFolder)
         QCOMPARE(readBytes(existing), QByteArray("old"));
     QVERIFY(f.browser.navigations.isEmpty());
-    QVERIFY(f.window->ui().SaveMI->isEnabled());
-    QVERIFY(f.window->histories().allH->histlist().isEmpty());
+    QCOMPARE(f.modes.saveEnabled, true);
+    QVERIFY(f.histories.allH->histlist().isEmpty());
 }
 
 void TestSaving::saveAsCreatesMissingFolder()
@@ -505,12 +425,12 @@ void TestSaving::oldFileIsDeleted()
     const QString folder = f.saveFolder();
     const QString old = folder + QLatin1Char('/') + oldName;
     QVERIFY(QFile::copy(qEnvironmentVariable("QUILLET_TEST_DATA") + QStringLiteral("/sample.mht"), old));
-    Histories &h = f.window->histories();
+    Histories &h = f.histories;
     for (TMYcustomhistory *list : {h.allH, h.startH, h.renH, h.delH, h.backH})
         list->AddItem(old);
     f.showPage(old, old);
     f.browser.html = QStringLiteral("<html><body>new text</body></html>");
-    f.window->state().RenameAsPending = renaming;
+    f.state.RenameAsPending = renaming;
     f.saveTo.choices.enqueue(FakeSaveToChooser::Choice{folder, newName});
     f.dialogs.answers.enqueue(Dialogs::Answer::Yes); // overwrite, when asked
 
@@ -551,7 +471,7 @@ void TestSaving::newCopiesTheTemplate()
     QVERIFY(writeBytes(f.path(QStringLiteral("untitled.mht")), page));
     if (folderMissing)
         QVERIFY(QDir(f.saveFolder()).removeRecursively());
-    f.window->state().PrependFilename = prepend;
+    f.state.PrependFilename = prepend;
     const QString path = f.saveFolder() + QLatin1Char('/') +
                          (prepend ? DatePrefix() + QStringLiteral("-untitled.mht") : QStringLiteral("untitled.mht"));
     if (exists)
@@ -565,35 +485,34 @@ void TestSaving::newCopiesTheTemplate()
     if (exists)
         QVERIFY(f.dialogs.lastText().startsWith(path + QStringLiteral(" exists already.")));
     QCOMPARE(readBytes(path), copied ? page : QByteArray("mine"));
-    QCOMPARE(f.opened, copied ? QStringList{path} : QStringList{});
-    QCOMPARE(f.window->state().SurfMode, !copied);
-    if (copied)
-        QVERIFY(f.window->ui().Timer1->isActive());
+    QCOMPARE(f.navigator->opened, copied ? QStringList{path} : QStringList{});
+    QCOMPARE(f.state.SurfMode, !copied);
 }
 
 void TestSaving::defaultSaveFolder()
 {
     SavingFixture f;
-    f.chosenFolder = QStringLiteral("/data/notes/");
+    f.folders.chosen = QStringLiteral("/data/notes/");
     f.saving->Defaultsaveto1Click();
-    QCOMPARE(f.folderRequests, QStringList{QStringLiteral("Give Default destination to save to.|") + f.saveFolder()});
-    QCOMPARE(f.window->state().DefaultSaveFolder, QStringLiteral("/data/notes"));
-    QCOMPARE(statusText(f), QStringLiteral("Default location to save to: /data/notes"));
+    QCOMPARE(f.folders.requests, QStringList{QStringLiteral("Give Default destination to save to.|") + f.saveFolder()});
+    QCOMPARE(f.state.DefaultSaveFolder, QStringLiteral("/data/notes"));
+    QCOMPARE(f.status(), QStringLiteral("Default location to save to: /data/notes"));
 
-    f.chosenFolder.clear();
+    f.folders.chosen.clear();
     f.saving->Defaultsaveto1Click();
-    QCOMPARE(f.window->state().DefaultSaveFolder, QStringLiteral("/data/notes"));
+    QCOMPARE(f.state.DefaultSaveFolder, QStringLiteral("/data/notes"));
 }
 
 void TestSaving::namingOptionsFollowTheirCheckMarks()
 {
     SavingFixture f;
-    AppState &state = f.window->state();
-    MainUi &ui = f.window->ui();
+    AppState &state = f.state;
+    MainUi &ui = f.ui;
     const bool prepend = state.PrependFilename;
     const bool useSelection = state.UseSelectionForFilename;
-    f.saving->PrependFilenameMIClick();
-    f.saving->UseSelection4FilenameMIClick();
+    // Through their menu items, which keep state and check mark together.
+    f.ui.PrependFilenameMI->trigger();
+    f.ui.UseSelection4FilenameMI->trigger();
     QCOMPARE(state.PrependFilename, !prepend);
     QCOMPARE(ui.PrependFilenameMI->isChecked(), !prepend);
     QCOMPARE(state.UseSelectionForFilename, !useSelection);
@@ -604,15 +523,14 @@ void TestSaving::changeDetector()
 {
     SavingFixture f;
     const QString open = f.copySample(QStringLiteral("page.mht"));
-    AppState &state = f.window->state();
-    QAction *save = f.window->ui().SaveMI;
+    AppState &state = f.state;
 
     // Surf mode only follows the page.
     f.showPage(open, open, false);
-    f.window->modes().SetSaveEnabled(false);
+    f.modes.SetSaveEnabled(false);
     f.browser.html = QStringLiteral("<html><body>one</body></html>");
     f.saving->Timer1Timer();
-    QVERIFY(!save->isEnabled());
+    QCOMPARE(f.modes.saveEnabled, false);
     QCOMPARE(state.LastDocSnapshot, f.browser.html);
 
     // Entering edit mode on an unchanged page enables nothing, whatever the
@@ -621,25 +539,25 @@ void TestSaving::changeDetector()
     state.LastDocSnapshot.clear();
     f.browser.duringRead = [&] {
         f.browser.duringRead = nullptr;
-        f.window->saving().Timer1Timer();
+        f.saving->Timer1Timer();
     };
-    f.window->modes().seteditmode(false);
-    QVERIFY(!save->isEnabled());
+    f.modes.seteditmode(false);
+    QCOMPARE(f.modes.saveEnabled, false);
     QCOMPARE(state.LastDocSnapshot, f.browser.html);
     // A tick on an unchanged page does not even read it.
     f.browser.calls.clear();
     f.saving->Timer1Timer();
-    QVERIFY(!save->isEnabled());
+    QCOMPARE(f.modes.saveEnabled, false);
     QVERIFY(!f.browser.calls.contains(QStringLiteral("documentHtml")));
 
     f.browser.html = QStringLiteral("<html><body><span>one</span></body></html>");
     f.saving->Timer1Timer();
-    QVERIFY(save->isEnabled());
+    QCOMPARE(f.modes.saveEnabled, true);
 
     // Right after a save the changed form of the page is only taken in; the
     // first tick reads the page even when nothing reported a change.
     f.saving->SaveMIClick();
-    QVERIFY(!save->isEnabled());
+    QCOMPARE(f.modes.saveEnabled, false);
     f.browser.calls.clear();
     f.saving->Timer1Timer();
     QVERIFY(f.browser.calls.contains(QStringLiteral("documentHtml")));
@@ -647,21 +565,21 @@ void TestSaving::changeDetector()
     f.browser.html = QStringLiteral("<html><body><span>one</span> </body></html>");
     f.saving->SaveMIClick();
     f.saving->Timer1Timer();
-    QVERIFY(!save->isEnabled());
+    QCOMPARE(f.modes.saveEnabled, false);
     f.browser.html = QStringLiteral("<html><body><b>one</b></body></html>");
     f.saving->Timer1Timer();
-    QVERIFY(save->isEnabled());
+    QCOMPARE(f.modes.saveEnabled, true);
 
     // A page that cannot be read is skipped without an error box, and its
     // change is seen on the next tick.
-    f.window->modes().SetSaveEnabled(false);
+    f.modes.SetSaveEnabled(false);
     f.browser.html = QStringLiteral("<html><body><i>one</i></body></html>");
     f.browser.failNext = QStringLiteral("gone");
     f.saving->Timer1Timer();
     QVERIFY(f.dialogs.shown.isEmpty());
-    QVERIFY(!save->isEnabled());
+    QCOMPARE(f.modes.saveEnabled, false);
     f.saving->Timer1Timer();
-    QVERIFY(save->isEnabled());
+    QCOMPARE(f.modes.saveEnabled, true);
 }
 
 void TestSaving::saveButtonAndMenuRunTheWindowsSave()
@@ -670,17 +588,10 @@ void TestSaving::saveButtonAndMenuRunTheWindowsSave()
     const QString open = f.copySample(QStringLiteral("page.mht"));
     f.showPage(open, open);
     f.browser.html = QStringLiteral("<html><body>through the button</body></html>");
-    f.window->modes().SetSaveEnabled(true);
-    f.window->ui().SaveB->trigger();
+    f.modes.SetSaveEnabled(true);
+    f.ui.SaveB->trigger();
     QVERIFY(readBytes(open).contains("through the button"));
-    QVERIFY(!f.window->ui().SaveB->isEnabled());
-
-    // The option items keep state and check mark together.
-    const bool prepend = f.window->state().PrependFilename;
-    f.window->ui().PrependFilenameMI->trigger();
-    QCOMPARE(f.window->state().PrependFilename, !prepend);
-    QCOMPARE(f.window->ui().PrependFilenameMI->isChecked(), !prepend);
 }
 
 QTEST_MAIN(TestSaving)
-#include "tst_saving.moc"
+#include "tst_savecontroller.moc"

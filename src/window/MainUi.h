@@ -3,7 +3,6 @@
 class QAction;
 class QLabel;
 class QLineEdit;
-class QMainWindow;
 class QMenu;
 class QTimer;
 class QToolBar;
@@ -13,8 +12,9 @@ class TColorGrid;
 class TMyStatusBar;
 
 // The main window's controls, named as everywhere else in the program. Each
-// control's objectName is its name, so tests can find it. The window owns the
-// controls; controllers get this table and use what they need.
+// control's objectName is its name, so tests can find it. The window builds
+// and owns the controls (app/MainUiBuilder); controllers get this table and
+// use what they need.
 struct MainUi
 {
     // Host menus (history lists add their entries to these).
@@ -103,7 +103,3 @@ struct MainUi
     TMyStatusBar *StB1 = nullptr;
     QTimer *Timer1 = nullptr;
 };
-
-// Builds the menus, toolbar, panel and status bar of window into ui.
-// browserView fills the client area below the panel.
-void buildMainUi(QMainWindow *window, QWidget *browserView, MainUi &ui);

@@ -1,4 +1,4 @@
-#include "support/SystemDesktop.h"
+#include "shell/SystemDesktop.h"
 
 #include "support/PathUtils.h"
 #include "support/RecentlyUsedList.h"

@@ -1,5 +1,5 @@
+#include "shell/SystemDesktop.h"
 #include "support/RecentlyUsedList.h"
-#include "support/SystemDesktop.h"
 
 #include <QFile>
 #include <QTemporaryDir>

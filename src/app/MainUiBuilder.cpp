@@ -1,4 +1,6 @@
-#include "app/MainUi.h"
+#include "app/MainUiBuilder.h"
+
+#include "window/MainUi.h"
 
 #include "marking/TBitBtnWithColor.h"
 #include "marking/TColorGrid.h"

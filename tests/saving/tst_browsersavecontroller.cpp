@@ -1,16 +1,9 @@
-#include "MainWindowFixture.h"
+#include "ControllerFixture.h"
 #include "TestFiles.h"
-#include "app/MainUi.h"
-#include "app/ModeController.h"
-#include "history/TMYcustomhistory.h"
-#include "marking/TMyStatusBar.h"
 #include "saving/BrowserSaveController.h"
 
-#include <QAction>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QtTest>
 
 using TestFiles::readBytes;
@@ -18,39 +11,16 @@ using TestFiles::writeBytes;
 
 namespace {
 
-// The window over fakes with a local page open in surf mode.
-struct BrowserSaveFixture : MainWindowFixture
+// The browser-save controller over the fixture, its commands connected, with
+// a local page open in surf mode.
+struct BrowserSaveFixture : ControllerFixture
 {
-    QString saved;
+    BrowserSaveController controller{state, ui, histories, browser, dialogs, desktop, modes, *navigator, beep};
 
     BrowserSaveFixture()
     {
-        create();
-        saved = path(QStringLiteral("saved"));
-        QDir().mkpath(saved);
-        window->state().DefaultSaveFolder = saved;
-        showPage(path(QStringLiteral("page.htm")));
-    }
-
-    void showPage(const QString &file)
-    {
-        browser.hasDocument = true;
-        browser.readyState = 4;
-        browser.locationName = file;
-        browser.locationUrl = QStringLiteral("file://") + file;
-        window->ui().URLs->setText(file);
-        dialogs.shown.clear();
-    }
-
-    QString status() const { return window->ui().StB1->statusText(); }
-
-    bool inHistories(const QString &entry) const
-    {
-        const Histories &h = window->histories();
-        for (TMYcustomhistory *list : {h.allH, h.startH, h.renH, h.delH})
-            if (!list->histlist().contains(entry))
-                return false;
-        return true;
+        controller.connectCommands();
+        showPage(path(QStringLiteral("page.htm")), path(QStringLiteral("page.htm")), false);
     }
 
     QStringList temporaries(const QString &chosen) const
@@ -105,13 +75,14 @@ void TestBrowserSave::engineSaveWritesAndOpens()
     QFETCH(Browser::SaveFormat, format);
     QFETCH(bool, open);
     BrowserSaveFixture f;
-    f.dialogs.fileNames << f.saved + QLatin1Char('/') + chosen;
+    f.dialogs.fileNames << f.saveFolder() + QLatin1Char('/') + chosen;
     f.dialogs.selectedFilters << filter;
-    MainUi &ui = f.window->ui();
+    MainUi &ui = f.ui;
     (open ? ui.SaveAsIEMI : ui.SaveasIEB)->trigger();
 
-    const QString target = f.saved + QLatin1Char('/') + written;
-    QCOMPARE(f.dialogs.asked, QStringList{QStringLiteral("Save Web Page|") + f.saved + QStringLiteral("/page.mht")});
+    const QString target = f.saveFolder() + QLatin1Char('/') + written;
+    QCOMPARE(f.dialogs.asked,
+             QStringList{QStringLiteral("Save Web Page|") + f.saveFolder() + QStringLiteral("/page.mht")});
     QCOMPARE(f.browser.savedAs, QStringList{target});
     QCOMPARE(f.browser.savedFormats, QList<Browser::SaveFormat>{format});
     QCOMPARE(f.desktop.recentAdded, QStringList{target});
@@ -145,11 +116,6 @@ void TestBrowserSave::newestEntryRules()
     QFETCH(QString, status);
     QFETCH(int, beeps);
     BrowserSaveFixture f;
-    int beeped = 0;
-    // The window's controller beeps for real; this one counts.
-    BrowserSaveController controller(BrowserSaveController::Services{
-        f.window->state(), f.window->ui(), f.window->histories(), f.browser, f.dialogs, f.desktop, f.window->modes(),
-        [&](const QString &file) { f.window->ui().URLs->setText(file); }, [] {}, [&] { ++beeped; }});
     const QDateTime now = QDateTime::currentDateTime();
     auto stamped = [&](const QString &file, int age) {
         QVERIFY(writeBytes(file, "x"));
@@ -166,22 +132,22 @@ void TestBrowserSave::newestEntryRules()
     }
     f.desktop.newestRecent = entry.isEmpty() ? QString() : f.path(entry);
     // The user cancels the engine's dialog; the newest entry decides alone.
-    controller.SaveAsIEMIClick();
+    f.controller.SaveAsIEMIClick();
     QCOMPARE(f.browser.savedAs, QStringList());
-    QCOMPARE(f.window->ui().URLs->text(), opened.isEmpty() ? f.path(QStringLiteral("page.htm")) : f.path(opened));
+    QCOMPARE(f.ui.URLs->text(), opened.isEmpty() ? f.path(QStringLiteral("page.htm")) : f.path(opened));
     QCOMPARE(f.inHistories(f.path(opened)), !opened.isEmpty());
     if (status.isEmpty())
         QVERIFY(!f.status().contains(QStringLiteral("most recent file")));
     else
         QCOMPARE(f.status(), status);
-    QCOMPARE(beeped, beeps);
+    QCOMPARE(f.beeps, beeps);
 }
 
 void TestBrowserSave::engineSaveRefusesAMissingFolder()
 {
     BrowserSaveFixture f;
     f.dialogs.fileNames << f.path(QStringLiteral("no/such/a.mht"));
-    f.window->ui().SaveAsIEMI->trigger();
+    f.ui.SaveAsIEMI->trigger();
     QCOMPARE(f.browser.savedAs, QStringList());
     QCOMPARE(f.dialogs.texts(),
              QStringList{QStringLiteral("The folder does not exist: ") + f.path(QStringLiteral("no/such"))});
@@ -215,7 +181,7 @@ void TestBrowserSave::stripSaveWaysOut()
     QFETCH(QStringList, messages);
     QFETCH(QString, status);
     BrowserSaveFixture f;
-    const QString chosenPath = chosen.isEmpty() ? QString() : f.saved + QLatin1Char('/') + chosen;
+    const QString chosenPath = chosen.isEmpty() ? QString() : f.saveFolder() + QLatin1Char('/') + chosen;
     f.dialogs.fileNames << chosenPath;
     f.browser.html = QStringLiteral("<html><head></head><body>") + body + QStringLiteral("</body></html>");
     if (!hasPage)
@@ -231,11 +197,11 @@ void TestBrowserSave::stripSaveWaysOut()
             loaded = readBytes(temp);
     });
 
-    f.window->ui().SavewhenIEfailsMI->trigger();
+    f.ui.SavewhenIEfailsMI->trigger();
 
     QCOMPARE(f.dialogs.texts(), messages);
     QVERIFY(f.status().startsWith(status));
-    const QString target = f.saved + QStringLiteral("/p.MHT");
+    const QString target = f.saveFolder() + QStringLiteral("/p.MHT");
     const bool saved = status.startsWith(QStringLiteral("File saved"));
     QCOMPARE(QFileInfo::exists(target), saved);
     if (chosen.isEmpty())
@@ -247,23 +213,23 @@ void TestBrowserSave::stripSaveWaysOut()
     QCOMPARE(f.browser.navigations.last(), target);
     QCOMPARE(f.desktop.recentAdded, QStringList{target});
     QVERIFY(f.inHistories(target));
-    QVERIFY(!f.window->histories().allH->histlist().contains(temp));
-    QVERIFY(f.window->ui().SaveMI->isEnabled());
-    QVERIFY(!f.window->ui().RenAsMI->isEnabled());
+    QVERIFY(!f.histories.allH->histlist().contains(temp));
+    QCOMPARE(f.modes.saveEnabled, true);
 }
 
 void TestBrowserSave::stripSaveIsNotReentered()
 {
     BrowserSaveFixture f;
-    const QString chosen = f.saved + QStringLiteral("/p.mht");
+    const QString chosen = f.saveFolder() + QStringLiteral("/p.mht");
     f.dialogs.fileNames << chosen << chosen;
-    QAction *entry = f.window->ui().SavewhenIEfailsMI;
+    QAction *entry = f.ui.SavewhenIEfailsMI;
     bool enabledWhileRunning = true;
     connect(&f.browser, &Browser::BeforeNavigate2, &f.browser, [&](const QString &url) {
         if (!url.endsWith(QStringLiteral("__tmp0.htm")))
             return;
-        // The address box changing under the run must not re-enable it.
-        f.window->ui().URLs->setText(url);
+        // The mode rules enable it again when the address box changes under
+        // the run; that must not let a second run start.
+        entry->setEnabled(true);
         enabledWhileRunning = entry->isEnabled();
         entry->trigger();
     });
@@ -275,4 +241,4 @@ void TestBrowserSave::stripSaveIsNotReentered()
 }
 
 QTEST_MAIN(TestBrowserSave)
-#include "tst_browsersave.moc"
+#include "tst_browsersavecontroller.moc"

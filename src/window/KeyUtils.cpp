@@ -1,4 +1,4 @@
-#include "support/KeyUtils.h"
+#include "window/KeyUtils.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,22 +1,10 @@
-#include "MainWindowFixture.h"
-#include "app/ModeController.h"
-#include "app/NavigationController.h"
-#include "history/TMYcustomhistory.h"
-#include "marking/TMyStatusBar.h"
+#include "ControllerFixture.h"
 #include "saving/FileManagementController.h"
+#include "saving/SaveController.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QDialog>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
 #include <QScopeGuard>
-#include <QTimer>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(Dialogs::Answer)
@@ -24,24 +12,20 @@ Q_DECLARE_METATYPE(Dialogs::Answer)
 namespace {
 using Answer = Dialogs::Answer;
 
-// A started window in surf mode on the home page, with a folder of archives.
-struct Fixture : MainWindowFixture
+// The file management controller over the fixture, its commands connected,
+// with the save controller that makes New, and a folder of archives.
+struct Fixture : ControllerFixture
 {
-    QString saved;
+    SaveController saving{state, ui, histories, browser, dialogs, modes, *navigator, saveTo, folders, beep};
+    FileManagementController files{state, ui, histories, browser, dialogs, window, folders, saving, *navigator};
+    QString saved = saveFolder();
 
     Fixture()
     {
-        QFile ini(path(QStringLiteral("quillet.ini")));
-        if (!ini.open(QIODevice::WriteOnly))
-            qFatal("cannot write the settings file");
-        ini.close();
         QFile::copy(qEnvironmentVariable("QUILLET_SHIPPED_DATA") + QStringLiteral("/untitled.mht"),
                     path(QStringLiteral("untitled.mht")));
-        saved = path(QStringLiteral("saved"));
-        QDir().mkpath(saved);
-        create();
-        window->FormActivate({QStringLiteral("quillet")});
-        window->state().DefaultSaveFolder = saved;
+        files.connectCommands();
+        showPage(QStringLiteral("/quillet/bestpractice.htm"), QStringLiteral("Best practice"), false);
     }
 
     QString file(const QString &name) const { return saved + QLatin1Char('/') + name; }
@@ -56,19 +40,17 @@ struct Fixture : MainWindowFixture
             for (TMYcustomhistory *list : fileLists())
                 list->AddItem(target);
         } else {
-            window->navigation().startHitemclicked(target);
+            navigator->startHitemclicked(target);
+            for (TMYcustomhistory *list : fileLists())
+                list->AddItem(target);
             if (open == QStringLiteral("edit"))
-                window->modes().seteditmode(false);
+                modes.seteditmode(false);
         }
         dialogs.shown.clear();
         return target;
     }
 
-    QList<TMYcustomhistory *> fileLists()
-    {
-        Histories &h = window->histories();
-        return {h.allH, h.startH, h.renH, h.delH};
-    }
+    QList<TMYcustomhistory *> fileLists() { return {histories.allH, histories.startH, histories.renH, histories.delH}; }
 
     // The entries of the four file lists.
     QStringList listed()
@@ -87,8 +69,7 @@ struct Fixture : MainWindowFixture
         list->itemEntries().at(index)->trigger();
     }
 
-    QString status() const { return window->ui().StB1->statusText(); }
-    QString address() const { return window->ui().URLs->text(); }
+    QString address() const { return ui.URLs->text(); }
 };
 
 bool inTrash(const QString &dataHome, const QString &name)
@@ -109,29 +90,6 @@ private Q_SLOTS:
     {
         QVERIFY(m_dataHome.isValid());
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_dataHome.path()));
-    }
-
-    void menusAsTheFormDefines()
-    {
-        Fixture f;
-        const MainUi &ui = f.window->ui();
-        QVERIFY(ui.DeleteMI->menuAction()->isVisible() && ui.DeleteMI->menuAction()->isEnabled());
-        QVERIFY(ui.DelBrowseMI->isEnabled());
-        QCOMPARE(ui.DelBrowseMI->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
-        QVERIFY(!ui.RenMI->menuAction()->isVisible() && !ui.RenMI->isEnabled());
-        QVERIFY(!ui.MoveMI->menuAction()->isVisible());
-        // The hidden move menu follows the MHT-only rule all the same.
-        ui.URLs->setText(QStringLiteral("https://example.com/"));
-        QVERIFY(!ui.MoveMI->isEnabled());
-        ui.URLs->setText(f.file(QStringLiteral("a.MHT")));
-        QVERIFY(ui.MoveMI->isEnabled());
-        QVERIFY(ui.AboutMI->isEnabled());
-
-        // The entry of the disabled rename menu ignores its shortcut.
-        ui.RenBrowseMI->trigger();
-        QVERIFY(f.dialogs.asked.isEmpty());
-        ui.DelBrowseMI->trigger();
-        QCOMPARE(f.dialogs.asked, QStringList{QStringLiteral("Select file to delete|") + f.saved});
     }
 
     void deleteFromHistory_data()
@@ -161,7 +119,7 @@ private Q_SLOTS:
         const QString path = f.archive(QStringLiteral("doomed%1.mht").arg(++m_deleted), open);
         if (!fileThere)
             QFile::remove(path);
-        const QStringList movesBefore = f.window->histories().MoveH->histlist();
+        const QStringList movesBefore = f.histories.MoveH->histlist();
         const qsizetype navigationsBefore = f.browser.navigations.size();
         f.dialogs.answers.enqueue(answer);
         const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
@@ -172,7 +130,7 @@ private Q_SLOTS:
             f.dialogs.answers.enqueue(Answer::No);
         }
 
-        f.click(f.window->histories().delH, path);
+        f.click(f.histories.delH, path);
 
         QCOMPARE(f.dialogs.shown.value(0).text, QStringLiteral("Really delete file and its history: ") + path);
         if (trashRefuses) {
@@ -192,14 +150,14 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(path));
         QCOMPARE(inTrash(m_dataHome.path(), QFileInfo(path).fileName()), fileThere);
         QVERIFY2(!f.listed().contains(path), qPrintable(f.listed().join(u',')));
-        QCOMPARE(f.window->histories().MoveH->histlist(), movesBefore);
+        QCOMPARE(f.histories.MoveH->histlist(), movesBefore);
         QCOMPARE(f.dialogs.texts().contains(QStringLiteral("Could not delete file. Probably in use or not existing.")),
                  !fileThere);
         if (open == QStringLiteral("surf")) {
             QCOMPARE(f.browser.navigations.value(navigationsBefore), f.browser.homeAddress);
         } else if (open == QStringLiteral("edit")) {
             QCOMPARE(f.address(), f.file(QStringLiteral("untitled.mht")));
-            QVERIFY(!f.window->state().SurfMode);
+            QVERIFY(!f.state.SurfMode);
         } else {
             QCOMPARE(f.browser.navigations.size(), navigationsBefore);
         }
@@ -237,8 +195,12 @@ private Q_SLOTS:
         const QStringList listedBefore = f.listed();
         const qsizetype navigationsBefore = f.browser.navigations.size();
         f.dialogs.fileNames.enqueue(path);
+        // The entry of a disabled menu ignores its shortcut, as the rename menu does.
+        f.ui.RenMI->setEnabled(false);
+        f.ui.RenBrowseMI->trigger();
 
-        f.window->ui().DelBrowseMI->trigger();
+        f.ui.DelBrowseMI->trigger();
+        QCOMPARE(f.dialogs.asked, QStringList{QStringLiteral("Select file to delete|") + f.saved});
 
         const QString question =
             QStringLiteral("The trash cannot take ") + path + QStringLiteral("; delete it permanently?");
@@ -309,7 +271,7 @@ private Q_SLOTS:
         f.dialogs.inputs.enqueue(input == QStringLiteral("<cancel>") ? std::nullopt : std::optional(target));
         f.dialogs.answers.enqueue(answer);
 
-        f.click(f.window->histories().renH, path);
+        f.click(f.histories.renH, path);
 
         QCOMPARE(f.dialogs.asked, QStringList{QStringLiteral("Input Box|Give new name|") + path});
         QCOMPARE(f.dialogs.texts(),
@@ -351,32 +313,21 @@ private Q_SLOTS:
         const QString target = folder + QStringLiteral("/open.mht");
         if (targetExists)
             QVERIFY(QFile::copy(path, target));
-        Histories &h = f.window->histories();
+        Histories &h = f.histories;
         h.MoveH->AddItem(folder);
         const QStringList listedBefore = f.listed();
         const qsizetype navigationsBefore = f.browser.navigations.size();
 
         if (throughChooser) {
-            QString caption;
-            QTimer answer;
-            connect(&answer, &QTimer::timeout, this, [&] {
-                auto *chooser = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-                if (!chooser)
-                    return;
-                answer.stop();
-                caption = chooser->windowTitle();
-                chooser->findChild<QLineEdit *>(QStringLiteral("locxxxE"))->setText(folder + QLatin1Char('/'));
-                chooser->findChild<QPushButton *>(QStringLiteral("SavelocB"))->click();
-            });
-            answer.start(10);
-            f.window->ui().MoveBrowseMI->trigger();
-            QCOMPARE(caption, QStringLiteral("Give destination to move to."));
+            f.folders.chosen = folder + QLatin1Char('/');
+            f.ui.MoveBrowseMI->trigger();
+            QCOMPARE(f.folders.requests, QStringList{QStringLiteral("Give destination to move to.|") + f.saved});
         } else {
             f.click(h.MoveH, folder);
         }
 
         QVERIFY(QFileInfo::exists(target));
-        QCOMPARE(f.window->state().MovePending, false);
+        QCOMPARE(f.state.MovePending, false);
         if (targetExists) {
             QVERIFY(QFileInfo::exists(path));
             QCOMPARE(f.dialogs.texts(), QStringList{QStringLiteral("Could not move ") + path + QStringLiteral(" to ") +
@@ -392,7 +343,7 @@ private Q_SLOTS:
         QCOMPARE(f.browser.navigations.value(navigationsBefore), target);
         QCOMPARE(f.status(), throughChooser ? QStringLiteral("Moving to: ") + folder : QStringLiteral("OK: ") + target);
         QVERIFY(!f.listed().contains(path));
-        QVERIFY(f.window->histories().delH->histlist().contains(target));
+        QVERIFY(f.histories.delH->histlist().contains(target));
     }
 
     void renameFromTheAddressBox_data()
@@ -419,13 +370,13 @@ private Q_SLOTS:
         if (targetExists)
             QVERIFY(QFile::copy(path, target));
         const QStringList listedBefore = f.listed();
-        const QString captionBefore = f.window->windowTitle();
-        f.window->ui().UrlMemL->setText(path);
-        f.window->ui().URLs->setText(target);
+        const QString captionBefore = f.window.windowTitle();
+        f.ui.UrlMemL->setText(path);
+        f.ui.URLs->setText(target);
         f.dialogs.shown.clear();
         f.dialogs.answers.enqueue(answer);
 
-        f.window->fileManagement().URLsDblClick();
+        f.files.URLsDblClick();
 
         if (!edit) {
             QVERIFY(f.dialogs.shown.isEmpty());
@@ -437,8 +388,8 @@ private Q_SLOTS:
                                                     target);
         const bool moved = answer == Answer::Ok && !targetExists;
         QCOMPARE(QFileInfo::exists(path), !moved);
-        QCOMPARE(f.window->ui().UrlMemL->text(), moved ? target : path);
-        QCOMPARE(f.window->windowTitle(), moved ? QStringLiteral("named.mht - Quillet") : captionBefore);
+        QCOMPARE(f.ui.UrlMemL->text(), moved ? target : path);
+        QCOMPARE(f.window.windowTitle(), moved ? QStringLiteral("named.mht - Quillet") : captionBefore);
         if (moved) {
             QCOMPARE(f.listed().count(target), 4);
             QCOMPARE(f.address(), target);
@@ -454,4 +405,4 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TestFileManagement)
-#include "tst_filemanagement.moc"
+#include "tst_filemanagementcontroller.moc"

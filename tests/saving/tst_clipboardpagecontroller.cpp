@@ -1,15 +1,10 @@
-#include "FakeSaveToChooser.h"
-#include "MainWindowFixture.h"
-#include "app/ModeController.h"
-#include "app/NavigationController.h"
+#include "ControllerFixture.h"
+#include "TestFiles.h"
 #include "archive/MhtmlReader.h"
-#include "history/TMYcustomhistory.h"
 #include "saving/ClipboardPageController.h"
 #include "saving/SaveController.h"
 
-#include <QAction>
 #include <QClipboard>
-#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -20,36 +15,21 @@ namespace {
 const QString Address = QStringLiteral("https://example.org/a?b=1&c=\"q\"<b>");
 const QString EscapedAddress = QStringLiteral("https://example.org/a?b=1&amp;c=&quot;q&quot;&lt;b&gt;");
 
-// A main window over fakes, the shipped template in its program folder, a
-// selection on the clipboard and a scripted Save-to dialog.
-struct ClipboardFixture : MainWindowFixture
+// The clipboard page controller over the fixture, with the save controller
+// it saves through, the shipped template in the program folder, a selection
+// on the clipboard and a scripted Save-to dialog.
+struct ClipboardFixture : ControllerFixture
 {
-    FakeSaveToChooser saveTo;
-    std::unique_ptr<ClipboardPageController> page;
+    SaveController saving{state, ui, histories, browser, dialogs, modes, *navigator, saveTo, folders, beep};
+    ClipboardPageController page{state, histories, browser, dialogs, modes, *navigator, saving, beep};
 
-    QString saveFolder() const { return path(QStringLiteral("saved")); }
     QString target() const { return saveFolder() + QStringLiteral("/My page title.mht"); }
 
     ClipboardFixture()
     {
         QFile::copy(qEnvironmentVariable("QUILLET_SHIPPED_DATA") + QStringLiteral("/untitled.mht"),
                     path(QStringLiteral("untitled.mht")));
-        create();
-        dialogs.shown.clear();
-        QDir().mkpath(saveFolder());
-        window->state().DefaultSaveFolder = saveFolder();
-        window->histories().MoveH->AddItem(saveFolder());
-        TMainF &w = *window;
-        page = std::make_unique<ClipboardPageController>(
-            ClipboardPageController::Services{w.state(),
-                                              w.histories(),
-                                              browser,
-                                              dialogs,
-                                              w.modes(),
-                                              w.saving(),
-                                              [&w](const QString &file) { w.navigation().startHitemclicked(file); },
-                                              [&w] { w.navigation().wait_till_complete(); },
-                                              {}});
+        histories.MoveH->AddItem(saveFolder());
         auto *selection = new QMimeData;
         selection->setHtml(QStringLiteral("<b>the selection</b>"));
         selection->setText(QStringLiteral("the selection"));
@@ -58,7 +38,7 @@ struct ClipboardFixture : MainWindowFixture
 
     ClipboardPageController::Outcome run(const QString &marked)
     {
-        return page->FormCreate(saveTo, {QStringLiteral("quillet"), marked, Address});
+        return page.FormCreate(saveTo, {QStringLiteral("quillet"), marked, Address});
     }
     void choose(const QString &folder)
     {
@@ -66,11 +46,7 @@ struct ClipboardFixture : MainWindowFixture
     }
 };
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestFiles::readBytes;
 
 } // namespace
 
@@ -107,8 +83,8 @@ private Q_SLOTS:
         const QString html = saved.archive.rootHtml();
         QVERIFY(html.indexOf(QStringLiteral("This has been copied from")) <
                 html.indexOf(QStringLiteral("<b>the selection</b>")));
-        QVERIFY(!f.window->state().SurfMode);
-        QVERIFY(!f.window->ui().SaveMI->isEnabled());
+        QVERIFY(!f.state.SurfMode);
+        QCOMPARE(f.modes.saveEnabled, false);
     }
 
     void startsWithoutThePageUnlessAsked_data()
@@ -186,4 +162,4 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TestClipboardPage)
-#include "tst_clipboardpage.moc"
+#include "tst_clipboardpagecontroller.moc"
