@@ -107,6 +107,8 @@ private:
     mutable int m_waits = 0;
     QString m_lastFindText;
     bool m_lastFindCaseSensitive = false;
+    // An archive load() has checked and gives the engine as it stands.
+    QUrl m_checkedUrl;
     // The archive the user opened and the copy the engine shows instead.
     QUrl m_originalUrl;
     QUrl m_substituteUrl;
