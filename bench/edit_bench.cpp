@@ -7,6 +7,8 @@
 // against Chromium's with the same file; what the change detector costs
 // while nothing changes, as a ratio to one full serialisation of the
 // document; and what Save costs, as a ratio to `quillet-archive resave`.
+// Opening and marking are also taken apart step by step, each step beside
+// the bare engine's where it has one.
 // The last two lines, "open ratio: R" and "mark ratio: R", are for scripts.
 
 #include "BenchArchive.h"
@@ -17,6 +19,7 @@
 #include "app/NavigationController.h"
 #include "app/TMainF.h"
 #include "archive/MhtmlComposer.h"
+#include "archive/MhtmlNormalizer.h"
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
 #include "browser/CssColor.h"
@@ -173,8 +176,14 @@ QString plainMarkScript()
 struct BareRun
 {
     double open = 0;
+    // From the call to the engine's start of the load, and from there to its end.
+    double toLoadStart = 0;
+    double load = 0;
     double designMode = 0;
     QList<double> marks;
+    // Each mark's two steps: the script, and the engine's next answer.
+    QList<double> scripts;
+    QList<double> frames;
 };
 BareRun bareEngine(const QString &path, int marks, int paragraphStep)
 {
@@ -185,10 +194,14 @@ BareRun bareEngine(const QString &path, int marks, int paragraphStep)
     QWebEnginePage *page = view->page();
     bool finished = false;
     QEventLoop loop;
+    QElapsedTimer clock;
+    QObject::connect(page, &QWebEnginePage::loadStarted, &loop, [&] { run.toLoadStart = clock.nsecsElapsed() / 1e9; });
     QObject::connect(page, &QWebEnginePage::loadFinished, &loop, [&] {
         finished = true;
+        run.load = clock.nsecsElapsed() / 1e9 - run.toLoadStart;
         loop.quit();
     });
+    clock.start();
     run.open = seconds([&] {
         view->load(QUrl::fromLocalFile(path));
         QTimer::singleShot(600000, &loop, &QEventLoop::quit);
@@ -201,10 +214,11 @@ BareRun bareEngine(const QString &path, int marks, int paragraphStep)
         for (int i = 0; i < marks; ++i) {
             if (runIn(page, selectionScript(i * paragraphStep + 1)).toString() != SelectedWord)
                 die(QStringLiteral("no word is selected in the bare engine"));
-            run.marks.append(seconds([&] {
-                runIn(page, plainMarkScript());
-                runIn(page, QStringLiteral("1"));
-            }));
+            const double script = seconds([&] { runIn(page, plainMarkScript()); });
+            const double frame = seconds([&] { runIn(page, QStringLiteral("1")); });
+            run.scripts.append(script);
+            run.frames.append(frame);
+            run.marks.append(script + frame);
         }
         if (runIn(page, QStringLiteral("document.querySelectorAll('span[style]').length")).toInt() != marks)
             die(QStringLiteral("the plain script's marks are missing"));
@@ -368,8 +382,43 @@ int main(int argc, char **argv)
     window.resize(1000, 700);
     window.show();
     MainUi &ui = window.ui();
+    // An opening, step by step: from the command to the engine's start of
+    // the load (the archive check), the load itself, from its end to surf
+    // mode (the wait for it and the histories), and surf mode's own steps.
+    struct OpenSteps
+    {
+        double total = 0;
+        double toLoadStart = 0;
+        double load = 0;
+        double toSurfMode = 0;
+        double surfMode = 0;
+    };
+    QList<OpenSteps> openSteps;
+    QWebEnginePage *ourPage = qobject_cast<QWebEngineView *>(browser.widget())->page();
     const auto openFile = [&](const QString &path) {
-        return seconds([&] { window.navigation().startHitemclicked(path); });
+        OpenSteps steps;
+        double started = 0;
+        double finished = 0;
+        double surf = 0;
+        QElapsedTimer clock;
+        QObject watcher;
+        QObject::connect(ourPage, &QWebEnginePage::loadStarted, &watcher,
+                         [&] { started = clock.nsecsElapsed() / 1e9; });
+        QObject::connect(ourPage, &QWebEnginePage::loadFinished, &watcher,
+                         [&] { finished = clock.nsecsElapsed() / 1e9; });
+        QObject::connect(ui.StB1, &QStatusBar::messageChanged, &watcher, [&](const QString &text) {
+            if (text == QStringLiteral("Surfing mode ON. Edit mode OFF"))
+                surf = clock.nsecsElapsed() / 1e9;
+        });
+        clock.start();
+        window.navigation().startHitemclicked(path);
+        steps.total = clock.nsecsElapsed() / 1e9;
+        steps.toLoadStart = started;
+        steps.load = finished - started;
+        steps.toSurfMode = surf - finished;
+        steps.surfMode = steps.total - surf;
+        openSteps.append(steps);
+        return steps.total;
     };
 
     // Selects the first word of a paragraph ...
@@ -394,7 +443,18 @@ int main(int argc, char **argv)
     // Files are opened in surf mode (the commands are off in edit mode).
     window.modes().seteditmode(true);
     const BareRun bareBig = bareEngine(archivePath, BareMarks, 1000);
+    // The check an opening makes before the engine starts, on its own.
+    QList<double> checks;
+    for (int i = 0; i < 3; ++i) {
+        checks.append(seconds([&] {
+            QString error;
+            if (MhtmlNormalizer::engineReadyPath(archivePath, dir.filePath(QStringLiteral("check")), &error) !=
+                archivePath)
+                die(QStringLiteral("the archive needs a copy: %1").arg(error));
+        }));
+    }
     QList<double> opens{openFile(archivePath)};
+    const OpenSteps firstBigOpen = openSteps.last();
     const double editModeOn = seconds([&] { ui.emodeMI->trigger(); });
     if (window.state().SurfMode)
         die(QStringLiteral("edit mode did not start"));
@@ -478,6 +538,19 @@ int main(int argc, char **argv)
     markFirstWord(9500, unusedMark);
     pageAnswer(browser, QStringLiteral("1"));
     const double changedFetch = seconds([&] { html = browser.documentHtml(); });
+    // The Mark command step by step on the big page: the selection read (a
+    // caller's, not the command's), the same execCommand as a plain script
+    // on our page and the engine's next answer (its drawing), what the
+    // command changes in the window, and the detector's read afterwards.
+    QList<double> selectionReads, ourScripts, ourFrames, windowSteps, detectorReads;
+    for (int i = 0; i < 3; ++i) {
+        selectFirstWord(9600 + 50 * i);
+        selectionReads.append(seconds([&] { browser.selectionText(); }));
+        ourScripts.append(seconds([&] { pageAnswer(browser, plainMarkScript()); }));
+        ourFrames.append(seconds([&] { pageAnswer(browser, QStringLiteral("1")); }));
+        windowSteps.append(seconds([&] { window.modes().SetSaveEnabled(true); }));
+        detectorReads.append(seconds([&] { browser.documentHtml(); }));
+    }
     MhtmlReadResult source;
     const double read = seconds([&] { source = MhtmlReader().readFile(archivePath); });
     MhtmlArchive composed;
@@ -487,8 +560,13 @@ int main(int argc, char **argv)
 
     // The second opening of each, the bare engine's first.
     window.modes().seteditmode(true);
-    const double bareBigAgain = bareEngine(archivePath, 0, 0).open;
+    const BareRun bareBigAgainRun = bareEngine(archivePath, 0, 0);
+    const double bareBigAgain = bareBigAgainRun.open;
     opens.append(openFile(archivePath));
+    const OpenSteps secondBigOpen = openSteps.last();
+    // What the detector's snapshot on entering edit mode costs: the first
+    // read of a freshly opened page.
+    const double firstRead = seconds([&] { browser.documentHtml(); });
 
     const auto list = [](const QList<double> &values) {
         QStringList texts;
@@ -500,11 +578,14 @@ int main(int argc, char **argv)
     const double ourOpen = *std::min_element(opens.cbegin(), opens.cend());
     std::printf("open: %s s; bare engine: %.3f, %.3f s; ratio of the fastest %s\n", qPrintable(list(opens)),
                 bareBig.open, bareBigAgain, qPrintable(ratioText(ourOpen, bareOpen)));
-    if (!chromiumLoads.isEmpty())
-        std::printf("Chromium headless load (--dump-dom, start-up included): %s s; ours to the fastest %s\n",
-                    qPrintable(list(chromiumLoads)),
-                    qPrintable(ratioText(ourOpen, *std::min_element(chromiumLoads.cbegin(), chromiumLoads.cend()))));
-    else
+    if (!chromiumLoads.isEmpty()) {
+        // The bare engine's ratio beside ours: what the engine itself takes.
+        const double fastest = *std::min_element(chromiumLoads.cbegin(), chromiumLoads.cend());
+        std::printf("Chromium headless load (--dump-dom, start-up included): %s s; ours to the fastest %s,"
+                    " the bare engine's %s\n",
+                    qPrintable(list(chromiumLoads)), qPrintable(ratioText(ourOpen, fastest)),
+                    qPrintable(ratioText(bareOpen, fastest)));
+    } else
         std::printf("Chromium headless load: not measured (no chromium installed)\n");
     std::printf(
         "open of the small page: %.3f s (the documented 100 ms pause of surf mode included); bare engine %.3f s\n",
@@ -528,6 +609,29 @@ int main(int argc, char **argv)
     std::printf(
         "save steps: page HTML %.3f s (after a mark %.3f s), source read %.3f s, compose %.3f s, write %.3f s\n", fetch,
         changedFetch, read, compose, write);
+
+    // The steps, in the order an opening and a mark take them.
+    std::printf("opening the big archive, step by step (first, second opening; bare engine first, second):\n");
+    std::printf("  archive check (maps the file; copy needed: no): %s s\n", qPrintable(list(checks)));
+    std::printf("  command to the engine's load start: %.3f, %.3f s; bare %.3f, %.3f s\n", firstBigOpen.toLoadStart,
+                secondBigOpen.toLoadStart, bareBig.toLoadStart, bareBigAgainRun.toLoadStart);
+    std::printf("  engine's load (parse, layout, pictures): %.3f, %.3f s; bare %.3f, %.3f s\n", firstBigOpen.load,
+                secondBigOpen.load, bareBig.load, bareBigAgainRun.load);
+    std::printf("  load end to surf mode (the wait's poll, histories): %.3f, %.3f s\n", firstBigOpen.toSurfMode,
+                secondBigOpen.toSurfMode);
+    std::printf("  surf mode (the documented 100 ms pause, design mode off): %.3f, %.3f s\n", firstBigOpen.surfMode,
+                secondBigOpen.surfMode);
+    std::printf("  edit mode on: %.3f s = the documented 100 ms pause, the detector's snapshot (a first read"
+                " of the page: %.3f s), design mode on (bare %.3f s)\n",
+                editModeOn, firstRead, bareBig.designMode);
+    std::printf("marking on the big page, step by step:\n");
+    std::printf("  selection read (before the command): %s s\n", qPrintable(list(selectionReads)));
+    std::printf("  execCommand on our page: %s s; bare %s s\n", qPrintable(list(ourScripts)),
+                qPrintable(list(bareBig.scripts)));
+    std::printf("  engine's next answer (its drawing) on our page: %s s; bare %s s\n", qPrintable(list(ourFrames)),
+                qPrintable(list(bareBig.frames)));
+    std::printf("  status and Save state: %s s\n", qPrintable(list(windowSteps)));
+    std::printf("  detector's read after the mark (not in the command): %s s\n", qPrintable(list(detectorReads)));
 
     const double bigMarkRatio = median(markTimes) / median(bareBig.marks);
     const double smallMarkRatio = median(smallMarks) / median(bareSmall.marks);
