@@ -127,6 +127,7 @@ void NavigationController::startHitemclicked(const QString &file)
         status(QStringLiteral("Not existing file cleaned from mht history"));
         return;
     }
+    const QString shown = m_ui.URLs->text();
     m_ui.URLs->setText(file);
     m_state.UserNavigation = true;
     // Only end this instance once the new one has really been started.
@@ -134,7 +135,13 @@ void NavigationController::startHitemclicked(const QString &file)
         // The rest of the steps still run; the wait below ends at once.
         m_terminating = m_window.close();
     }
-    navigate(file);
+    try {
+        navigate(file);
+    } catch (...) {
+        // A refused archive leaves the page as it was, so the box says so too.
+        m_ui.URLs->setText(shown);
+        throw;
+    }
     wait_till_complete();
     for (TMYcustomhistory *list : m_histories.fileLists())
         list->AddItem(file);

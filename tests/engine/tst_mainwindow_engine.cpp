@@ -260,6 +260,7 @@ void MainWindowEngineTest::refusedArchiveIsReported()
     QCOMPARE(m_dialogs.shown.first().kind, Dialogs::Kind::Error);
     QCOMPARE(histories(), before);
     QCOMPARE(m_browser->LocationName(), linking);
+    QCOMPARE(m_window->ui().URLs->text(), linking);
 }
 
 // A click as the window system delivers it: queued, and taken when the event
