@@ -114,6 +114,8 @@ void buildMenus(QMainWindow *window, MainUi &ui)
     ui.FontMI = item(edit, "FontMI", QStringLiteral("&Font..."));
     edit->addSeparator();
     ui.FormatRemMI = item(edit, "FormatRemMI", QStringLiteral("&Remove formatting"));
+    edit->addSeparator();
+    ui.PageMarksMI = item(edit, "PageMarksMI", QStringLiteral("Marks of this page..."));
 
     ui.FindMI = bar->addMenu(QStringLiteral("F&ind"));
     ui.FindMI->setObjectName(QStringLiteral("FindMI"));
@@ -121,12 +123,15 @@ void buildMenus(QMainWindow *window, MainUi &ui)
     ui.FindWebpageMI = item(ui.FindMI, "FindWebpageMI", QStringLiteral("&Web page"));
     ui.findtextMI =
         item(ui.FindMI, "findtextMI", QStringLiteral("&Text in actual web page"), QKeySequence(Qt::CTRL | Qt::Key_F));
+    ui.FindLibraryMI = item(ui.FindMI, "FindLibraryMI", QStringLiteral("Find in &library..."),
+                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
 
     ui.OptionsMI = bar->addMenu(QStringLiteral("&Options"));
     ui.OptionsMI->setObjectName(QStringLiteral("OptionsMI"));
     QMenu *options = ui.OptionsMI;
     ui.markcolorMI = item(options, "markcolorMI", QStringLiteral("&Mark color..."));
     ui.Defaultsaveto1 = item(options, "Defaultsaveto1", QStringLiteral("Default &save to..."));
+    ui.LibraryFoldersMI = item(options, "LibraryFoldersMI", QStringLiteral("Library folders..."));
     ui.PrependFilenameMI = checkItem(options, "PrependFilenameMI", QStringLiteral("Prepend file name with date"));
     ui.UseSelection4FilenameMI =
         checkItem(options, "UseSelection4FilenameMI", QStringLiteral("&Use selection for file name"));

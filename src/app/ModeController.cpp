@@ -75,12 +75,17 @@ void ModeController::editmodetoggle()
     if (m_state.SurfMode) {
         m_state.SurfMode = false;
     } else {
-        if (m_ui.SaveB->isEnabled() &&
-            !m_dialogs.AskYesNo(QStringLiteral("You did not save. Really proceed without saving?")))
+        if (!mayLeaveEditMode())
             return;
         m_state.SurfMode = true;
     }
     seteditmode(m_state.SurfMode);
+}
+
+bool ModeController::mayLeaveEditMode()
+{
+    return m_state.SurfMode || !m_ui.SaveB->isEnabled() ||
+           m_dialogs.AskYesNo(QStringLiteral("You did not save. Really proceed without saving?"));
 }
 
 void ModeController::updateCaption(const QString &name)

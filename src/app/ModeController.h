@@ -26,6 +26,7 @@ public:
     // Turns a control's hint into the status-line help.
     void HintHandler(const QString &hint);
     void updateCaption(const QString &locationName) override;
+    bool mayLeaveEditMode() override;
 
 private:
     void en2mode(bool surf);

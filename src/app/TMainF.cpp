@@ -12,6 +12,9 @@
 #include "dialogs/TLocxxxF.h"
 #include "history/HistorySpec.h"
 #include "history/TMYcustomhistory.h"
+#include "libraryview/LibraryController.h"
+#include "libraryview/LibraryFindController.h"
+#include "libraryview/PageMarksController.h"
 #include "marking/MarkingController.h"
 #include "marking/TBitBtnWithColor.h"
 #include "marking/TColorGrid.h"
@@ -72,11 +75,16 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
                      m_settings->path(), NavigationController::websiteAddress(), m_services.browser.engineVersion()},
                     this);
     m_saveTo = new TSaveToF(*m_locxxx, SystemBeeper(), this);
-    m_saving = std::make_unique<SaveController>(m_state, m_ui, m_histories, m_services.browser, m_services.dialogs,
-                                                *m_modes, *m_navigation, *m_saveTo, *m_locxxx, SystemBeeper());
-    m_browserSaving =
-        std::make_unique<BrowserSaveController>(m_state, m_ui, m_histories, m_services.browser, m_services.dialogs,
-                                                m_services.desktop, *m_modes, *m_navigation, SystemBeeper());
+    m_library = std::make_unique<LibraryController>(m_state, m_ui, m_services.dialogs, *m_locxxx, *this);
+    m_libraryFind = std::make_unique<LibraryFindController>(m_ui, m_services.browser, m_services.dialogs, *m_modes,
+                                                            *m_navigation, *m_library, *this);
+    m_pageMarks = std::make_unique<PageMarksController>(m_ui, m_services.browser, m_services.dialogs, *this);
+    m_saving =
+        std::make_unique<SaveController>(m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, *m_modes,
+                                         *m_navigation, *m_library, *m_saveTo, *m_locxxx, SystemBeeper());
+    m_browserSaving = std::make_unique<BrowserSaveController>(m_state, m_ui, m_histories, m_services.browser,
+                                                              m_services.dialogs, m_services.desktop, *m_modes,
+                                                              *m_navigation, *m_library, SystemBeeper());
     m_clipboardPage =
         std::make_unique<ClipboardPageController>(m_state, m_histories, m_services.browser, m_services.dialogs,
                                                   *m_modes, *m_navigation, *m_saving, SystemBeeper());
@@ -86,8 +94,9 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
                                                                 QStringLiteral("/quillet-clip-host"));
     m_launcher =
         std::make_unique<LauncherController>(m_state, m_ui, m_services.dialogs, m_services.registry, *m_hostManifests);
-    m_fileManagement = std::make_unique<FileManagementController>(
-        m_state, m_ui, m_histories, m_services.browser, m_services.dialogs, *this, *m_locxxx, *m_saving, *m_navigation);
+    m_fileManagement =
+        std::make_unique<FileManagementController>(m_state, m_ui, m_histories, m_services.browser, m_services.dialogs,
+                                                   *this, *m_locxxx, *m_saving, *m_navigation, *m_library);
     m_lifecycle = std::make_unique<LifecycleController>(m_state, m_ui, m_histories, m_services.browser,
                                                         m_services.dialogs, m_services.desktop, *m_modes, *m_settings,
                                                         *m_marking, *m_navigation, *this);
@@ -118,6 +127,9 @@ TMainF::TMainF(Services services, QWidget *parent) : QMainWindow(parent), m_serv
     m_browserSaving->connectCommands();
     m_launcher->connectCommands();
     m_fileManagement->connectCommands();
+    m_library->connectCommands();
+    m_libraryFind->connectCommands();
+    m_pageMarks->connectCommands();
     m_ui.Panel1->installEventFilter(this);
 
     // The chord's Save runs even while the Save menu item is disabled.
@@ -210,6 +222,7 @@ bool TMainF::eventFilter(QObject *watched, QEvent *event)
 void TMainF::FormActivate(const QStringList &arguments)
 {
     runGuarded(m_services.dialogs, [&] { m_lifecycle->FormActivate(arguments); });
+    m_library->start();
     // After the start-up navigation, so that the new page is the one shown.
     runGuarded(m_services.dialogs, [&] { createSaveTo(arguments); });
 }

@@ -18,6 +18,9 @@ class DocumentEventsController;
 class ClipboardPageController;
 class FileManagementController;
 class KeyChordFilter;
+class LibraryController;
+class LibraryFindController;
+class PageMarksController;
 class LauncherController;
 class LifecycleController;
 class MarkingController;
@@ -67,6 +70,9 @@ public:
     MarkingController &marking() { return *m_marking; }
     SaveController &saving() { return *m_saving; }
     FileManagementController &fileManagement() { return *m_fileManagement; }
+    LibraryController &library() { return *m_library; }
+    LibraryFindController &libraryFind() { return *m_libraryFind; }
+    PageMarksController &pageMarks() { return *m_pageMarks; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -99,6 +105,9 @@ private:
     TLocxxxF *m_locxxx = nullptr;
     TAboutF *m_about = nullptr;
     TSaveToF *m_saveTo = nullptr;
+    std::unique_ptr<LibraryController> m_library;
+    std::unique_ptr<LibraryFindController> m_libraryFind;
+    std::unique_ptr<PageMarksController> m_pageMarks;
     std::unique_ptr<SaveController> m_saving;
     std::unique_ptr<AssociationController> m_association;
     std::unique_ptr<BrowserSaveController> m_browserSaving;

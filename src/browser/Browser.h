@@ -83,6 +83,12 @@ public:
 
     // Highlights the next match; false when there is none.
     virtual bool findText(const QString &text, bool backward, bool caseSensitive) = 0;
+    // Selects the place numbered occurrence (0 the first) where the page's
+    // text reads text, and scrolls it into view; false when there is none.
+    // White space counts on neither side, so a passage found in the text of
+    // the page's HTML (where blocks break lines) is found in the page; the
+    // contents of script, style and title elements are no text.
+    virtual bool selectText(const QString &text, int occurrence) = 0;
     // Print with the print dialog, or straight to the default printer.
     virtual void print(bool withDialog) = 0;
     // The engine's page formats.

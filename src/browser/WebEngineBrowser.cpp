@@ -522,6 +522,44 @@ bool WebEngineBrowser::findText(const QString &text, bool backward, bool caseSen
     return !text.isEmpty() && *matches > 0;
 }
 
+bool WebEngineBrowser::selectText(const QString &text, int occurrence)
+{
+    // The page's text without white space, in pieces of its text nodes; the
+    // place is looked up there and mapped back into the nodes.
+    const bool found =
+        evaluate(QStringLiteral(
+                     "var wanted = %1.replace(/\\s+/g, ''), k = %2, root = document.documentElement;"
+                     " if (!wanted || !root) return false;"
+                     " var skip = { SCRIPT: 1, STYLE: 1, TITLE: 1 };"
+                     " var walker = document.createTreeWalker(root, NodeFilter.SHOW_TEXT, { acceptNode: function (n) {"
+                     "   for (var e = n.parentNode; e; e = e.parentNode) if (skip[e.nodeName]) return "
+                     "NodeFilter.FILTER_REJECT;"
+                     "   return NodeFilter.FILTER_ACCEPT; } });"
+                     " var nodes = [], starts = [], text = '';"
+                     " for (var n = walker.nextNode(); n; n = walker.nextNode()) {"
+                     "   var piece = n.data.replace(/\\s+/g, ''); if (!piece) continue;"
+                     "   nodes.push(n); starts.push(text.length); text += piece; }"
+                     " var at = -1;"
+                     " for (var i = 0; i <= k; ++i) { at = text.indexOf(wanted, at + 1); if (at < 0) return false; }"
+                     " function locate(pos) {"
+                     "   var lo = 0, hi = starts.length - 1;"
+                     "   while (lo < hi) { var mid = (lo + hi + 1) >> 1; if (starts[mid] <= pos) lo = mid; else hi = "
+                     "mid - 1; }"
+                     "   var data = nodes[lo].data, left = pos - starts[lo];"
+                     "   for (var j = 0; j < data.length; ++j) if (!/\\s/.test(data[j]) && left-- === 0) return "
+                     "[nodes[lo], j];"
+                     " }"
+                     " var a = locate(at), b = locate(at + wanted.length - 1), r = document.createRange();"
+                     " r.setStart(a[0], a[1]); r.setEnd(b[0], b[1] + 1);"
+                     " var s = window.getSelection(); s.removeAllRanges(); s.addRange(r);"
+                     " if (a[0].parentElement) a[0].parentElement.scrollIntoView({ block: 'center' });"
+                     " return true;")
+                     .arg(jsString(text), QString::number(occurrence)))
+            .toBool();
+    waitTillShown();
+    return found;
+}
+
 void WebEngineBrowser::print(bool withDialog)
 {
     requireDocument();

@@ -55,6 +55,7 @@ public:
     void insertHtmlAtBodyEnd(const QString &html) override;
     void pasteAtBodyEnd() override;
     bool findText(const QString &text, bool backward, bool caseSensitive) override;
+    bool selectText(const QString &text, int occurrence) override;
     void print(bool withDialog) override;
     void saveAs(const QString &path, SaveFormat format) override;
     QString engineVersion() const override;

@@ -15,11 +15,13 @@ const QString Count = QStringLiteral("Count");
 
 } // namespace
 
-QStringList LibraryFolders::read(const ProfileFile &settings)
+QStringList LibraryFolders::read(const ProfileFile &settings, const QString &saveFolder)
 {
     const int count = settings.ReadInteger(Section, Count, -1);
     if (count < 0) {
-        const QString save = settings.ReadString(QStringLiteral("Location"), QStringLiteral("Save"), QString());
+        const QString save = saveFolder.isEmpty()
+                                 ? settings.ReadString(QStringLiteral("Location"), QStringLiteral("Save"), QString())
+                                 : saveFolder;
         return {save.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) : save};
     }
     QStringList folders;
@@ -51,7 +53,7 @@ QStringList LibraryFolders::historyArchives(const QString &programFolder)
     return archives;
 }
 
-LibraryScope LibraryFolders::scope(const QString &programFolder, const ProfileFile &settings)
+LibraryScope LibraryFolders::scope(const QString &programFolder, const ProfileFile &settings, const QString &saveFolder)
 {
-    return {read(settings), historyArchives(programFolder)};
+    return {read(settings, saveFolder), historyArchives(programFolder)};
 }

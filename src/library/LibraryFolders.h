@@ -13,11 +13,14 @@ class ProfileFile;
 class LibraryFolders
 {
 public:
-    // The listed folders; the Save-to folder (or the documents folder) while the user has listed none.
-    static QStringList read(const ProfileFile &settings);
+    // The listed folders; the Save-to folder (or the documents folder) while
+    // the user has listed none. saveFolder, when given, stands for the
+    // settings' Save-to folder (a running window holds its current value).
+    static QStringList read(const ProfileFile &settings, const QString &saveFolder = {});
     static void write(ProfileFile &settings, const QStringList &folders);
     // Local archive files named in the history lists, each once.
     static QStringList historyArchives(const QString &programFolder);
     // read() and historyArchives() together.
-    static LibraryScope scope(const QString &programFolder, const ProfileFile &settings);
+    static LibraryScope scope(const QString &programFolder, const ProfileFile &settings,
+                              const QString &saveFolder = {});
 };

@@ -15,12 +15,15 @@ void LibraryWorker::cancel()
 
 LibraryIndexer *LibraryWorker::indexer(LibraryReport &report)
 {
+    if (!m_index)
+        m_index = std::make_unique<LibraryIndex>(m_indexPath);
+    // Opened afresh for each job: another program (or the search window) may
+    // have made the file anew, and a connection kept would go on writing into
+    // the one moved aside.
+    report.result = m_index->open();
+    if (!report.result.ok())
+        return nullptr;
     if (!m_indexer) {
-        auto index = std::make_unique<LibraryIndex>(m_indexPath);
-        report.result = index->open();
-        if (!report.result.ok())
-            return nullptr;
-        m_index = std::move(index);
         m_indexer = std::make_unique<LibraryIndexer>(*m_index, m_volumeOf);
         m_indexer->setProgress(
             [this](int done, int total) { Q_EMIT progress(done, total, LibraryIndexer::progressText(done, total)); });

@@ -33,7 +33,7 @@ Q_SIGNALS:
     void finished(const LibraryReport &report);
 
 private:
-    // Opens the index on first use, in the worker's thread.
+    // Opens the index for a run or update, in the worker's thread.
     LibraryIndexer *indexer(LibraryReport &report);
     // Runs work on the indexer and reports its end.
     void runReporting(const std::function<LibraryReport(LibraryIndexer &)> &work);

@@ -123,6 +123,14 @@ QString MarkColour::hex() const
     return QStringLiteral("#%1").arg(m_rgb, 6, 16, QLatin1Char('0'));
 }
 
+QList<MarkColour> MarkColour::gridColours()
+{
+    QList<MarkColour> colours;
+    for (const Named &n : GridColours)
+        colours << MarkColour(n.rgb);
+    return colours;
+}
+
 QString MarkColour::gridName() const
 {
     for (const Named &n : GridColours) {

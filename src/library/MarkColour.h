@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -25,6 +26,8 @@ public:
     static std::optional<MarkColour> fromCss(QStringView value);
     // What a user types: a grid name ("yellow", "dark red", "darkred") or #rrggbb.
     static std::optional<MarkColour> fromUserText(const QString &text);
+    // The colour grid's sixteen, in its cell order.
+    static QList<MarkColour> gridColours();
 
 private:
     quint32 m_rgb = 0;

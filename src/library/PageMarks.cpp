@@ -99,6 +99,8 @@ QList<LibraryMark> PageMarks::of(const HtmlPageText &page)
         mark.italic = italic;
         mark.underline = underline;
         mark.sentence = sentenceAround(page.text, start, end - start);
+        mark.start = start;
+        mark.length = end - start;
         marks.append(mark);
     }
     return marks;

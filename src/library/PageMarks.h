@@ -20,6 +20,9 @@ struct LibraryMark
     bool underline = false;
     // The sentence (or sentences) the mark stands in, the mark included.
     QString sentence;
+    // Where the passage stands in the page's text (not kept in the index).
+    qsizetype start = 0;
+    qsizetype length = 0;
 };
 
 // The marks of a page: each stretch of text on one background colour is one

@@ -11,6 +11,7 @@
 #include "support/PathUtils.h"
 #include "support/ScriptStripper.h"
 #include "window/AppState.h"
+#include "window/ArchiveChanges.h"
 #include "window/CommandGuard.h"
 #include "window/EditModes.h"
 #include "window/Histories.h"
@@ -52,9 +53,9 @@ QByteArray asCrLfLines(const QString &text)
 
 BrowserSaveController::BrowserSaveController(AppState &state, MainUi &ui, Histories &histories, Browser &browser,
                                              Dialogs &dialogs, Desktop &desktop, EditModes &modes, Navigator &navigator,
-                                             Beeper beep, QObject *parent)
+                                             ArchiveChanges &archives, Beeper beep, QObject *parent)
     : QObject(parent), m_state(state), m_ui(ui), m_histories(histories), m_browser(browser), m_dialogs(dialogs),
-      m_desktop(desktop), m_modes(modes), m_navigator(navigator), m_beep(std::move(beep))
+      m_desktop(desktop), m_modes(modes), m_navigator(navigator), m_archives(archives), m_beep(std::move(beep))
 {
 }
 
@@ -116,6 +117,7 @@ void BrowserSaveController::SaveasIEBClick()
     m_browser.saveAs(path, format);
     // What the desktop's own save dialogs do, and how the file is found again.
     m_desktop.addRecentFile(path);
+    m_archives.archivesChanged({path});
 }
 
 void BrowserSaveController::openNewestFile()
@@ -231,5 +233,6 @@ void BrowserSaveController::stripAndSave()
     QFile::remove(temp);
     m_histories.allH->RemoveItem(temp);
     writer.confsavedsize(target, [this](const QString &text) { status(text); });
+    m_archives.archivesChanged({target});
     m_modes.SetSaveEnabled(true);
 }

@@ -13,6 +13,7 @@ class Desktop;
 class Dialogs;
 class EditModes;
 class Navigator;
+class ArchiveChanges;
 
 // The two fall-back saves: the engine's own Save As, after which the file it
 // wrote is found as the newest recently-used entry and opened, and the save
@@ -23,8 +24,8 @@ class BrowserSaveController : public QObject
     Q_OBJECT
 public:
     BrowserSaveController(AppState &state, MainUi &ui, Histories &histories, Browser &browser, Dialogs &dialogs,
-                          Desktop &desktop, EditModes &modes, Navigator &navigator, Beeper beep,
-                          QObject *parent = nullptr);
+                          Desktop &desktop, EditModes &modes, Navigator &navigator, ArchiveChanges &archives,
+                          Beeper beep, QObject *parent = nullptr);
 
     void connectCommands();
 
@@ -52,5 +53,6 @@ private:
     Desktop &m_desktop;
     EditModes &m_modes;
     Navigator &m_navigator;
+    ArchiveChanges &m_archives;
     Beeper m_beep;
 };

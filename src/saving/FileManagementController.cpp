@@ -10,6 +10,7 @@
 #include "support/FileUtils.h"
 #include "support/PathUtils.h"
 #include "window/AppState.h"
+#include "window/ArchiveChanges.h"
 #include "window/CommandGuard.h"
 #include "window/FolderChooser.h"
 #include "window/Histories.h"
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QWidget>
 
 namespace {
@@ -36,9 +38,10 @@ QString joined(const QString &folder, const QString &name)
 
 FileManagementController::FileManagementController(AppState &state, MainUi &ui, Histories &histories, Browser &browser,
                                                    Dialogs &dialogs, QWidget &window, FolderChooser &folders,
-                                                   SaveController &saving, Navigator &navigator, QObject *parent)
+                                                   SaveController &saving, Navigator &navigator,
+                                                   ArchiveChanges &archives, QObject *parent)
     : QObject(parent), m_state(state), m_ui(ui), m_histories(histories), m_browser(browser), m_dialogs(dialogs),
-      m_window(window), m_folders(folders), m_saving(saving), m_navigator(navigator)
+      m_window(window), m_folders(folders), m_saving(saving), m_navigator(navigator), m_archives(archives)
 {
 }
 
@@ -129,6 +132,7 @@ void FileManagementController::DelBrowseMIClick()
 
 FileManagementController::Deletion FileManagementController::deleteFile(const QString &file)
 {
+    const auto reported = qScopeGuard([&] { m_archives.archivesChanged({file}); });
     switch (MoveToTrash(file)) {
     case TrashOutcome::Trashed:
         return Deletion::ToTrash;
@@ -222,8 +226,10 @@ bool FileManagementController::renameOrMove(const QString &path)
 bool FileManagementController::moveFile(const QString &from, const QString &to)
 {
     QString reason;
-    if (MoveFileNoReplace(from, to, &reason))
+    if (MoveFileNoReplace(from, to, &reason)) {
+        m_archives.archivesChanged({from, to});
         return true;
+    }
     m_dialogs.ShowErrorMsg(QStringLiteral("Could not move ") + from + QStringLiteral(" to ") + to +
                            QStringLiteral(": ") + reason);
     return false;

@@ -10,6 +10,7 @@ class Browser;
 class Dialogs;
 class FolderChooser;
 class Navigator;
+class ArchiveChanges;
 class QWidget;
 class SaveController;
 
@@ -21,10 +22,11 @@ class FileManagementController : public QObject
     Q_OBJECT
 public:
     // window: its caption names the open file. saving and navigator give New
-    // and Home, which move the browser off a file about to be deleted.
+    // and Home, which move the browser off a file about to be deleted;
+    // archives hears of every archive moved or deleted.
     FileManagementController(AppState &state, MainUi &ui, Histories &histories, Browser &browser, Dialogs &dialogs,
                              QWidget &window, FolderChooser &folders, SaveController &saving, Navigator &navigator,
-                             QObject *parent = nullptr);
+                             ArchiveChanges &archives, QObject *parent = nullptr);
 
     // Connects the menu items, the three history lists and the address box.
     void connectCommands();
@@ -58,4 +60,5 @@ private:
     FolderChooser &m_folders;
     SaveController &m_saving;
     Navigator &m_navigator;
+    ArchiveChanges &m_archives;
 };

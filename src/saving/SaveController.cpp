@@ -10,6 +10,7 @@
 #include "support/FileUtils.h"
 #include "support/PathUtils.h"
 #include "window/AppState.h"
+#include "window/ArchiveChanges.h"
 #include "window/CommandGuard.h"
 #include "window/EditModes.h"
 #include "window/FolderChooser.h"
@@ -38,10 +39,11 @@ QString extensionOf(const QString &name)
 } // namespace
 
 SaveController::SaveController(AppState &state, MainUi &ui, Histories &histories, Browser &browser, Dialogs &dialogs,
-                               EditModes &modes, Navigator &navigator, SaveToChooser &saveTo, FolderChooser &folders,
-                               Beeper beep, QObject *parent)
+                               EditModes &modes, Navigator &navigator, ArchiveChanges &archives, SaveToChooser &saveTo,
+                               FolderChooser &folders, Beeper beep, QObject *parent)
     : QObject(parent), m_state(state), m_ui(ui), m_histories(histories), m_browser(browser), m_dialogs(dialogs),
-      m_modes(modes), m_navigator(navigator), m_saveTo(saveTo), m_folders(folders), m_beep(std::move(beep))
+      m_modes(modes), m_navigator(navigator), m_archives(archives), m_saveTo(saveTo), m_folders(folders),
+      m_beep(std::move(beep))
 {
 }
 
@@ -115,6 +117,7 @@ void SaveController::SaveMIClick()
     for (TMYcustomhistory *list : m_histories.fileLists())
         list->AddItem(target);
     writer.confsavedsize(target, [this](const QString &text) { status(text); });
+    m_archives.archivesChanged({target});
     m_modes.SetSaveEnabled(false);
     m_state.LastDocSnapshot = JustSaved;
 }
@@ -171,6 +174,7 @@ void SaveController::SaveasMIClick()
              {m_histories.allH, m_histories.startH, m_histories.renH, m_histories.delH, m_histories.backH})
             list->RemoveItem(oldPath);
     }
+    m_archives.archivesChanged({path, oldFile});
 
     m_modes.updateCaption(QFileInfo(path).fileName());
     m_browser.Navigate(path);

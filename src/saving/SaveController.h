@@ -9,6 +9,7 @@ struct AppState;
 struct Histories;
 struct MainUi;
 class Browser;
+class ArchiveChanges;
 class Dialogs;
 class DocumentWriter;
 class EditModes;
@@ -22,10 +23,11 @@ class SaveController : public QObject
 {
     Q_OBJECT
 public:
-    // saveTo is the Save-to dialog, folders the location chooser.
+    // saveTo is the Save-to dialog, folders the location chooser; archives
+    // hears of every archive written or removed.
     SaveController(AppState &state, MainUi &ui, Histories &histories, Browser &browser, Dialogs &dialogs,
-                   EditModes &modes, Navigator &navigator, SaveToChooser &saveTo, FolderChooser &folders, Beeper beep,
-                   QObject *parent = nullptr);
+                   EditModes &modes, Navigator &navigator, ArchiveChanges &archives, SaveToChooser &saveTo,
+                   FolderChooser &folders, Beeper beep, QObject *parent = nullptr);
 
     // Connects the menu items, the Save button and the change timer.
     void connectCommands();
@@ -62,6 +64,7 @@ private:
     Dialogs &m_dialogs;
     EditModes &m_modes;
     Navigator &m_navigator;
+    ArchiveChanges &m_archives;
     SaveToChooser &m_saveTo;
     FolderChooser &m_folders;
     Beeper m_beep;

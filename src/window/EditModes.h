@@ -17,6 +17,9 @@ public:
     virtual void SetSaveEnabled(bool enabled) = 0;
     // The window caption and application title for the current mode.
     virtual void updateCaption(const QString &locationName) = 0;
+    // Whether the page may be left: in edit mode with unsaved work the user
+    // is asked, as when leaving edit mode; true to go on.
+    virtual bool mayLeaveEditMode() = 0;
 
 Q_SIGNALS:
     // Edit mode has begun and the page is about to become editable; what it

@@ -51,12 +51,15 @@ struct MainUi
     QAction *UndMI = nullptr;
     QAction *FontMI = nullptr;
     QAction *FormatRemMI = nullptr;
+    QAction *PageMarksMI = nullptr;
     // Find
     QAction *FindWebpageMI = nullptr;
     QAction *findtextMI = nullptr;
+    QAction *FindLibraryMI = nullptr;
     // Options
     QAction *markcolorMI = nullptr;
     QAction *Defaultsaveto1 = nullptr;
+    QAction *LibraryFoldersMI = nullptr;
     QAction *PrependFilenameMI = nullptr;
     QAction *UseSelection4FilenameMI = nullptr;
     QAction *autoemMI = nullptr;

@@ -88,6 +88,8 @@ private Q_SLOTS:
     void formatsTheSelectionInDesignMode();
     void findsText_data();
     void findsText();
+    void selectsText_data();
+    void selectsText();
     void insertsAndPastesAtBodyEnd();
     void savesIntoExistingFoldersOnly();
 
@@ -216,6 +218,34 @@ void BrowserContractTest::findsText()
     QFETCH(bool, found);
     QVERIFY(!m_subject->load(QString(), Page, QString()).isEmpty());
     QCOMPARE(m_subject->browser.findText(text, backward, caseSensitive), found);
+}
+
+void BrowserContractTest::selectsText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("occurrence");
+    QTest::addColumn<QString>("selected"); // "" when there is no such place
+    QTest::newRow("the first") << QStringLiteral("new york") << 0 << QStringLiteral("new york");
+    QTest::newRow("white space counts on neither side") << QStringLiteral("newyork") << 1 << QStringLiteral("newyork");
+    QTest::newRow("over formatting") << QStringLiteral("boldface") << 0 << QStringLiteral("boldface");
+    QTest::newRow("past the last") << QStringLiteral("new york") << 2 << QString();
+    QTest::newRow("script is no text") << QStringLiteral("hiddenword") << 0 << QString();
+    QTest::newRow("the title is no text") << QStringLiteral("Pagetitle") << 0 << QString();
+}
+
+void BrowserContractTest::selectsText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, occurrence);
+    QFETCH(QString, selected);
+    Browser &browser = m_subject->browser;
+    const QString page = QStringLiteral("<!DOCTYPE html><html><head><title>Page title</title></head><body>"
+                                        "<p>new york</p><p>newyork and <b>bold</b>face</p>"
+                                        "<script>var hiddenword = 1;</script></body></html>");
+    QVERIFY(!m_subject->load(QString(), page, QString()).isEmpty());
+    QCOMPARE(browser.selectText(text, occurrence), !selected.isEmpty());
+    if (!selected.isEmpty())
+        QCOMPARE(browser.selectionText(), selected);
 }
 
 void BrowserContractTest::insertsAndPastesAtBodyEnd()

@@ -7,6 +7,11 @@
 #include "app/TMainF.h"
 #include "browser/WebEngineBrowser.h"
 #include "history/TMYcustomhistory.h"
+#include "library/LibraryIndex.h"
+#include "library/LibraryIndexer.h"
+#include "libraryview/LibraryController.h"
+#include "libraryview/LibraryFindController.h"
+#include "libraryview/LibraryFindWindow.h"
 #include "marking/TMyStatusBar.h"
 #include "support/RegistryStore.h"
 #include "window/AppState.h"
@@ -16,6 +21,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -43,6 +49,7 @@ private Q_SLOTS:
     void refusedArchiveIsReported_data();
     void refusedArchiveIsReported();
     void aClickWaitsForTheCommandThatWaits();
+    void findInLibraryOpensTheHitSelected();
 
 private:
     QString writeFile(const QString &name, const QByteArray &content);
@@ -301,6 +308,55 @@ void MainWindowEngineTest::aClickWaitsForTheCommandThatWaits()
     ui.MarkMI->trigger();
     marking = false;
     QTRY_COMPARE_WITH_TIMEOUT(boldDuringMark, QList<bool>{false}, 5000);
+}
+
+// Ctrl+Shift+F, a word, Enter: the archive that holds it opens with the
+// word selected and scrolled into view.
+void MainWindowEngineTest::findInLibraryOpensTheHitSelected()
+{
+    openThroughHistory(m_archive);
+    QByteArray filler;
+    for (int i = 0; i < 80; ++i)
+        filler += "<p>The garden path winds past the river.</p>";
+    const QString found =
+        writeFile(QStringLiteral("botany.mht"),
+                  "Subject: Botany\r\nMIME-Version: 1.0\r\n"
+                  "Content-Type: multipart/related; type=\"text/html\"; boundary=\"----=_Part_1\"\r\n\r\n"
+                  "------=_Part_1\r\nContent-Type: text/html; charset=\"utf-8\"\r\nContent-Transfer-Encoding: 8bit\r\n"
+                  "Content-Location: http://example.test/botany.html\r\n\r\n<html><body>" +
+                      filler + "<p>At the far end grows a <b>Heliotrope</b> by the wall.</p>" + filler +
+                      "</body></html>\r\n------=_Part_1--\r\n");
+    QVERIFY(!found.isEmpty());
+    {
+        LibraryIndex index(m_window->library().indexPath());
+        QVERIFY(index.open().ok());
+        QCOMPARE(LibraryIndexer(index).run({{}, {found}}).read, 1);
+    }
+
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    // Ctrl first, as most users press it: Shift first and then Ctrl and F
+    // is the Ctrl-then-F chord, text in the page.
+    const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::ShiftModifier;
+    QTest::simulateEvent(m_window.get(), true, Qt::Key_Control, Qt::NoModifier, QString(), false);
+    QTest::simulateEvent(m_window.get(), true, Qt::Key_Shift, Qt::ControlModifier, QString(), false);
+    QTest::simulateEvent(m_window.get(), true, Qt::Key_F, both, QStringLiteral("F"), false);
+    QTest::simulateEvent(m_window.get(), false, Qt::Key_F, both, QStringLiteral("F"), false);
+    QTest::simulateEvent(m_window.get(), false, Qt::Key_Shift, both, QString(), false);
+    QTest::simulateEvent(m_window.get(), false, Qt::Key_Control, Qt::ControlModifier, QString(), false);
+    LibraryFindWindow *find = m_window->libraryFind().findWindow();
+    QVERIFY(find && find->isVisible());
+    auto *query = find->findChild<QLineEdit *>(QStringLiteral("LibraryQueryE"));
+    QTest::keyClicks(query, QStringLiteral("heliotrope"));
+    QTRY_COMPARE_WITH_TIMEOUT(find->findChild<QLabel *>(QStringLiteral("LibraryCountL"))->text(),
+                              QStringLiteral("1 hit"), 5000);
+    QTest::keyClick(query, Qt::Key_Return);
+
+    QCOMPARE(m_browser->LocationName(), found);
+    QCOMPARE(m_browser->selectionText(), QStringLiteral("Heliotrope"));
+    // Scrolled into view: the page is no longer at its top.
+    QVERIFY(runScript(QStringLiteral("window.scrollY")).toInt() > 0);
+    find->close();
 }
 
 int main(int argc, char **argv)

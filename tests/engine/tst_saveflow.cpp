@@ -10,6 +10,7 @@
 #include "archive/MhtmlReader.h"
 #include "browser/WebEngineBrowser.h"
 #include "history/TMYcustomhistory.h"
+#include "libraryview/LibraryController.h"
 #include "marking/TMyStatusBar.h"
 #include "saving/ClipboardPageController.h"
 #include "saving/FileManagementController.h"
@@ -114,7 +115,7 @@ std::unique_ptr<SaveController> SaveFlowTest::saveControllerWith(SaveToChooser &
 {
     TMainF &w = *m_window;
     return std::make_unique<SaveController>(w.state(), w.ui(), w.histories(), *m_browser, m_dialogs, w.modes(),
-                                            w.navigation(), saveTo, m_folders, Beeper());
+                                            w.navigation(), w.library(), saveTo, m_folders, Beeper());
 }
 
 void SaveFlowTest::marksSurviveSaveAndRename()

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -28,7 +29,7 @@ void FakeBrowser::enter(const QString &operation) const
     // As in the engine, the document's own operations need a document.
     static const QStringList withDocument =
         QStringLiteral("setDesignMode designMode execCommand selectionText documentHtml bodyOuterHtml "
-                       "insertHtmlAtBodyEnd pasteAtBodyEnd findText print saveAs")
+                       "insertHtmlAtBodyEnd pasteAtBodyEnd findText selectText print saveAs")
             .split(QLatin1Char(' '));
     if (!hasDocument && withDocument.contains(operation))
         throw std::runtime_error("No document is loaded.");
@@ -274,6 +275,40 @@ bool FakeBrowser::findText(const QString &text, bool backward, bool caseSensitiv
     if (findResult)
         return *findResult;
     return !text.isEmpty() && html.contains(text, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive);
+}
+
+bool FakeBrowser::selectText(const QString &text, int occurrence)
+{
+    enter(QStringLiteral("selectText"));
+    selectedTexts.append({text, occurrence});
+    // Blocks break lines; inline elements join what they hold to what is around.
+    static const QRegularExpression hidden(QStringLiteral("<(script|style|title)\\b.*?</\\1\\s*>"),
+                                           QRegularExpression::CaseInsensitiveOption |
+                                               QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression block(QStringLiteral("</?(p|div|br|li|h[1-6]|tr|td|th|table|body)\\b[^>]*>"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    const QString shown = QString(html).remove(hidden).replace(block, QStringLiteral("\n")).remove(tag);
+    // The shown text without white space, and where each of its characters stands.
+    QString packed;
+    QList<qsizetype> at;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (!shown[i].isSpace()) {
+            packed += shown[i];
+            at << i;
+        }
+    }
+    const QString wanted = QString(text).remove(QRegularExpression(QStringLiteral("\\s")));
+    qsizetype found = -1;
+    for (int k = 0; k <= occurrence && !wanted.isEmpty(); ++k) {
+        found = packed.indexOf(wanted, found + 1);
+        if (found < 0)
+            break;
+    }
+    if (wanted.isEmpty() || found < 0)
+        return false;
+    selection = shown.mid(at[found], at[found + wanted.size() - 1] - at[found] + 1);
+    return true;
 }
 
 void FakeBrowser::print(bool withDialog)

@@ -37,7 +37,7 @@ class QWidget;
 // "Navigate", "NavigateWithoutScripts", "Stop", "GoHome", "GoSearch", "Refresh", "setSilent",
 // "setDesignMode", "designMode", "execCommand", "selectionText",
 // "documentHtml", "bodyOuterHtml", "insertHtmlAtBodyEnd", "pasteAtBodyEnd",
-// "findText", "print", "saveAs". Property reads (ReadyState, Busy,
+// "findText", "selectText", "print", "saveAs". Property reads (ReadyState, Busy,
 // LocationName, LocationURL, Silent, HasDocument, documentChanges) never fail.
 //
 // documentChanges() grows whenever `html` differs from what it was at the
@@ -94,6 +94,8 @@ public:
     QStringList navigations; // every address loaded: Navigate, GoHome, GoSearch
     QList<Command> commands;
     QList<Find> finds;
+    // Each selectText: the text and the occurrence asked for.
+    QList<QPair<QString, int>> selectedTexts;
     QList<bool> prints; // withDialog of each print
     QStringList savedAs;
     QList<SaveFormat> savedFormats;
@@ -134,6 +136,8 @@ public:
     void insertHtmlAtBodyEnd(const QString &fragment) override;
     void pasteAtBodyEnd() override;
     bool findText(const QString &text, bool backward, bool caseSensitive) override;
+    // Looks in `html` without its tags; a place found becomes `selection`.
+    bool selectText(const QString &text, int occurrence) override;
     void print(bool withDialog) override;
     void saveAs(const QString &path, SaveFormat format) override;
     QString engineVersion() const override { return engineVersionText; }

@@ -16,6 +16,9 @@ public:
     FakeEditModes(AppState &state, Browser &browser) : m_state(state), m_browser(browser) {}
 
     std::optional<bool> saveEnabled;
+    // The unsaved-work question: how often it was asked, and its answer.
+    int leaveQuestions = 0;
+    bool leaveAnswer = true;
 
     void seteditmode(bool surf) override
     {
@@ -26,6 +29,13 @@ public:
     }
     void SetSaveEnabled(bool enabled) override { saveEnabled = enabled; }
     void updateCaption(const QString &) override {}
+    bool mayLeaveEditMode() override
+    {
+        if (m_state.SurfMode || !saveEnabled.value_or(false))
+            return true;
+        ++leaveQuestions;
+        return leaveAnswer;
+    }
 
 private:
     AppState &m_state;

@@ -1,8 +1,11 @@
 #include "library/HtmlText.h"
 #include "library/MarkColour.h"
 #include "library/PageMarks.h"
+#include "library/PagePlace.h"
 
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 // What the library takes from a page: its text, title and source line, and
 // its marks in every form pages carry them.
@@ -206,6 +209,49 @@ private Q_SLOTS:
         QCOMPARE(page.text, QString(100000, u'x'));
         QCOMPARE(PageMarks::of(page).size(), 1);
         QCOMPARE(HtmlText::extract(QString(100000, u'<')).text.size(), 100000);
+    }
+
+    // Where a hit word is selected in the page: its text as the page writes
+    // it and how many places before it read the same, white space left out.
+    void placeOfWord_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("placed"); // "" for none
+        QTest::addColumn<int>("occurrence");
+        QTest::newRow("as written before any case") << "Heron on the bank; a heron again."
+                                                    << "heron"
+                                                    << "heron" << 0;
+        QTest::newRow("in any case") << "Heron on the bank."
+                                     << "heron"
+                                     << "Heron" << 0;
+        QTest::newRow("not inside a longer word") << "Many foxes here, then one fox."
+                                                  << "fox"
+                                                  << "fox" << 1;
+        QTest::newRow("white space counts on neither side") << "new york\nand newyork"
+                                                            << "newyork"
+                                                            << "newyork" << 1;
+        QTest::newRow("unspaced script, inside a sentence") << u"我们今天学习中文语法"_s << u"中文"_s << u"中文"_s << 0;
+        QTest::newRow("joined to the word before") << "grows aHeliotrope by"
+                                                   << "heliotrope"
+                                                   << "Heliotrope" << 0;
+        QTest::newRow("absent") << "nothing here"
+                                << "zebra"
+                                << "" << -1;
+        QTest::newRow("no word") << "nothing here"
+                                 << "  "
+                                 << "" << -1;
+    }
+
+    void placeOfWord()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, word);
+        QFETCH(QString, placed);
+        QFETCH(int, occurrence);
+        const std::optional<PagePlace> place = PagePlace::ofWord(text, word);
+        QCOMPARE(place ? place->text : QString(), placed);
+        QCOMPARE(place ? place->occurrence : -1, occurrence);
     }
 };
 

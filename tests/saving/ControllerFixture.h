@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakeArchiveChanges.h"
 #include "FakeBrowser.h"
 #include "FakeDesktop.h"
 #include "FakeDialogs.h"
@@ -45,6 +46,7 @@ struct ControllerFixture
     std::unique_ptr<FakeNavigator> navigator;
     FakeFolderChooser folders;
     FakeSaveToChooser saveTo;
+    FakeArchiveChanges archives;
     int beeps = 0;
     Beeper beep = [this] { ++beeps; };
 

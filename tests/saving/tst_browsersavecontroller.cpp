@@ -15,7 +15,8 @@ namespace {
 // a local page open in surf mode.
 struct BrowserSaveFixture : ControllerFixture
 {
-    BrowserSaveController controller{state, ui, histories, browser, dialogs, desktop, modes, *navigator, beep};
+    BrowserSaveController controller{state,   ui,    histories,  browser,  dialogs,
+                                     desktop, modes, *navigator, archives, beep};
 
     BrowserSaveFixture()
     {

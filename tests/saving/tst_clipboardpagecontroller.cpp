@@ -20,7 +20,7 @@ const QString EscapedAddress = QStringLiteral("https://example.org/a?b=1&amp;c=&
 // on the clipboard and a scripted Save-to dialog.
 struct ClipboardFixture : ControllerFixture
 {
-    SaveController saving{state, ui, histories, browser, dialogs, modes, *navigator, saveTo, folders, beep};
+    SaveController saving{state, ui, histories, browser, dialogs, modes, *navigator, archives, saveTo, folders, beep};
     ClipboardPageController page{state, histories, browser, dialogs, modes, *navigator, saving, beep};
 
     QString target() const { return saveFolder() + QStringLiteral("/My page title.mht"); }

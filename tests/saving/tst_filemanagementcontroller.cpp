@@ -16,8 +16,9 @@ using Answer = Dialogs::Answer;
 // with the save controller that makes New, and a folder of archives.
 struct Fixture : ControllerFixture
 {
-    SaveController saving{state, ui, histories, browser, dialogs, modes, *navigator, saveTo, folders, beep};
-    FileManagementController files{state, ui, histories, browser, dialogs, window, folders, saving, *navigator};
+    SaveController saving{state, ui, histories, browser, dialogs, modes, *navigator, archives, saveTo, folders, beep};
+    FileManagementController files{state,  ui,      histories, browser,    dialogs,
+                                   window, folders, saving,    *navigator, archives};
     QString saved = saveFolder();
 
     Fixture()
@@ -145,9 +146,11 @@ private Q_SLOTS:
             QVERIFY(QFileInfo::exists(path));
             QCOMPARE(f.listed().count(path), 4);
             QCOMPARE(f.browser.navigations.size(), navigationsBefore);
+            QVERIFY(f.archives.reports.isEmpty());
             return;
         }
         QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(f.archives.reports, QList<QStringList>{{path}});
         QCOMPARE(inTrash(m_dataHome.path(), QFileInfo(path).fileName()), fileThere);
         QVERIFY2(!f.listed().contains(path), qPrintable(f.listed().join(u',')));
         QCOMPARE(f.histories.MoveH->histlist(), movesBefore);
@@ -281,8 +284,10 @@ private Q_SLOTS:
             QVERIFY(QFileInfo::exists(path));
             QVERIFY(!f.status().startsWith(QStringLiteral("OK: ")));
             QCOMPARE(f.listed(), listedBefore);
+            QVERIFY(f.archives.reports.isEmpty());
             return;
         }
+        QCOMPARE(f.archives.reports, (QList<QStringList>{{path, target}}));
         QVERIFY(QFileInfo::exists(target));
         QVERIFY(!QDir(f.saved).entryList().contains(QStringLiteral("page.mht")));
         QCOMPARE(f.status(), QStringLiteral("OK: ") + target);
@@ -336,9 +341,11 @@ private Q_SLOTS:
             QCOMPARE(f.listed(), listedBefore);
             QCOMPARE(f.browser.navigations.size(), navigationsBefore);
             QVERIFY(!f.status().startsWith(QStringLiteral("OK: ")) && !f.status().startsWith(QStringLiteral("Moving")));
+            QVERIFY(f.archives.reports.isEmpty());
             return;
         }
         QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(f.archives.reports, (QList<QStringList>{{path, target}}));
         QCOMPARE(f.address(), target);
         QCOMPARE(f.browser.navigations.value(navigationsBefore), target);
         QCOMPARE(f.status(), throughChooser ? QStringLiteral("Moving to: ") + folder : QStringLiteral("OK: ") + target);

@@ -24,8 +24,8 @@ struct SavingFixture : ControllerFixture
 
     SavingFixture()
     {
-        saving = std::make_unique<SaveController>(state, ui, histories, browser, dialogs, modes, *navigator, saveTo,
-                                                  folders, beep);
+        saving = std::make_unique<SaveController>(state, ui, histories, browser, dialogs, modes, *navigator, archives,
+                                                  saveTo, folders, beep);
         saving->connectCommands();
     }
 
@@ -125,6 +125,7 @@ void TestSaving::saveWritesTheTarget()
     QCOMPARE(f.modes.saveEnabled, false);
     QVERIFY(f.inHistories(target));
     QCOMPARE(f.state.LastDocSnapshot, QStringLiteral("justsaved"));
+    QCOMPARE(f.archives.reports, QList<QStringList>{{target}});
     QVERIFY(f.saveTo.requests.isEmpty());
     QVERIFY(f.browser.navigations.isEmpty());
     QVERIFY(f.dialogs.shown.isEmpty());
@@ -441,6 +442,8 @@ void TestSaving::oldFileIsDeleted()
     QCOMPARE(QFileInfo::exists(old), oldRemains);
     QCOMPARE(h.renH->histlist().contains(old), oldRemains);
     QVERIFY(f.inHistories(path));
+    // The library looks at both: the new file and the old one, gone or not.
+    QCOMPARE(f.archives.reports, (QList<QStringList>{{path, old}}));
 }
 
 void TestSaving::newCopiesTheTemplate_data()
