@@ -60,10 +60,13 @@ void ModeController::seteditmode(bool surf)
         m_browser.setDesignMode(QStringLiteral("Off"));
         m_ui.Timer1->stop();
     } else {
+        // Before design mode: switching it makes the engine lay the whole
+        // page out again, and whatever asks the page for something after
+        // that waits for it.
+        Q_EMIT editModeEntered();
         m_browser.setDesignMode(QStringLiteral("On"));
         m_browser.execCommand(QStringLiteral("MultipleSelection"), 1);
         m_ui.Timer1->start();
-        Q_EMIT editModeEntered();
     }
 }
 

@@ -114,6 +114,8 @@ void NavigationController::wait_till_complete()
     do {
         QEventLoop step;
         QTimer::singleShot(50, &step, &QEventLoop::quit);
+        // Ends as the page completes, not up to a step later.
+        connect(&m_browser, &Browser::DocumentComplete, &step, &QEventLoop::quit);
         step.exec();
     } while (m_browser.ReadyState() != 4 && !m_terminating && !QCoreApplication::closingDown());
 }

@@ -50,6 +50,10 @@ public:
 
     // True as soon as a navigation has been requested.
     virtual bool HasDocument() const = 0;
+    // True while a call waits for the engine's answer. A caller that can come
+    // back later (a timer) leaves its call for then: nested inside the
+    // waiting one, it would hold that one up until it was answered too.
+    virtual bool isWaiting() const { return false; }
 
     // "On" or "Off".
     virtual void setDesignMode(const QString &mode) = 0;

@@ -14,3 +14,7 @@ void DocumentEventBridge::changed()
 {
     Q_EMIT documentChanged();
 }
+
+void DocumentEventBridge::pace()
+{
+}

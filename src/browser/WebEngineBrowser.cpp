@@ -16,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QWebChannel>
 #include <QWebEngineDownloadRequest>
@@ -208,7 +209,11 @@ void WebEngineBrowser::load(const QUrl &url, bool pageScripts)
 {
     if (!m_page)
         fail(QStringLiteral("The browser has been closed."));
+    m_checkedUrl.clear();
     const QUrl target = engineUrl(url);
+    // Checked just now: the engine's request for it is not checked again.
+    if (target == url && url.isLocalFile() && isArchivePath(url.toLocalFile()))
+        m_checkedUrl = url;
     setPageScripts(pageScripts);
     m_hasDocument = true;
     // Loading from now on, so a wait that starts right after this call cannot
@@ -251,7 +256,11 @@ void WebEngineBrowser::onNavigationRequested(const QUrl &url, bool isMainFrame, 
     // A link followed from a page shown without scripts leads to an ordinary page.
     if (isMainFrame && followed)
         setPageScripts(true);
-    if (isMainFrame && url.isLocalFile() && url != m_substituteUrl) {
+    // Only the request that follows our own load is spared the check.
+    const bool checked = isMainFrame && url == m_checkedUrl;
+    if (isMainFrame)
+        m_checkedUrl.clear();
+    if (isMainFrame && url.isLocalFile() && url != m_substituteUrl && !checked) {
         // A link to an archive the engine would refuse opens its copy, as
         // Navigate does. This runs inside the engine: never let it throw.
         QUrl target;
@@ -381,6 +390,8 @@ QVariant WebEngineBrowser::evaluate(const QString &body, const std::function<voi
     const QString script = QStringLiteral("(function () { try { return { ok: true, value: (function () { %1 })() }; }"
                                           " catch (e) { return { ok: false, error: String(e) }; } })()")
                                .arg(body);
+    ++m_waits;
+    const auto waited = qScopeGuard([this] { --m_waits; });
     const std::optional<QVariant> result =
         awaitAnswer<QVariant>(m_scriptTimeout, [this, &script, &meanwhile](std::function<void(QVariant)> deliver) {
             m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld,

@@ -45,6 +45,7 @@ public:
     bool Silent() const override;
     void setSilent(bool silent) override;
     bool HasDocument() const override { return m_hasDocument; }
+    bool isWaiting() const override { return m_waits > 0; }
     void setDesignMode(const QString &mode) override;
     QString designMode() const override;
     void execCommand(const QString &name, const QVariant &value = {}) override;
@@ -107,8 +108,12 @@ private:
     mutable QString m_readState;
     mutable QString m_readHtml;
     int m_scriptTimeout = 5000;
+    // Calls waiting for a script's answer, nested ones included.
+    mutable int m_waits = 0;
     QString m_lastFindText;
     bool m_lastFindCaseSensitive = false;
+    // An archive load() has checked and gives the engine as it stands.
+    QUrl m_checkedUrl;
     // The archive the user opened and the copy the engine shows instead.
     QUrl m_originalUrl;
     QUrl m_substituteUrl;

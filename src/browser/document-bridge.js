@@ -5,9 +5,13 @@
 // costs one message, not one per key.
 //
 // Serialising a big page and carrying it to the program takes longer than a
-// save may: the page keeps the HTML of each node it serialised, drops it when
-// the node or anything below it changes, and answers a read with only the
-// stretch of text that differs from the answer the program already holds.
+// save may: the page answers a read with only the stretch of text that
+// differs from the answer the program already holds. To find that stretch
+// without serialising the whole page again, it keeps the HTML of each node,
+// dropped when the node or anything below it changes. Building that store
+// costs several times the engine's own serialisation, so the first read is
+// the engine's, and the store is built afterwards, a few milliseconds at a
+// time between whatever else the page is asked to do.
 (function () {
     function tagOf(el) { return el && el.tagName ? String(el.tagName).toUpperCase() : ''; }
     function hrefOf(el) { return el && el.getAttribute ? (el.getAttribute('href') || '') : ''; }
@@ -24,7 +28,12 @@
     // Node -> its HTML (a string), or for an element serialised child by
     // child its own tags ({ start, end }).
     var kept = new WeakMap();
-    var sentState = null, sentPieces = null;
+    // The last answer, as pieces when it was put together from the store,
+    // else as one text.
+    var sentState = null, sentPieces = null, sentHtml = null;
+    // Whether every node had its HTML in the store once; from then on the
+    // store answers reads, re-serialising only what changed.
+    var stored = false, storing = false;
     var XHTML = 'http://www.w3.org/1999/xhtml';
     // Serialised whole: text kept raw or special-cased by the serialiser,
     // void elements, and elements whose clone would load or run something.
@@ -140,31 +149,83 @@
         return '<!DOCTYPE ' + d.name + (d.publicId ? ' PUBLIC "' + d.publicId + '"' : '') +
             (d.systemId ? (d.publicId ? '' : ' SYSTEM') + ' "' + d.systemId + '"' : '') + '>\n';
     }
-    // known: the state named in the answer the program holds. Answers
-    // [state] when the document is still in that state, [state, html], or
-    // [state, offset, removed, text, length]: replace removed characters at
-    // offset of the held HTML by text. state is null while the document is
-    // not watched yet.
-    window.quilletReadDocument = function (known) {
-        if (observer)
-            noted(observer.takeRecords());
-        reported = false;
-        var state = watching ? documentId + ':' + changes : null;
-        if (state !== null && state === known)
-            return [state];
-        var root = document.documentElement, out = [doctype()];
-        if (!root)
-            out.push('');
-        else if (watching && root.tagName === 'HTML')
-            collect(root, 0, out);
-        else
-            out.push(root.outerHTML);
-        var held = sentPieces;
-        var sameBase = state !== null && known !== null && known === sentState && held !== null;
-        sentState = state;
-        sentPieces = state === null ? null : out;
-        if (!sameBase)
-            return [state, out.join('')];
+    // Fills the store as collect would, node by node in slices of a few
+    // milliseconds. A node that changes meanwhile is dropped from the store
+    // as ever; one added meanwhile is described by the next read. A page
+    // opened from an archive may not set timers: the next slice starts on
+    // the bridge's answer to a call that only asks for one.
+    function store() {
+        if (stored || storing || !events)
+            return;
+        storing = true;
+        var pending = [[document.documentElement, 0]];
+        function slice() {
+            var until = performance.now() + 8;
+            for (var n = 0; pending.length && (++n % 64 || performance.now() < until);) {
+                var top = pending.pop(), el = top[0];
+                var k = kept.get(el);
+                if (k === undefined) {
+                    k = describe(el, top[1]);
+                    kept.set(el, k);
+                }
+                if (typeof k === 'string')
+                    continue;
+                for (var c = el.firstChild; c; c = c.nextSibling) {
+                    if (c.nodeType === 1)
+                        pending.push([c, top[1] + 1]);
+                    else if (!kept.has(c))
+                        kept.set(c, other(c));
+                }
+            }
+            if (pending.length) {
+                events.pace(slice);
+            } else {
+                storing = false;
+                stored = true;
+            }
+        }
+        events.pace(slice);
+    }
+    // How many characters a and b share from their start (backward: from
+    // their end), at most limit. Stretches are compared whole, growing while
+    // they match and halving where they do not, so a long common run costs a
+    // few block compares rather than one step per character.
+    function common(a, b, limit, backward) {
+        var done = 0, step = 4096;
+        while (done < limit) {
+            var n = Math.min(step, limit - done);
+            var same = backward ? a.substr(a.length - done - n, n) === b.substr(b.length - done - n, n)
+                                : a.substr(done, n) === b.substr(done, n);
+            if (same) {
+                done += n;
+                step *= 2;
+            } else if (n > 1) {
+                step = n >> 1;
+            } else {
+                break;
+            }
+        }
+        return done;
+    }
+    function isHigh(c) { return c >= 0xd800 && c <= 0xdbff; }
+    function isLow(c) { return c >= 0xdc00 && c <= 0xdfff; }
+    // The change from held to html as [offset, removed, text, length]. The
+    // text reaches the program as UTF-8, where half a surrogate pair cannot
+    // travel (the program would find the answer does not fit and read the
+    // page whole): a stretch never starts or ends inside a pair.
+    function textChange(held, html) {
+        var shorter = Math.min(held.length, html.length);
+        var offset = common(held, html, shorter, false);
+        var tail = common(held, html, shorter - offset, true);
+        if (offset > 0 && isHigh(html.charCodeAt(offset - 1)))
+            --offset;
+        if (tail > 0 && isLow(html.charCodeAt(html.length - tail)))
+            --tail;
+        return [offset, held.length - offset - tail, html.slice(offset, html.length - tail), html.length];
+    }
+    // The same from the pieces of two answers put together from the store:
+    // pieces of unchanged nodes are the very same strings.
+    function pieceChange(held, out) {
         var n = Math.min(held.length, out.length), p = 0, offset = 0;
         while (p < n && held[p] === out[p])
             offset += held[p++].length;
@@ -177,7 +238,43 @@
             removed += held[i].length;
         for (var j = 0; j < out.length; ++j)
             length += out[j].length;
-        return [state, offset, removed, out.slice(p, eo).join(''), length];
+        return [offset, removed, out.slice(p, eo).join(''), length];
+    }
+    // known: the state named in the answer the program holds. Answers
+    // [state] when the document is still in that state, [state, html], or
+    // [state, offset, removed, text, length]: replace removed characters at
+    // offset of the held HTML by text. state is null while the document is
+    // not watched yet.
+    window.quilletReadDocument = function (known) {
+        if (observer)
+            noted(observer.takeRecords());
+        reported = false;
+        var state = watching ? documentId + ':' + changes : null;
+        if (state !== null && state === known)
+            return [state];
+        var root = document.documentElement;
+        var storable = watching && root && root.tagName === 'HTML';
+        var out = null, html = null;
+        if (storable && stored) {
+            out = [doctype()];
+            collect(root, 0, out);
+        } else {
+            html = doctype() + (root ? root.outerHTML : '');
+        }
+        var heldPieces = sentPieces, heldHtml = sentHtml;
+        var sameBase = state !== null && known !== null && known === sentState &&
+            (heldPieces !== null || heldHtml !== null);
+        sentState = state;
+        sentPieces = state === null ? null : out;
+        sentHtml = state === null ? null : html;
+        if (storable)
+            store();
+        if (!sameBase)
+            return [state, out ? out.join('') : html];
+        if (out && heldPieces)
+            return [state].concat(pieceChange(heldPieces, out));
+        return [state].concat(textChange(heldHtml !== null ? heldHtml : heldPieces.join(''),
+                                         html !== null ? html : out.join('')));
     };
 
     new QWebChannel(qt.webChannelTransport, function (channel) {

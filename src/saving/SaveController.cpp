@@ -267,8 +267,13 @@ void SaveController::Timer1Timer()
     // Reading a big page costs far more than a tick: an unchanged one is left
     // unread, except that the first tick after a save takes a fresh snapshot.
     // A tick that comes while a save or an earlier tick waits for the page
-    // would only read it twice.
-    if (m_busy || (changes == m_seenChanges && state.LastDocSnapshot != JustSaved))
+    // would only read it twice; one that comes while any other call waits
+    // (a mark waiting for the engine to draw it) would hold that call up
+    // until the page was read. A page still loading (Save As reopening the
+    // file) is nobody's change, and a big one takes seconds to read half
+    // loaded. All are left to a later tick.
+    if (m_busy || m_browser.isWaiting() || m_browser.Busy() ||
+        (changes == m_seenChanges && state.LastDocSnapshot != JustSaved))
         return;
     Result<QString> html;
     {
@@ -289,9 +294,9 @@ void SaveController::Timer1Timer()
 
 void SaveController::takeSnapshot()
 {
-    // The change timer already runs: a tick inside this read (a big page
-    // takes longer than one) would compare with the old snapshot and enable
-    // Save on an unchanged page.
+    // The change timer may run already (edit mode entered again): a tick
+    // inside this read (a big page takes longer than one) would compare with
+    // the old snapshot and enable Save on an unchanged page.
     const QScopedValueRollback busy(m_busy, true);
     const quint64 changes = m_browser.documentChanges();
     const Result<QString> html = DocumentWriter(m_browser, m_dialogs).GetDocHtml();

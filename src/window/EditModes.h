@@ -22,7 +22,7 @@ public:
     virtual bool mayLeaveEditMode() = 0;
 
 Q_SIGNALS:
-    // The page has just become editable; what it holds now is what the user
-    // has not changed yet.
+    // Edit mode has begun and the page is about to become editable; what it
+    // holds now is what the user has not changed yet.
     void editModeEntered();
 };

@@ -82,6 +82,35 @@ private Q_SLOTS:
         QCOMPARE(QDir(cache).entryList(QDir::Files).size(), 1);
     }
 
+    void needsNormalizing_data()
+    {
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<bool>("needed");
+
+        // The line ends are looked at block by block: a bare one is found
+        // wherever it falls, a CRLF across two blocks is no bare one.
+        const QByteArray filler(4094, 'x'); // the first block ends at 4096
+        QTest::newRow("crlf only") << QByteArray("a\r\nb\r\n") << false;
+        QTest::newRow("lf first") << QByteArray("\nb\r\n") << true;
+        QTest::newRow("lf last") << QByteArray("a\r\nb\n") << true;
+        QTest::newRow("crlf across blocks") << filler + "yz\r\n" + filler << false;
+        QTest::newRow("lf first in a block") << filler + "yzw\n" + filler << true;
+        QTest::newRow("lf last in a block") << filler + "yz\n" + filler << true;
+        QTest::newRow("web location") << QByteArray("Content-Location: https://a.test/\r\n") << false;
+        for (const char *name : {"Content-Location", "content-location", "CONTENT-LOCATION"})
+            QTest::newRow(name) << QByteArray(name) + ":\t file:///C:/a.htm\r\n" << true;
+        QTest::newRow("file: in the text") << QByteArray("<a href=\"file:///a\">x: file:</a>\r\n") << false;
+        QTest::newRow("cut after the name") << QByteArray("\r\nContent-Location: fil") << false;
+        QTest::newRow("colon first") << QByteArray(":file:\r\n") << false;
+    }
+
+    void needsNormalizing()
+    {
+        QFETCH(QByteArray, raw);
+        QFETCH(bool, needed);
+        QCOMPARE(MhtmlNormalizer::needsNormalizing(raw), needed);
+    }
+
     void tooLargeToCheckIsRefused()
     {
         QTemporaryDir dir;
