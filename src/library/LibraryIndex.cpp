@@ -1,5 +1,6 @@
 #include "library/LibraryIndex.h"
 
+#include "library/LibraryRank.h"
 #include "library/LibrarySnippet.h"
 #include "library/LibraryTokenizer.h"
 
@@ -28,8 +29,9 @@ const char *const Schema[] = {
     "CREATE INDEX marks_by_colour ON marks(colour)",
     // The title weighs ten times the body in the ranking.
     "CREATE VIRTUAL TABLE pages USING fts5(title, body, tokenize='quillet')",
-    "INSERT INTO pages(pages, rank) VALUES('rank', 'bm25(10.0, 1.0)')",
+    "INSERT INTO pages(pages, rank) VALUES('rank', 'quillet_rank(10.0, 1.0)')",
     "CREATE VIRTUAL TABLE mark_words USING fts5(text, tokenize='quillet')",
+    "INSERT INTO mark_words(mark_words, rank) VALUES('rank', 'quillet_rank()')",
 };
 
 QAtomicInt connectionCounter;
@@ -113,6 +115,8 @@ LibraryResult LibraryIndex::openConnection()
     QString registered = sqlite ? LibraryTokenizer::registerOn(sqlite) : QStringLiteral("no SQLite handle");
     if (registered.isEmpty())
         registered = LibrarySnippet::registerOn(sqlite);
+    if (registered.isEmpty())
+        registered = LibraryRank::registerOn(sqlite);
     if (!registered.isEmpty())
         return LibraryResult::failed(LibraryResult::Failed,
                                      QStringLiteral("Cannot open the library index: %1").arg(registered));

@@ -49,7 +49,8 @@ class LibraryIndex
 {
 public:
     // The layout of the tables; an index of a lower one is rebuilt.
-    static constexpr int Layout = 1;
+    // 2: ranked by quillet_rank.
+    static constexpr int Layout = 2;
     static constexpr int BusyTimeoutMs = 60000;
     static constexpr const char *FileName = "library.sqlite";
 

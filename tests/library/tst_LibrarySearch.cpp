@@ -4,6 +4,7 @@
 #include "library/LibrarySearch.h"
 
 #include <QFileInfo>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -132,6 +133,48 @@ private Q_SLOTS:
         } else {
             names.sort();
             QCOMPARE(names.join(u'|'), hits);
+        }
+    }
+
+    // The index's own ranking orders hits as FTS5's bm25() with the same
+    // weights; with two phrases or more it gives the same scores, with one
+    // the same scores times a constant.
+    void rankingIsBm25_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::newRow("one word") << QStringLiteral("notes");
+        QTest::newRow("thousands of hits in one page") << QStringLiteral("hay3");
+        QTest::newRow("a phrase") << QStringLiteral("\"hay4 hay5\"");
+        QTest::newRow("two words") << QStringLiteral("hay3 needle");
+        QTest::newRow("OR") << QStringLiteral("hay3 OR fox OR notes");
+        QTest::newRow("unspaced characters") << QStringLiteral("寒来 OR 中文");
+    }
+
+    void rankingIsBm25()
+    {
+        QFETCH(QString, query);
+        QString error;
+        const QString expression = LibrarySearch::toMatchExpression(query, error);
+        const auto ranked = [&](const QString &rank) {
+            QSqlQuery q(m_index->database());
+            q.prepare(QStringLiteral("SELECT rowid, rank FROM pages WHERE pages MATCH ? %1 ORDER BY rank").arg(rank));
+            q.addBindValue(expression);
+            QList<QPair<qint64, double>> rows;
+            if (!q.exec())
+                return rows;
+            while (q.next())
+                rows.append({q.value(0).toLongLong(), q.value(1).toDouble()});
+            return rows;
+        };
+        const QList<QPair<qint64, double>> ours = ranked({});
+        const QList<QPair<qint64, double>> bm25 = ranked(QStringLiteral("AND rank MATCH 'bm25(10.0, 1.0)'"));
+        QVERIFY(!ours.isEmpty());
+        QCOMPARE(ours.size(), bm25.size());
+        const bool onePhrase = !expression.contains(QLatin1String(" AND ")) && !expression.contains(QLatin1String(" OR "));
+        const double scale = ours[0].second / bm25[0].second;
+        for (qsizetype i = 0; i < ours.size(); ++i) {
+            QCOMPARE(ours[i].first, bm25[i].first);
+            QCOMPARE(ours[i].second, bm25[i].second * (onePhrase ? scale : 1.0));
         }
     }
 
