@@ -40,7 +40,10 @@ bool KeyChordFilter::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
 
-    QAction *command = m_state.CtrlArmed ? commandFor(key->key()) : nullptr;
+    // With Shift held the letter belongs to another shortcut (Ctrl+Shift+F is
+    // Find in library), whatever order the modifiers went down in.
+    QAction *command =
+        m_state.CtrlArmed && !(key->modifiers() & Qt::ShiftModifier) ? commandFor(key->key()) : nullptr;
     if (type == QEvent::ShortcutOverride) {
         // Claim the key so no menu shortcut fires; the press that follows runs the chord.
         if (command) {

@@ -20,6 +20,8 @@ Qt::Key keyOf(const QString &name)
 {
     if (name == QStringLiteral("Ctrl"))
         return Qt::Key_Control;
+    if (name == QStringLiteral("Shift"))
+        return Qt::Key_Shift;
     if (name == QStringLiteral("Space"))
         return Qt::Key_Space;
     return Qt::Key(name.at(0).unicode());
@@ -40,6 +42,8 @@ void TestKeyChords::chords_data()
     QTest::newRow("another key between disarms") << steps("+Ctrl -Ctrl +A -A +S -S") << "" << "as";
     QTest::newRow("plain s types") << steps("+S -S") << "" << "s";
     QTest::newRow("chord runs once per ctrl") << steps("+Ctrl -Ctrl +S -S +S -S") << "save" << "s";
+    QTest::newRow("shift down first, then ctrl and f: not the chord")
+        << steps("+Shift +Ctrl +F -F -Ctrl -Shift") << "" << "";
     QTest::newRow("other letters pass") << steps("+Ctrl +X -X -Ctrl") << "" << "";
 }
 
@@ -62,14 +66,20 @@ void TestKeyChords::chords()
     edit.show();
     QVERIFY(QTest::qWaitForWindowExposed(&edit));
     bool ctrlDown = false;
+    bool shiftDown = false;
     for (const QString &step : steps) {
         const Qt::Key key = keyOf(step.mid(1));
         const bool press = step.startsWith(QLatin1Char('+'));
         if (key == Qt::Key_Control)
             ctrlDown = press;
+        if (key == Qt::Key_Shift)
+            shiftDown = press;
         // Letters typed with Ctrl held do not insert text; plain ones do.
-        const Qt::KeyboardModifiers modifiers =
-            ctrlDown && key != Qt::Key_Control ? Qt::ControlModifier : Qt::NoModifier;
+        Qt::KeyboardModifiers modifiers;
+        if (ctrlDown && key != Qt::Key_Control)
+            modifiers |= Qt::ControlModifier;
+        if (shiftDown && key != Qt::Key_Shift)
+            modifiers |= Qt::ShiftModifier;
         if (press)
             QTest::keyPress(&edit, key, modifiers);
         else
