@@ -42,8 +42,7 @@ bool KeyChordFilter::eventFilter(QObject *watched, QEvent *event)
 
     // With Shift held the letter belongs to another shortcut (Ctrl+Shift+F is
     // Find in library), whatever order the modifiers went down in.
-    QAction *command =
-        m_state.CtrlArmed && !(key->modifiers() & Qt::ShiftModifier) ? commandFor(key->key()) : nullptr;
+    QAction *command = m_state.CtrlArmed && !(key->modifiers() & Qt::ShiftModifier) ? commandFor(key->key()) : nullptr;
     if (type == QEvent::ShortcutOverride) {
         // Claim the key so no menu shortcut fires; the press that follows runs the chord.
         if (command) {
