@@ -335,15 +335,15 @@ void breakdown(LibraryIndex &index, const LibrarySearch &search, const QStringLi
     std::printf("  %-20s %7s %8s %8s %8s %8s %8s\n", "query (ms)", "rows", "match", "+rank", "+snippet", "+rest",
                 "total");
     for (const QString &q : queries) {
-        QString error, pairs;
-        const QString expression = LibrarySearch::toMatchExpression(q, error, &pairs);
+        QString error;
+        const QString expression = LibrarySearch::toMatchExpression(q, error);
         const bool marks = q.contains(QLatin1String("marked"));
         const QString table = marks ? QStringLiteral("mark_words") : QStringLiteral("pages");
         const QString content = marks ? QString() : QStringLiteral(", 'pages_content'");
         const QStringList steps{
             QStringLiteral("SELECT count(*) FROM %1 WHERE %1 MATCH :m").arg(table),
             QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH :m ORDER BY rank LIMIT 20").arg(table),
-            QStringLiteral("SELECT rowid, quillet_snippet(%1, '[', ']', :p%2) FROM %1 WHERE %1 MATCH :m ORDER BY rank "
+            QStringLiteral("SELECT rowid, quillet_snippet(%1, '[', ']'%2) FROM %1 WHERE %1 MATCH :m ORDER BY rank "
                            "LIMIT 20")
                 .arg(table, content),
         };
@@ -357,8 +357,6 @@ void breakdown(LibraryIndex &index, const LibrarySearch &search, const QStringLi
                     query.setForwardOnly(true);
                     query.prepare(sql);
                     query.bindValue(QStringLiteral(":m"), expression);
-                    if (sql.contains(QLatin1String(":p")))
-                        query.bindValue(QStringLiteral(":p"), pairs);
                     query.exec();
                     while (query.next()) {
                         if (sql.startsWith(QLatin1String("SELECT count")))

@@ -215,9 +215,8 @@ int walkColumn(const Fts5ExtensionApi *api, Fts5Context *fts, ColumnText &column
 
 void snippet(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *result, int argCount, sqlite3_value **args)
 {
-    if (argCount != 3 && argCount != 4) {
-        sqlite3_result_error(result, "quillet_snippet: hit start, hit end, pair ends and the content table expected",
-                             -1);
+    if (argCount != 2 && argCount != 3) {
+        sqlite3_result_error(result, "quillet_snippet: hit start, hit end and the content table expected", -1);
         return;
     }
     const auto textOf = [&](int i) {
@@ -226,17 +225,14 @@ void snippet(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *res
     };
     const std::string open = textOf(0);
     const std::string close = textOf(1);
-    const std::string pairEnds = textOf(2);
-    const char *table = argCount == 4 ? reinterpret_cast<const char *>(sqlite3_value_text(args[3])) : nullptr;
+    const char *table = argCount == 3 ? reinterpret_cast<const char *>(sqlite3_value_text(args[2])) : nullptr;
     // The hits in the last column that has any, as far as a window can reach:
     // instances come in column and position order, so each phrase stops early.
     const int lastColumn = api->xColumnCount(fts) - 1;
     int column = -1;
     Walk walk;
     for (int phrase = 0; phrase < api->xPhraseCount(fts); ++phrase) {
-        // A phrase that ends in a pair covers the pair's second character too.
-        const int length =
-            api->xPhraseSize(fts, phrase) + (std::size_t(phrase) < pairEnds.size() && pairEnds[phrase] == '1' ? 1 : 0);
+        const int length = api->xPhraseSize(fts, phrase);
         Fts5PhraseIter it;
         int col = -1, offset = 0;
         int first = -1;
