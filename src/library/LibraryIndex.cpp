@@ -29,9 +29,9 @@ const char *const Schema[] = {
     "CREATE INDEX marks_by_colour ON marks(colour)",
     // The title weighs ten times the body in the ranking.
     "CREATE VIRTUAL TABLE pages USING fts5(title, body, tokenize='quillet')",
-    "INSERT INTO pages(pages, rank) VALUES('rank', 'quillet_rank(10.0, 1.0)')",
+    "INSERT INTO pages(pages, rank) VALUES('rank', 'quillet_rank(''pages'', 10.0, 1.0)')",
     "CREATE VIRTUAL TABLE mark_words USING fts5(text, tokenize='quillet')",
-    "INSERT INTO mark_words(mark_words, rank) VALUES('rank', 'quillet_rank()')",
+    "INSERT INTO mark_words(mark_words, rank) VALUES('rank', 'quillet_rank(''mark_words'')')",
 };
 
 QAtomicInt connectionCounter;
