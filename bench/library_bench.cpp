@@ -339,7 +339,7 @@ void breakdown(LibraryIndex &index, const LibrarySearch &search, const QStringLi
         const QString expression = LibrarySearch::toMatchExpression(q, error);
         const bool marks = q.contains(QLatin1String("marked"));
         const QString table = marks ? QStringLiteral("mark_words") : QStringLiteral("pages");
-        const QString content = marks ? QString() : QStringLiteral(", 'pages_content'");
+        const QString content = marks ? QString() : QStringLiteral(", 'pages_content', 'page_steps'");
         const QStringList steps{
             QStringLiteral("SELECT count(*) FROM %1 WHERE %1 MATCH :m").arg(table),
             QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH :m ORDER BY rank LIMIT 20").arg(table),

@@ -177,7 +177,8 @@ LibrarySearchResult LibrarySearch::find(const QString &query, const LibrarySearc
     QString sql;
     if (!marks) {
         sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, hits.snippet FROM"
-                             " (SELECT rowid AS id, rank AS score, quillet_snippet(pages, :start, :end, 'pages_content')"
+                             " (SELECT rowid AS id, rank AS score, quillet_snippet(pages, :start, :end, 'pages_content',"
+                             " 'page_steps')"
                              " AS snippet FROM pages"
                              "  WHERE pages MATCH :match ORDER BY rank LIMIT :limit) AS hits"
                              " JOIN archives a ON a.id = hits.id ORDER BY hits.score");

@@ -1,8 +1,11 @@
 #include "library/LibraryTokenizer.h"
 
+#include <QtEndian>
+
 #include <sqlite3.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -84,8 +87,26 @@ void destroy(Fts5Tokenizer *handle)
     delete tokenizer;
 }
 
-int tokenize(Fts5Tokenizer *handle, void *context, int flags, const char *text, int size,
-             int (*token)(void *, int, const char *, int, int, int))
+thread_local LibraryTokenizer::StepRecorder *recorder = nullptr;
+
+struct Recording
+{
+    void *context;
+    int (*token)(void *, int, const char *, int, int, int);
+    std::vector<quint32> &steps;
+    int position = 0;
+};
+
+int recordToken(void *context, int flags, const char *text, int size, int start, int end)
+{
+    auto *recording = static_cast<Recording *>(context);
+    if (!(flags & FTS5_TOKEN_COLOCATED) && recording->position++ % LibraryTokenizer::StepTokens == 0)
+        recording->steps.push_back(quint32(start));
+    return recording->token(recording->context, flags, text, size, start, end);
+}
+
+int tokenizeText(Fts5Tokenizer *handle, void *context, int flags, const char *text, int size,
+                 int (*token)(void *, int, const char *, int, int, int))
 {
     auto *tokenizer = reinterpret_cast<Tokenizer *>(handle);
     const auto *bytes = reinterpret_cast<const unsigned char *>(text);
@@ -128,12 +149,44 @@ int tokenize(Fts5Tokenizer *handle, void *context, int flags, const char *text, 
     return flushSpaced(size);
 }
 
+int tokenize(Fts5Tokenizer *handle, void *context, int flags, const char *text, int size,
+             int (*token)(void *, int, const char *, int, int, int))
+{
+    if (recorder && flags == FTS5_TOKENIZE_DOCUMENT) {
+        Recording recording{context, token, recorder->beginDocument()};
+        return tokenizeText(handle, &recording, flags, text, size, recordToken);
+    }
+    return tokenizeText(handle, context, flags, text, size, token);
+}
+
 void deleteApi(void *userData)
 {
     delete static_cast<Api *>(userData);
 }
 
 } // namespace
+
+LibraryTokenizer::StepRecorder::StepRecorder() : m_outer(std::exchange(recorder, this)) {}
+
+LibraryTokenizer::StepRecorder::~StepRecorder()
+{
+    recorder = m_outer;
+}
+
+std::vector<quint32> &LibraryTokenizer::StepRecorder::beginDocument()
+{
+    ++m_documents;
+    m_steps.clear();
+    return m_steps;
+}
+
+QByteArray LibraryTokenizer::StepRecorder::lastSteps() const
+{
+    QByteArray bytes(qsizetype(m_steps.size() * 4), Qt::Uninitialized);
+    for (std::size_t i = 0; i < m_steps.size(); ++i)
+        qToLittleEndian(m_steps[i], bytes.data() + i * 4);
+    return bytes;
+}
 
 bool LibraryTokenizer::isUnspaced(char32_t c)
 {

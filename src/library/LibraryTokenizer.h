@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <vector>
 
 struct sqlite3;
 struct fts5_api;
@@ -27,4 +30,30 @@ public:
 
     // Whether c belongs to a script written without spaces between words.
     static bool isUnspaced(char32_t c);
+
+    // Where every StepTokens-th token of a text begins, in bytes: a snippet
+    // starts tokenizing a long page at the step before its first hit instead
+    // of at its start. While one lives, it collects the steps of the
+    // documents this thread's connections tokenize for the index.
+    static constexpr int StepTokens = 256;
+    class StepRecorder
+    {
+    public:
+        StepRecorder();
+        ~StepRecorder();
+        StepRecorder(const StepRecorder &) = delete;
+        StepRecorder &operator=(const StepRecorder &) = delete;
+
+        // Documents (columns) tokenized so far.
+        int documents() const { return m_documents; }
+        // The steps of the last one, 32-bit little-endian byte offsets.
+        QByteArray lastSteps() const;
+        // For the tokenizer: a document begins; its steps go here.
+        std::vector<quint32> &beginDocument();
+
+    private:
+        StepRecorder *m_outer = nullptr;
+        int m_documents = 0;
+        std::vector<quint32> m_steps;
+    };
 };
