@@ -2,6 +2,7 @@
 #include "library/LibraryIndex.h"
 #include "library/LibraryIndexer.h"
 #include "library/LibrarySearch.h"
+#include "library/LibraryTokenizer.h"
 
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -37,6 +38,13 @@ private Q_SLOTS:
                                     : QStringLiteral("<p>寒来暑往秋收冬藏</p>");
         QVERIFY(LibraryFixture::write(QDir(folder()).filePath(QStringLiteral("longcjk.mht")),
                                       LibraryFixture::utf8Page(QStringLiteral("Long CJK"), paragraphs)));
+        // A hit at the very token where the index notes a step: its snippet
+        // still shows the words before it.
+        QString stepped;
+        for (int i = 0; i < 2 * LibraryTokenizer::StepTokens + 40; ++i)
+            stepped += i == 2 * LibraryTokenizer::StepTokens ? QStringLiteral("kingfisher ") : QStringLiteral("w%1 ").arg(i);
+        QVERIFY(LibraryFixture::write(QDir(folder()).filePath(QStringLiteral("stepped.mht")),
+                                      LibraryFixture::utf8Page(QStringLiteral("Stepped"), QStringLiteral("<p>") + stepped)));
         // Marks of many lengths, a word in some close together and some far apart.
         QString marks;
         for (int i = 0; i < 80; ++i) {
@@ -96,6 +104,8 @@ private Q_SLOTS:
             QStringLiteral("天地玄黄宇宙[洪荒]日月盈昃"));
         row("a hit deep in a long page", QStringLiteral("needle"), QStringLiteral("long.mht"),
             QStringLiteral("hay4 hay5 [needle] hay0 hay1"));
+        row("a hit at a step of the page", QStringLiteral("kingfisher"), QStringLiteral("stepped.mht"),
+            QStringLiteral("w510 w511 [kingfisher] w513"));
         row("phrase in the wrong order", QStringLiteral("\"fox brown quick\""), QString());
         row("all words must occur", QStringLiteral("fox extraordinary"), QStringLiteral("qp.mht"));
         row("words of two pages", QStringLiteral("fox французских"), QString());
