@@ -291,8 +291,8 @@ LibraryResult LibraryIndex::write(const LibraryChanges &changes)
     // Taking the write lock first: a reader that turns writer later could not wait for it.
     if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return resultOf(query.lastError(), doing);
-    QSqlQuery find(db), clearPage(db), clearSteps(db), steps(db), clearMarkWords(db), clearMarks(db), removeEntry(db), update(db), insert(db),
-        page(db), mark(db), markWords(db), availability(db);
+    QSqlQuery find(db), clearPage(db), clearSteps(db), steps(db), clearMarkWords(db), clearMarks(db), removeEntry(db),
+        update(db), insert(db), page(db), mark(db), markWords(db), availability(db);
     find.prepare(QStringLiteral("SELECT id FROM archives WHERE path = ?"));
     clearPage.prepare(QStringLiteral("DELETE FROM pages WHERE rowid = ?"));
     clearSteps.prepare(QStringLiteral("DELETE FROM page_steps WHERE id = ?"));
@@ -327,8 +327,8 @@ LibraryResult LibraryIndex::write(const LibraryChanges &changes)
             return -1;
         const qint64 id = find.value(0).toLongLong();
         find.finish();
-        if (!exec(clearPage, {id}) || !exec(clearSteps, {id}) || !exec(clearMarkWords, {id}) || !exec(clearMarks, {id}) ||
-            (removing && !exec(removeEntry, {id})))
+        if (!exec(clearPage, {id}) || !exec(clearSteps, {id}) || !exec(clearMarkWords, {id}) ||
+            !exec(clearMarks, {id}) || (removing && !exec(removeEntry, {id})))
             return std::nullopt;
         return id;
     };

@@ -177,20 +177,18 @@ LibrarySearchResult LibrarySearch::find(const QString &query, const LibrarySearc
     QString sql;
     if (!marks) {
         sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, hits.snippet FROM"
-                             " (SELECT rowid AS id, rank AS score, quillet_snippet(pages, :start, :end, 'pages_content',"
-                             " 'page_steps')"
-                             " AS snippet FROM pages"
-                             "  WHERE pages MATCH :match ORDER BY rank LIMIT :limit) AS hits"
+                             " (SELECT rowid AS id, rank AS score,"
+                             "  quillet_snippet(pages, :start, :end, 'pages_content', 'page_steps') AS snippet"
+                             "  FROM pages WHERE pages MATCH :match ORDER BY rank LIMIT :limit) AS hits"
                              " JOIN archives a ON a.id = hits.id ORDER BY hits.score");
     } else if (!expression.isEmpty()) {
         const QString colourFilter =
             options.colour ? QStringLiteral(" AND rowid IN (SELECT id FROM marks WHERE colour = :colour)") : QString();
-        sql = QStringLiteral(
-                  "SELECT a.path, a.title, a.date, a.available, hits.snippet, m.ord, m.colour,"
-                  " m.colour_name, m.sentence FROM"
-                  " (SELECT rowid AS id, rank AS score, quillet_snippet(mark_words, :start, :end) AS snippet"
-                  "  FROM mark_words"
-                  "  WHERE mark_words MATCH :match") +
+        sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, hits.snippet, m.ord, m.colour,"
+                             " m.colour_name, m.sentence FROM"
+                             " (SELECT rowid AS id, rank AS score, quillet_snippet(mark_words, :start, :end) AS snippet"
+                             "  FROM mark_words"
+                             "  WHERE mark_words MATCH :match") +
               colourFilter +
               QStringLiteral(" ORDER BY rank LIMIT :limit) AS hits"
                              " JOIN marks m ON m.id = hits.id JOIN archives a ON a.id = m.archive ORDER BY hits.score");

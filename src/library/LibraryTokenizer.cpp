@@ -166,7 +166,9 @@ void deleteApi(void *userData)
 
 } // namespace
 
-LibraryTokenizer::StepRecorder::StepRecorder() : m_outer(std::exchange(recorder, this)) {}
+LibraryTokenizer::StepRecorder::StepRecorder() : m_outer(std::exchange(recorder, this))
+{
+}
 
 LibraryTokenizer::StepRecorder::~StepRecorder()
 {

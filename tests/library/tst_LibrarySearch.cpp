@@ -42,16 +42,19 @@ private Q_SLOTS:
         // still shows the words before it.
         QString stepped;
         for (int i = 0; i < 2 * LibraryTokenizer::StepTokens + 40; ++i)
-            stepped += i == 2 * LibraryTokenizer::StepTokens ? QStringLiteral("kingfisher ") : QStringLiteral("w%1 ").arg(i);
-        QVERIFY(LibraryFixture::write(QDir(folder()).filePath(QStringLiteral("stepped.mht")),
-                                      LibraryFixture::utf8Page(QStringLiteral("Stepped"), QStringLiteral("<p>") + stepped)));
+            stepped +=
+                i == 2 * LibraryTokenizer::StepTokens ? QStringLiteral("kingfisher ") : QStringLiteral("w%1 ").arg(i);
+        QVERIFY(LibraryFixture::write(
+            QDir(folder()).filePath(QStringLiteral("stepped.mht")),
+            LibraryFixture::utf8Page(QStringLiteral("Stepped"), QStringLiteral("<p>") + stepped)));
         // Marks of many lengths, a word in some close together and some far apart.
         QString marks;
         for (int i = 0; i < 80; ++i) {
             QString text = i % 25 == 0 || i >= 50 ? QStringLiteral("heron") : QStringLiteral("egret");
             for (int k = 0; k < i % 7; ++k)
                 text += QStringLiteral(" reed%1").arg(k);
-            marks += QStringLiteral("<p>Seen <span style=\"background-color: rgb(0, 255, 0);\">%1</span>.</p>").arg(text);
+            marks +=
+                QStringLiteral("<p>Seen <span style=\"background-color: rgb(0, 255, 0);\">%1</span>.</p>").arg(text);
         }
         QVERIFY(LibraryFixture::write(QDir(folder()).filePath(QStringLiteral("birds.mht")),
                                       LibraryFixture::utf8Page(QStringLiteral("Birds"), marks)));
@@ -183,8 +186,7 @@ private Q_SLOTS:
         const QString weights = table == QLatin1String("pages") ? QStringLiteral("10.0, 1.0") : QString();
         const auto ranked = [&](const QString &rank) {
             QSqlQuery q(m_index->database());
-            q.prepare(
-                QStringLiteral("SELECT rowid, rank FROM %1 WHERE %1 MATCH ? %2 ORDER BY rank").arg(table, rank));
+            q.prepare(QStringLiteral("SELECT rowid, rank FROM %1 WHERE %1 MATCH ? %2 ORDER BY rank").arg(table, rank));
             q.addBindValue(expression);
             QList<QPair<qint64, double>> rows;
             if (!q.exec())
@@ -197,7 +199,8 @@ private Q_SLOTS:
         const QList<QPair<qint64, double>> bm25 = ranked(QStringLiteral("AND rank MATCH 'bm25(%1)'").arg(weights));
         QVERIFY(!ours.isEmpty());
         QCOMPARE(ours.size(), bm25.size());
-        const bool onePhrase = !expression.contains(QLatin1String(" AND ")) && !expression.contains(QLatin1String(" OR "));
+        const bool onePhrase =
+            !expression.contains(QLatin1String(" AND ")) && !expression.contains(QLatin1String(" OR "));
         const double scale = ours[0].second / bm25[0].second;
         for (qsizetype i = 0; i < ours.size(); ++i) {
             QCOMPARE(ours[i].first, bm25[i].first);

@@ -18,7 +18,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("terms");
         QTest::newRow("spaced words, case and diacritics folded")
             << QStringLiteral("Crème BRÛLÉE, twice") << QStringLiteral("creme@0 brulee@1 twice@2");
-        QTest::newRow("chinese: a character a term") << QStringLiteral("学习中文") << QStringLiteral("学@0 习@1 中@2 文@3");
+        QTest::newRow("chinese: a character a term")
+            << QStringLiteral("学习中文") << QStringLiteral("学@0 习@1 中@2 文@3");
         QTest::newRow("unspaced characters between words")
             << QStringLiteral("Qt中文ok 東京 tower") << QStringLiteral("qt@0 中@1 文@2 ok@3 東@4 京@5 tower@6");
         QTest::newRow("punctuation between characters is no term")
