@@ -29,9 +29,11 @@ const char *const Schema[] = {
     "CREATE INDEX marks_by_colour ON marks(colour)",
     // The title weighs ten times the body in the ranking.
     "CREATE VIRTUAL TABLE pages USING fts5(title, body, tokenize='quillet')",
-    "INSERT INTO pages(pages, rank) VALUES('rank', 'quillet_rank(10.0, 1.0)')",
+    "INSERT INTO pages(pages, rank) VALUES('rank', 'quillet_rank(''pages'', 10.0, 1.0)')",
+    // Where every LibraryTokenizer::StepTokens-th token of a page's text begins.
+    "CREATE TABLE page_steps(id INTEGER PRIMARY KEY, steps BLOB NOT NULL)",
     "CREATE VIRTUAL TABLE mark_words USING fts5(text, tokenize='quillet')",
-    "INSERT INTO mark_words(mark_words, rank) VALUES('rank', 'quillet_rank()')",
+    "INSERT INTO mark_words(mark_words, rank) VALUES('rank', 'quillet_rank(''mark_words'')')",
 };
 
 QAtomicInt connectionCounter;
@@ -176,7 +178,8 @@ LibraryResult LibraryIndex::prepare(State &state)
     // Reading a row of each table finds a file damaged in its first pages.
     return run(query,
                {QStringLiteral("SELECT id FROM archives LIMIT 1"), QStringLiteral("SELECT rowid FROM pages LIMIT 1"),
-                QStringLiteral("SELECT rowid FROM mark_words LIMIT 1"), QStringLiteral("SELECT id FROM marks LIMIT 1")},
+                QStringLiteral("SELECT rowid FROM mark_words LIMIT 1"), QStringLiteral("SELECT id FROM marks LIMIT 1"),
+                QStringLiteral("SELECT id FROM page_steps LIMIT 1")},
                QStringLiteral("read"));
 }
 
@@ -288,10 +291,12 @@ LibraryResult LibraryIndex::write(const LibraryChanges &changes)
     // Taking the write lock first: a reader that turns writer later could not wait for it.
     if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return resultOf(query.lastError(), doing);
-    QSqlQuery find(db), clearPage(db), clearMarkWords(db), clearMarks(db), removeEntry(db), update(db), insert(db),
-        page(db), mark(db), markWords(db), availability(db);
+    QSqlQuery find(db), clearPage(db), clearSteps(db), steps(db), clearMarkWords(db), clearMarks(db), removeEntry(db),
+        update(db), insert(db), page(db), mark(db), markWords(db), availability(db);
     find.prepare(QStringLiteral("SELECT id FROM archives WHERE path = ?"));
     clearPage.prepare(QStringLiteral("DELETE FROM pages WHERE rowid = ?"));
+    clearSteps.prepare(QStringLiteral("DELETE FROM page_steps WHERE id = ?"));
+    steps.prepare(QStringLiteral("INSERT INTO page_steps(id, steps) VALUES(?, ?)"));
     clearMarkWords.prepare(
         QStringLiteral("DELETE FROM mark_words WHERE rowid IN (SELECT id FROM marks WHERE archive = ?)"));
     clearMarks.prepare(QStringLiteral("DELETE FROM marks WHERE archive = ?"));
@@ -322,8 +327,8 @@ LibraryResult LibraryIndex::write(const LibraryChanges &changes)
             return -1;
         const qint64 id = find.value(0).toLongLong();
         find.finish();
-        if (!exec(clearPage, {id}) || !exec(clearMarkWords, {id}) || !exec(clearMarks, {id}) ||
-            (removing && !exec(removeEntry, {id})))
+        if (!exec(clearPage, {id}) || !exec(clearSteps, {id}) || !exec(clearMarkWords, {id}) ||
+            !exec(clearMarks, {id}) || (removing && !exec(removeEntry, {id})))
             return std::nullopt;
         return id;
     };
@@ -345,7 +350,16 @@ LibraryResult LibraryIndex::write(const LibraryChanges &changes)
         }
         if (!e.indexed)
             return true;
-        if (!exec(page, {id, text(e.title), text(e.text)}))
+        QByteArray bodySteps;
+        {
+            LibraryTokenizer::StepRecorder recorder;
+            if (!exec(page, {id, text(e.title), text(e.text)}))
+                return false;
+            // The title, then the text: the last steps are the text's.
+            if (recorder.documents() == 2)
+                bodySteps = recorder.lastSteps();
+        }
+        if (!bodySteps.isEmpty() && !exec(steps, {id, bodySteps}))
             return false;
         for (const LibraryMark &m : e.marks) {
             if (!exec(mark, {id, m.order, text(m.colour), text(m.colourName), m.bold ? 1 : 0, m.italic ? 1 : 0,

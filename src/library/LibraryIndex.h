@@ -49,8 +49,9 @@ class LibraryIndex
 {
 public:
     // The layout of the tables; an index of a lower one is rebuilt.
-    // 2: ranked by quillet_rank.
-    static constexpr int Layout = 2;
+    // 2: ranked by quillet_rank. 3: unspaced scripts a character a token,
+    // the steps of the pages' texts.
+    static constexpr int Layout = 3;
     static constexpr int BusyTimeoutMs = 60000;
     static constexpr const char *FileName = "library.sqlite";
 

@@ -7,9 +7,15 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QStorageInfo>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -22,6 +28,73 @@ qint64 modifiedOf(const QFileInfo &info)
 {
     return info.lastModified().toMSecsSinceEpoch();
 }
+
+// Archives read on one thread for another to write, in order, bounded by
+// the bytes of their texts.
+class ArchiveReadAhead
+{
+public:
+    struct Item
+    {
+        int index = 0;
+        bool unchanged = false;
+        LibraryEntry entry;
+    };
+
+    explicit ArchiveReadAhead(qint64 limit) : m_limit(limit) {}
+
+    // Waits while the archives held are over the limit; false once stopped.
+    bool put(Item item)
+    {
+        const qint64 bytes = item.entry.text.size() * 2;
+        std::unique_lock lock(m_mutex);
+        m_taken.wait(lock, [&] { return m_stopped || m_items.empty() || m_bytes < m_limit; });
+        if (m_stopped)
+            return false;
+        m_bytes += bytes;
+        m_items.push_back(std::move(item));
+        m_put.notify_one();
+        return true;
+    }
+    // No more archives come.
+    void finish()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_finished = true;
+        m_put.notify_one();
+    }
+    // The next archive; none when all came or it was stopped.
+    std::optional<Item> take()
+    {
+        std::unique_lock lock(m_mutex);
+        m_put.wait(lock, [&] { return m_stopped || m_finished || !m_items.empty(); });
+        if (m_stopped || m_items.empty())
+            return std::nullopt;
+        Item item = std::move(m_items.front());
+        m_items.pop_front();
+        m_bytes -= item.entry.text.size() * 2;
+        m_taken.notify_one();
+        return item;
+    }
+    // The reader stops at its next archive.
+    void stop()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopped = true;
+        m_taken.notify_one();
+        m_put.notify_one();
+    }
+
+private:
+    const qint64 m_limit;
+    std::mutex m_mutex;
+    std::condition_variable m_put;
+    std::condition_variable m_taken;
+    std::deque<Item> m_items;
+    qint64 m_bytes = 0;
+    bool m_finished = false;
+    bool m_stopped = false;
+};
 
 } // namespace
 
@@ -90,25 +163,53 @@ void LibraryIndexer::readAndWrite(const QList<Candidate> &candidates, const QHas
     sinceProgress.start();
     if (m_progress)
         m_progress(0, total);
+    // Reading an archive (decoding, taking the text out) and writing it into
+    // the index take about as long each: a thread of its own reads ahead
+    // while this one writes, never more than a batch's worth of text ahead.
+    ArchiveReadAhead ahead(BatchTextBytes / 2);
+    std::thread reader;
+    const auto stopReader = qScopeGuard([&] {
+        ahead.stop();
+        if (reader.joinable())
+            reader.join();
+    });
+    if (!m_cancel) {
+        reader = std::thread([&] {
+            for (int i = 0; i < total; ++i) {
+                const Candidate &c = candidates[i];
+                const auto was = known.constFind(c.path);
+                const bool unchanged =
+                    !always && was != known.constEnd() && was->size == c.size && was->modified == c.modified;
+                LibraryEntry entry;
+                if (!unchanged)
+                    entry = ArchiveDigest::read(c.path, c.size, c.modified);
+                if (!ahead.put({i, unchanged, std::move(entry)}))
+                    return;
+            }
+            ahead.finish();
+        });
+    }
     qint64 batchBytes = 0;
-    for (int i = 0; i < total; ++i) {
+    for (;;) {
         if (m_cancel) {
             report.cancelled = true;
             break;
         }
+        std::optional<ArchiveReadAhead::Item> item = ahead.take();
+        if (!item)
+            break;
         if (m_progress && sinceProgress.elapsed() >= 100) {
-            m_progress(i, total);
+            m_progress(item->index, total);
             sinceProgress.restart();
         }
-        const Candidate &c = candidates[i];
-        const auto was = known.constFind(c.path);
-        if (!always && was != known.constEnd() && was->size == c.size && was->modified == c.modified) {
+        const Candidate &c = candidates[item->index];
+        if (item->unchanged) {
             ++report.unchanged;
-            if (!was->available)
+            if (!known.value(c.path).available)
                 changes.available << c.path;
             continue;
         }
-        LibraryEntry entry = ArchiveDigest::read(c.path, c.size, c.modified);
+        LibraryEntry entry = std::move(item->entry);
         entry.volume = volumeOfFolder(QFileInfo(c.path).absolutePath());
         ++report.read;
         if (!entry.indexed)
@@ -120,6 +221,7 @@ void LibraryIndexer::readAndWrite(const QList<Candidate> &candidates, const QHas
         if (changes.stored.isEmpty())
             batchBytes = 0;
     }
+    ahead.stop();
     if (flush(changes, report) && m_progress && !report.cancelled)
         m_progress(total, total);
 }

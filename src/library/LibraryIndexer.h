@@ -43,8 +43,9 @@ struct LibraryReport
 // unless the mount it lay on is absent (a disconnected drive): then it stays,
 // unavailable, until the mount is back. Progress is reported as it goes and
 // a run can be cancelled from any thread; what was done until then is kept.
-// The index is written in batches, each one transaction, and memory stays
-// bounded whatever the number or size of the archives.
+// The index is written in batches, each one transaction, while a thread of
+// the run reads the next archives, and memory stays bounded whatever the
+// number or size of the archives.
 class LibraryIndexer
 {
 public:

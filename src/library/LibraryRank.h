@@ -13,7 +13,9 @@ struct sqlite3;
 // runs every phrase over the whole table once more for its document
 // frequency. This one counts the hits of a column from the position list
 // directly, and skips the frequency when the query has one phrase: it
-// scales every score alike then, and the order is what is wanted.
+// scales every score alike then, and the order is what is wanted. The
+// lengths of the rows come from the table's own "<table>_docsize", read in
+// the order the rows are visited.
 class LibraryRank
 {
 public:

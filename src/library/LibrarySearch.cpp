@@ -1,7 +1,6 @@
 #include "library/LibrarySearch.h"
 
 #include "library/LibraryIndex.h"
-#include "library/LibraryTokenizer.h"
 
 #include <QLocale>
 #include <QSqlError>
@@ -103,7 +102,7 @@ LibrarySearch::LibrarySearch(LibraryIndex &index) : m_index(index)
     QSqlQuery(m_index.database()).exec(QStringLiteral("PRAGMA mmap_size = %1").arg(qint64(4) << 30));
 }
 
-QString LibrarySearch::toMatchExpression(const QString &query, QString &error, QString *pairEnds)
+QString LibrarySearch::toMatchExpression(const QString &query, QString &error)
 {
     QStringList out;
     int depth = 0;
@@ -116,8 +115,6 @@ QString LibrarySearch::toMatchExpression(const QString &query, QString &error, Q
             if (!expectOperand)
                 out << QStringLiteral("AND");
             out << (p.kind == Kind::Term ? quoted(p) : QStringLiteral("("));
-            if (p.kind == Kind::Term && pairEnds)
-                *pairEnds += LibraryTokenizer::endsWithPairs(p.text) ? u'1' : u'0';
             depth += p.kind == Kind::Open ? 1 : 0;
             expectOperand = p.kind == Kind::Open;
             break;
@@ -167,8 +164,7 @@ LibrarySearchResult LibrarySearch::find(const QString &query, const LibrarySearc
                            .arg(english.toString(query.size()), english.toString(LongestQuery));
         return result;
     }
-    QString pairEnds;
-    const QString expression = toMatchExpression(query, result.error, &pairEnds);
+    const QString expression = toMatchExpression(query, result.error);
     if (!result.ok())
         return result;
     const bool marks = options.marksOnly || options.colour;
@@ -181,19 +177,18 @@ LibrarySearchResult LibrarySearch::find(const QString &query, const LibrarySearc
     QString sql;
     if (!marks) {
         sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, hits.snippet FROM"
-                             " (SELECT rowid AS id, rank AS score, quillet_snippet(pages, :start, :end, :pairs,"
-                             " 'pages_content') AS snippet FROM pages"
-                             "  WHERE pages MATCH :match ORDER BY rank LIMIT :limit) AS hits"
+                             " (SELECT rowid AS id, rank AS score,"
+                             "  quillet_snippet(pages, :start, :end, 'pages_content', 'page_steps') AS snippet"
+                             "  FROM pages WHERE pages MATCH :match ORDER BY rank LIMIT :limit) AS hits"
                              " JOIN archives a ON a.id = hits.id ORDER BY hits.score");
     } else if (!expression.isEmpty()) {
         const QString colourFilter =
             options.colour ? QStringLiteral(" AND rowid IN (SELECT id FROM marks WHERE colour = :colour)") : QString();
-        sql = QStringLiteral(
-                  "SELECT a.path, a.title, a.date, a.available, hits.snippet, m.ord, m.colour,"
-                  " m.colour_name, m.sentence FROM"
-                  " (SELECT rowid AS id, rank AS score, quillet_snippet(mark_words, :start, :end, :pairs) AS snippet"
-                  "  FROM mark_words"
-                  "  WHERE mark_words MATCH :match") +
+        sql = QStringLiteral("SELECT a.path, a.title, a.date, a.available, hits.snippet, m.ord, m.colour,"
+                             " m.colour_name, m.sentence FROM"
+                             " (SELECT rowid AS id, rank AS score, quillet_snippet(mark_words, :start, :end) AS snippet"
+                             "  FROM mark_words"
+                             "  WHERE mark_words MATCH :match") +
               colourFilter +
               QStringLiteral(" ORDER BY rank LIMIT :limit) AS hits"
                              " JOIN marks m ON m.id = hits.id JOIN archives a ON a.id = m.archive ORDER BY hits.score");
@@ -220,7 +215,6 @@ LibrarySearchResult LibrarySearch::find(const QString &query, const LibrarySearc
         q.bindValue(QStringLiteral(":start"), options.hitStart);
         q.bindValue(QStringLiteral(":end"), options.hitEnd);
         q.bindValue(QStringLiteral(":match"), expression);
-        q.bindValue(QStringLiteral(":pairs"), pairEnds);
     }
     if (options.colour)
         q.bindValue(QStringLiteral(":colour"), options.colour->hex());

@@ -68,10 +68,8 @@ public:
     LibrarySearchResult find(const QString &query, const LibrarySearchOptions &options) const;
 
     // The full-text expression for a query; empty when the query has no
-    // words. Sets error when the query cannot be one. pairEnds gets one
-    // character per phrase, "1" where the phrase ends in a pair of unspaced
-    // characters (the snippet's hits reach one character further).
-    static QString toMatchExpression(const QString &query, QString &error, QString *pairEnds = nullptr);
+    // words. Sets error when the query cannot be one.
+    static QString toMatchExpression(const QString &query, QString &error);
 
 private:
     LibraryIndex &m_index;

@@ -2,6 +2,8 @@
 
 #include "library/LibraryTokenizer.h"
 
+#include <QtEndian>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -130,7 +132,9 @@ int onToken(void *context, int flags, const char *, int, int start, int end)
 class ColumnText
 {
 public:
-    ColumnText(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *result, const char *table, int column)
+    // Read from byte from on when the text is read in pieces.
+    ColumnText(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *result, const char *table, int column,
+               int from)
     {
         if (table) {
             // The content table names its columns c0, c1, ...
@@ -139,6 +143,7 @@ public:
             if (sqlite3_blob_open(sqlite3_context_db_handle(result), "main", table, name, api->xRowid(fts), 0,
                                   &m_blob) == SQLITE_OK) {
                 m_total = sqlite3_blob_bytes(m_blob);
+                m_from = std::clamp(from, 0, m_total);
                 return;
             }
             m_blob = nullptr;
@@ -157,21 +162,24 @@ public:
     ColumnText(const ColumnText &) = delete;
     ColumnText &operator=(const ColumnText &) = delete;
 
+    // The bytes read, from start() on.
     const std::string &text() const { return m_text; }
-    bool complete() const { return int(m_text.size()) >= m_total; }
+    int start() const { return m_from; }
+    bool complete() const { return m_from + int(m_text.size()) >= m_total; }
     // Reads the next piece; false when there is none or it failed.
     bool readMore()
     {
         if (complete() || !m_blob)
             return false;
-        const int from = int(m_text.size());
-        const int n = std::min(PieceBytes, m_total - from);
-        m_text.resize(std::size_t(from + n));
-        return sqlite3_blob_read(m_blob, m_text.data() + from, n, from) == SQLITE_OK;
+        const int size = int(m_text.size());
+        const int n = std::min(PieceBytes, m_total - m_from - size);
+        m_text.resize(std::size_t(size + n));
+        return sqlite3_blob_read(m_blob, m_text.data() + size, n, m_from + size) == SQLITE_OK;
     }
 
 private:
     sqlite3_blob *m_blob = nullptr;
+    int m_from = 0;
     int m_total = 0;
     std::string m_text;
 };
@@ -192,10 +200,10 @@ int safeCut(const std::string &text, int from)
     return int(text.size());
 }
 
-// Tokenizes the column up to a little past its first hit.
-int walkColumn(const Fts5ExtensionApi *api, Fts5Context *fts, ColumnText &column, Walk &walk)
+// Tokenizes the column from byte from of what was read up to a little past its first hit.
+int walkColumn(const Fts5ExtensionApi *api, Fts5Context *fts, ColumnText &column, Walk &walk, int from)
 {
-    int done = 0;
+    int done = from;
     while (!walk.finished) {
         const bool more = column.readMore();
         const std::string &text = column.text();
@@ -213,10 +221,38 @@ int walkColumn(const Fts5ExtensionApi *api, Fts5Context *fts, ColumnText &column
     return SQLITE_OK;
 }
 
+// A token position and the byte where that token begins.
+struct Step
+{
+    int position = 0;
+    int offset = 0;
+};
+
+// More bytes than the characters a window shows before its hit can take.
+constexpr int WindowBytesBefore = 4 * LibrarySnippet::Before + 8;
+
+// The last step at or before position, from the row's steps; the start of
+// the text when there are none.
+Step stepBefore(sqlite3 *db, const char *table, sqlite3_int64 rowid, int position)
+{
+    const int k = position / LibraryTokenizer::StepTokens;
+    sqlite3_blob *blob = nullptr;
+    if (!table || k == 0 || sqlite3_blob_open(db, "main", table, "steps", rowid, 0, &blob) != SQLITE_OK) {
+        sqlite3_blob_close(blob);
+        return {};
+    }
+    unsigned char bytes[4];
+    Step step;
+    if (sqlite3_blob_bytes(blob) >= 4 * (k + 1) && sqlite3_blob_read(blob, bytes, 4, 4 * k) == SQLITE_OK)
+        step = {k * LibraryTokenizer::StepTokens, int(qFromLittleEndian<quint32>(bytes))};
+    sqlite3_blob_close(blob);
+    return step;
+}
+
 void snippet(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *result, int argCount, sqlite3_value **args)
 {
-    if (argCount != 3 && argCount != 4) {
-        sqlite3_result_error(result, "quillet_snippet: hit start, hit end, pair ends and the content table expected",
+    if (argCount < 2 || argCount > 4) {
+        sqlite3_result_error(result, "quillet_snippet: hit start, hit end, the content and the steps table expected",
                              -1);
         return;
     }
@@ -226,17 +262,18 @@ void snippet(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *res
     };
     const std::string open = textOf(0);
     const std::string close = textOf(1);
-    const std::string pairEnds = textOf(2);
-    const char *table = argCount == 4 ? reinterpret_cast<const char *>(sqlite3_value_text(args[3])) : nullptr;
+    const auto nameOf = [&](int i) {
+        return argCount > i ? reinterpret_cast<const char *>(sqlite3_value_text(args[i])) : nullptr;
+    };
+    const char *table = nameOf(2);
+    const char *stepsTable = nameOf(3);
     // The hits in the last column that has any, as far as a window can reach:
     // instances come in column and position order, so each phrase stops early.
     const int lastColumn = api->xColumnCount(fts) - 1;
     int column = -1;
     Walk walk;
     for (int phrase = 0; phrase < api->xPhraseCount(fts); ++phrase) {
-        // A phrase that ends in a pair covers the pair's second character too.
-        const int length =
-            api->xPhraseSize(fts, phrase) + (std::size_t(phrase) < pairEnds.size() && pairEnds[phrase] == '1' ? 1 : 0);
+        const int length = api->xPhraseSize(fts, phrase);
         Fts5PhraseIter it;
         int col = -1, offset = 0;
         int first = -1;
@@ -260,12 +297,16 @@ void snippet(const Fts5ExtensionApi *api, Fts5Context *fts, sqlite3_context *res
         column = lastColumn;
         walk.hits.clear();
     }
-    ColumnText source(api, fts, result, table, column);
+    std::sort(walk.hits.begin(), walk.hits.end(), [](const Hit &a, const Hit &b) { return a.from < b.from; });
+    const Step step = stepBefore(sqlite3_context_db_handle(result), stepsTable, api->xRowid(fts),
+                                 walk.hits.empty() ? 0 : walk.hits.front().from);
+    // The window reaches back from the hit: what it may show is read too.
+    ColumnText source(api, fts, result, table, column, step.offset - WindowBytesBefore);
+    walk.position = step.position - 1;
     if (walk.hits.empty()) {
         source.readMore();
     } else {
-        std::sort(walk.hits.begin(), walk.hits.end(), [](const Hit &a, const Hit &b) { return a.from < b.from; });
-        if (const int rc = walkColumn(api, fts, source, walk); rc != SQLITE_OK) {
+        if (const int rc = walkColumn(api, fts, source, walk, step.offset - source.start()); rc != SQLITE_OK) {
             sqlite3_result_error_code(result, rc);
             return;
         }

@@ -4,15 +4,15 @@
 
 struct sqlite3;
 
-// The full-text function quillet_snippet(table, hitStart, hitEnd, pairEnds[, content]):
+// The full-text function quillet_snippet(table, hitStart, hitEnd[, content[, steps]]):
 // the text around the first hit of a row, its hit words between the two
 // markers. FTS5's own snippet() loads each listed page whole and weighs every
 // fragment of it, a full pass over megabytes for each hit (over a second for a
 // page of results in the benchmark); this one reads a page only up to a little
 // past its first hit, from the table named content (the table's own
-// "<table>_content") in pieces. pairEnds says which phrases end in a pair of
-// unspaced characters (LibrarySearch::toMatchExpression). The last column
-// with a hit is taken (the body before the title).
+// "<table>_content") in pieces, and with the table named steps
+// (LibraryTokenizer::StepRecorder) starts at the step before the hit. The
+// last column with a hit is taken (the body before the title).
 class LibrarySnippet
 {
 public:

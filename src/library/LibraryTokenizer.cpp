@@ -1,10 +1,11 @@
 #include "library/LibraryTokenizer.h"
 
-#include <QList>
+#include <QtEndian>
 
 #include <sqlite3.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -61,42 +62,6 @@ int shiftToken(void *context, int flags, const char *token, int size, int start,
     return shifted->stopped;
 }
 
-// One run of unspaced characters: positions as described in the header. In
-// documents the character comes first and its pair is a synonym at the same
-// place, so highlights and snippets end at the last character of a hit. A
-// query needs its last character alone only to join what follows the run; a
-// run that ends the query is its pairs alone: single characters stand in the
-// index many times more often than pairs, and a phrase with one of them took
-// several times as long to look up.
-int emitRun(const char *text, const std::vector<int> &starts, int end, bool query, bool endsQuery, void *context,
-            int (*token)(void *, int, const char *, int, int, int))
-{
-    const int count = int(starts.size());
-    for (int i = 0; i < count; ++i) {
-        const int charEnd = i + 1 < count ? starts[i + 1] : end;
-        const int pairEnd = i + 2 < count ? starts[i + 2] : end;
-        const bool paired = i + 1 < count;
-        int rc = SQLITE_OK;
-        if (!query || (!paired && !(endsQuery && count > 1)))
-            rc = token(context, 0, text + starts[i], charEnd - starts[i], starts[i], charEnd);
-        if (rc == SQLITE_OK && paired)
-            rc = token(context, query ? 0 : FTS5_TOKEN_COLOCATED, text + starts[i], pairEnd - starts[i], starts[i],
-                       pairEnd);
-        if (rc != SQLITE_OK)
-            return rc;
-    }
-    return SQLITE_OK;
-}
-
-bool onlySpaceFrom(const unsigned char *bytes, int from, int size)
-{
-    for (int i = from; i < size; ++i) {
-        if (bytes[i] != ' ' && bytes[i] != '\t' && bytes[i] != '\n' && bytes[i] != '\r')
-            return false;
-    }
-    return true;
-}
-
 int create(void *userData, const char **args, int argCount, Fts5Tokenizer **out)
 {
     auto *api = static_cast<Api *>(userData);
@@ -122,13 +87,29 @@ void destroy(Fts5Tokenizer *handle)
     delete tokenizer;
 }
 
-int tokenize(Fts5Tokenizer *handle, void *context, int flags, const char *text, int size,
-             int (*token)(void *, int, const char *, int, int, int))
+thread_local LibraryTokenizer::StepRecorder *recorder = nullptr;
+
+struct Recording
+{
+    void *context;
+    int (*token)(void *, int, const char *, int, int, int);
+    std::vector<quint32> &steps;
+    int position = 0;
+};
+
+int recordToken(void *context, int flags, const char *text, int size, int start, int end)
+{
+    auto *recording = static_cast<Recording *>(context);
+    if (!(flags & FTS5_TOKEN_COLOCATED) && recording->position++ % LibraryTokenizer::StepTokens == 0)
+        recording->steps.push_back(quint32(start));
+    return recording->token(recording->context, flags, text, size, start, end);
+}
+
+int tokenizeText(Fts5Tokenizer *handle, void *context, int flags, const char *text, int size,
+                 int (*token)(void *, int, const char *, int, int, int))
 {
     auto *tokenizer = reinterpret_cast<Tokenizer *>(handle);
     const auto *bytes = reinterpret_cast<const unsigned char *>(text);
-    const bool query = (flags & FTS5_TOKENIZE_QUERY) != 0;
-    std::vector<int> run;
     int spacedStart = 0;
     int i = 0;
     const auto flushSpaced = [&](int end) {
@@ -142,7 +123,7 @@ int tokenize(Fts5Tokenizer *handle, void *context, int flags, const char *text, 
     while (i < size) {
         const unsigned char lead = bytes[i];
         // Every unspaced script lies at U+0E00 or above: three bytes or more.
-        if (lead < 0xE0 && run.empty()) {
+        if (lead < 0xE0) {
             // Long texts go to unicode61 a piece at a time, cut at white space, so
             // a caller that stops early (a snippet) does not pay for the rest.
             if ((lead == ' ' || lead == '\n') && i - spacedStart >= SpacedPiece) {
@@ -156,27 +137,26 @@ int tokenize(Fts5Tokenizer *handle, void *context, int flags, const char *text, 
         }
         int length = 1;
         const char32_t c = decodeAt(bytes, size, i, length);
-        if (!LibraryTokenizer::isUnspaced(c)) {
-            if (!run.empty()) {
-                if (const int rc = emitRun(text, run, i, query, onlySpaceFrom(bytes, i, size), context, token);
-                    rc != SQLITE_OK)
-                    return rc;
-                run.clear();
-                spacedStart = i;
-            }
-            i += length;
-            continue;
-        }
-        if (run.empty()) {
+        if (LibraryTokenizer::isUnspaced(c)) {
             if (const int rc = flushSpaced(i); rc != SQLITE_OK)
                 return rc;
+            if (const int rc = token(context, 0, text + i, length, i, i + length); rc != SQLITE_OK)
+                return rc;
+            spacedStart = i + length;
         }
-        run.push_back(i);
         i += length;
     }
-    if (!run.empty())
-        return emitRun(text, run, size, query, true, context, token);
     return flushSpaced(size);
+}
+
+int tokenize(Fts5Tokenizer *handle, void *context, int flags, const char *text, int size,
+             int (*token)(void *, int, const char *, int, int, int))
+{
+    if (recorder && flags == FTS5_TOKENIZE_DOCUMENT) {
+        Recording recording{context, token, recorder->beginDocument()};
+        return tokenizeText(handle, &recording, flags, text, size, recordToken);
+    }
+    return tokenizeText(handle, context, flags, text, size, token);
 }
 
 void deleteApi(void *userData)
@@ -186,10 +166,28 @@ void deleteApi(void *userData)
 
 } // namespace
 
-bool LibraryTokenizer::endsWithPairs(const QString &text)
+LibraryTokenizer::StepRecorder::StepRecorder() : m_outer(std::exchange(recorder, this))
 {
-    const QList<uint> chars = text.trimmed().toUcs4();
-    return chars.size() >= 2 && isUnspaced(chars[chars.size() - 1]) && isUnspaced(chars[chars.size() - 2]);
+}
+
+LibraryTokenizer::StepRecorder::~StepRecorder()
+{
+    recorder = m_outer;
+}
+
+std::vector<quint32> &LibraryTokenizer::StepRecorder::beginDocument()
+{
+    ++m_documents;
+    m_steps.clear();
+    return m_steps;
+}
+
+QByteArray LibraryTokenizer::StepRecorder::lastSteps() const
+{
+    QByteArray bytes(qsizetype(m_steps.size() * 4), Qt::Uninitialized);
+    for (std::size_t i = 0; i < m_steps.size(); ++i)
+        qToLittleEndian(m_steps[i], bytes.data() + i * 4);
+    return bytes;
 }
 
 bool LibraryTokenizer::isUnspaced(char32_t c)

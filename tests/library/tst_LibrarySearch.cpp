@@ -2,6 +2,7 @@
 #include "library/LibraryIndex.h"
 #include "library/LibraryIndexer.h"
 #include "library/LibrarySearch.h"
+#include "library/LibraryTokenizer.h"
 
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -37,6 +38,26 @@ private Q_SLOTS:
                                     : QStringLiteral("<p>寒来暑往秋收冬藏</p>");
         QVERIFY(LibraryFixture::write(QDir(folder()).filePath(QStringLiteral("longcjk.mht")),
                                       LibraryFixture::utf8Page(QStringLiteral("Long CJK"), paragraphs)));
+        // A hit at the very token where the index notes a step: its snippet
+        // still shows the words before it.
+        QString stepped;
+        for (int i = 0; i < 2 * LibraryTokenizer::StepTokens + 40; ++i)
+            stepped +=
+                i == 2 * LibraryTokenizer::StepTokens ? QStringLiteral("kingfisher ") : QStringLiteral("w%1 ").arg(i);
+        QVERIFY(LibraryFixture::write(
+            QDir(folder()).filePath(QStringLiteral("stepped.mht")),
+            LibraryFixture::utf8Page(QStringLiteral("Stepped"), QStringLiteral("<p>") + stepped)));
+        // Marks of many lengths, a word in some close together and some far apart.
+        QString marks;
+        for (int i = 0; i < 80; ++i) {
+            QString text = i % 25 == 0 || i >= 50 ? QStringLiteral("heron") : QStringLiteral("egret");
+            for (int k = 0; k < i % 7; ++k)
+                text += QStringLiteral(" reed%1").arg(k);
+            marks +=
+                QStringLiteral("<p>Seen <span style=\"background-color: rgb(0, 255, 0);\">%1</span>.</p>").arg(text);
+        }
+        QVERIFY(LibraryFixture::write(QDir(folder()).filePath(QStringLiteral("birds.mht")),
+                                      LibraryFixture::utf8Page(QStringLiteral("Birds"), marks)));
         m_index = std::make_unique<LibraryIndex>(m_dir.filePath(QStringLiteral("library.sqlite")));
         QVERIFY(m_index->open().ok());
         const LibraryReport report = LibraryIndexer(*m_index).run({{folder()}, {}});
@@ -86,6 +107,8 @@ private Q_SLOTS:
             QStringLiteral("天地玄黄宇宙[洪荒]日月盈昃"));
         row("a hit deep in a long page", QStringLiteral("needle"), QStringLiteral("long.mht"),
             QStringLiteral("hay4 hay5 [needle] hay0 hay1"));
+        row("a hit at a step of the page", QStringLiteral("kingfisher"), QStringLiteral("stepped.mht"),
+            QStringLiteral("w510 w511 [kingfisher] w513"));
         row("phrase in the wrong order", QStringLiteral("\"fox brown quick\""), QString());
         row("all words must occur", QStringLiteral("fox extraordinary"), QStringLiteral("qp.mht"));
         row("words of two pages", QStringLiteral("fox французских"), QString());
@@ -141,23 +164,29 @@ private Q_SLOTS:
     // the same scores times a constant.
     void rankingIsBm25_data()
     {
+        QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("query");
-        QTest::newRow("one word") << QStringLiteral("notes");
-        QTest::newRow("thousands of hits in one page") << QStringLiteral("hay3");
-        QTest::newRow("a phrase") << QStringLiteral("\"hay4 hay5\"");
-        QTest::newRow("two words") << QStringLiteral("hay3 needle");
-        QTest::newRow("OR") << QStringLiteral("hay3 OR fox OR notes");
-        QTest::newRow("unspaced characters") << QStringLiteral("寒来 OR 中文");
+        const QString pages = QStringLiteral("pages");
+        QTest::newRow("one word") << pages << QStringLiteral("notes");
+        QTest::newRow("thousands of hits in one page") << pages << QStringLiteral("hay3");
+        QTest::newRow("a phrase") << pages << QStringLiteral("\"hay4 hay5\"");
+        QTest::newRow("two words") << pages << QStringLiteral("hay3 needle");
+        QTest::newRow("OR") << pages << QStringLiteral("hay3 OR fox OR notes");
+        QTest::newRow("unspaced characters") << pages << QStringLiteral("寒来 OR 中文");
+        QTest::newRow("marks of many lengths") << QStringLiteral("mark_words") << QStringLiteral("heron");
+        QTest::newRow("marks, two words") << QStringLiteral("mark_words") << QStringLiteral("heron OR reed3");
     }
 
     void rankingIsBm25()
     {
+        QFETCH(QString, table);
         QFETCH(QString, query);
         QString error;
         const QString expression = LibrarySearch::toMatchExpression(query, error);
+        const QString weights = table == QLatin1String("pages") ? QStringLiteral("10.0, 1.0") : QString();
         const auto ranked = [&](const QString &rank) {
             QSqlQuery q(m_index->database());
-            q.prepare(QStringLiteral("SELECT rowid, rank FROM pages WHERE pages MATCH ? %1 ORDER BY rank").arg(rank));
+            q.prepare(QStringLiteral("SELECT rowid, rank FROM %1 WHERE %1 MATCH ? %2 ORDER BY rank").arg(table, rank));
             q.addBindValue(expression);
             QList<QPair<qint64, double>> rows;
             if (!q.exec())
@@ -167,10 +196,11 @@ private Q_SLOTS:
             return rows;
         };
         const QList<QPair<qint64, double>> ours = ranked({});
-        const QList<QPair<qint64, double>> bm25 = ranked(QStringLiteral("AND rank MATCH 'bm25(10.0, 1.0)'"));
+        const QList<QPair<qint64, double>> bm25 = ranked(QStringLiteral("AND rank MATCH 'bm25(%1)'").arg(weights));
         QVERIFY(!ours.isEmpty());
         QCOMPARE(ours.size(), bm25.size());
-        const bool onePhrase = !expression.contains(QLatin1String(" AND ")) && !expression.contains(QLatin1String(" OR "));
+        const bool onePhrase =
+            !expression.contains(QLatin1String(" AND ")) && !expression.contains(QLatin1String(" OR "));
         const double scale = ours[0].second / bm25[0].second;
         for (qsizetype i = 0; i < ours.size(); ++i) {
             QCOMPARE(ours[i].first, bm25[i].first);
