@@ -4,12 +4,17 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include <QFile>
 
 qint64 AtomicFile::Device::writeData(const char *data, qint64 size)
 {
     const qint64 written = QSaveFile::writeData(data, size);
+    if (!startsWriting)
+        return written;
 #ifdef Q_OS_LINUX
     // The descriptor's own offset: it also covers what writers copied into
     // it themselves.
@@ -34,10 +39,21 @@ bool AtomicFile::fail(const QString &reason)
     return false;
 }
 
+bool AtomicFile::nameTaken() const
+{
+#ifdef Q_OS_UNIX
+    struct stat status;
+    return ::lstat(QFile::encodeName(m_file.fileName()).constData(), &status) == 0 || errno != ENOENT;
+#else
+    return true;
+#endif
+}
+
 bool AtomicFile::open()
 {
     m_failed = false;
     m_error.clear();
+    m_file.startsWriting = m_durability == Durability::Always || nameTaken();
     if (!m_file.open(QIODevice::WriteOnly))
         return fail(m_file.errorString());
     return true;
@@ -66,8 +82,11 @@ bool AtomicFile::commit()
         return fail(m_file.errorString());
 #ifdef Q_OS_UNIX
     // Some file systems (network, quota) report a lost write only when the
-    // data is synced; commit() would ignore that.
-    if (::fsync(m_file.handle()) != 0 && errno != EINVAL && errno != EROFS)
+    // data is synced; commit() would ignore that. The name is looked at
+    // again here: a file that appeared there meanwhile is replaced, so it
+    // gets the full guarantee.
+    const bool replacing = m_durability == Durability::Always || nameTaken();
+    if (replacing && ::fsync(m_file.handle()) != 0 && errno != EINVAL && errno != EROFS)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
 #endif
     if (!m_file.commit()) {
@@ -78,17 +97,18 @@ bool AtomicFile::commit()
     return true;
 }
 
-FileWriteResult WriteFileAtomically(const QString &path, const QByteArray &bytes)
+FileWriteResult WriteFileAtomically(const QString &path, const QByteArray &bytes, AtomicFile::Durability durability)
 {
-    AtomicFile file(path);
+    AtomicFile file(path, durability);
     if (file.open() && file.write(bytes) && file.commit())
         return {};
     return {file.errorString()};
 }
 
-FileWriteResult WriteFileAtomically(const QString &path, const std::function<QString(QIODevice &)> &write)
+FileWriteResult WriteFileAtomically(const QString &path, const std::function<QString(QIODevice &)> &write,
+                                    AtomicFile::Durability durability)
 {
-    AtomicFile file(path);
+    AtomicFile file(path, durability);
     if (!file.open())
         return {file.errorString()};
     const QString error = write(file.device());
