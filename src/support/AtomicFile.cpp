@@ -80,13 +80,24 @@ bool AtomicFile::commit()
     // The bytes still in Qt's buffer: the write that fails on a full disk.
     if (!m_file.flush())
         return fail(m_file.errorString());
+#ifdef Q_OS_LINUX
+    // QSaveFile's commit() syncs what it renames. A new name takes the
+    // temporary file by a link instead, which fails when anything stands
+    // there by then, so nothing is ever replaced unsynced.
+    if (m_durability == Durability::WhenReplacing) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_file.handle());
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, QFile::encodeName(m_file.fileName()).constData(),
+                     AT_SYMLINK_FOLLOW) == 0) {
+            // Only the temporary name, if it has one, goes with m_file.
+            m_file.cancelWriting();
+            return true;
+        }
+    }
+#endif
 #ifdef Q_OS_UNIX
     // Some file systems (network, quota) report a lost write only when the
-    // data is synced; commit() would ignore that. The name is looked at
-    // again here: a file that appeared there meanwhile is replaced, so it
-    // gets the full guarantee.
-    const bool replacing = m_durability == Durability::Always || nameTaken();
-    if (replacing && ::fsync(m_file.handle()) != 0 && errno != EINVAL && errno != EROFS)
+    // data is synced; commit() would ignore that.
+    if (::fsync(m_file.handle()) != 0 && errno != EINVAL && errno != EROFS)
         return fail(QString::fromLocal8Bit(std::strerror(errno)));
 #endif
     if (!m_file.commit()) {

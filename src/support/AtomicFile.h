@@ -18,10 +18,10 @@ public:
         // Every file is on the disk before it takes its name.
         Always,
         // Only a file that takes the name of one that exists: a new name,
-        // as cp and GLib's G_FILE_SET_CONTENTS_ONLY_EXISTING write it, is
-        // renamed into place at once and reaches the disk in the system's
-        // own time. Nothing that was there can be lost by a crash; the new
-        // file can (then it is missing, empty or cut short, and the reader
+        // as cp and GLib's G_FILE_SET_CONTENTS_ONLY_EXISTING write it, gets
+        // its file at once and it reaches the disk in the system's own
+        // time. Nothing that was there can be lost by a crash; the new file
+        // can (then it is missing, empty or cut short, and the reader
         // refuses it).
         WhenReplacing,
     };
@@ -40,9 +40,10 @@ public:
     // at commit(), so a failed write there is never missed.
     QIODevice &device() { return m_file; }
 
-    // Flushes and syncs, then renames into place. On any failure so far the
+    // Flushes and syncs, then renames into place (a new name under
+    // WhenReplacing: links it there unsynced). On any failure so far the
     // old file stays as it was and errorString() says why. A file never
-    // committed is dropped when the object goes.
+    // committed is dropped when the object goes. Once only.
     bool commit();
     QString errorString() const { return m_error; }
 
@@ -65,7 +66,8 @@ private:
     };
 
     bool fail(const QString &reason);
-    // Whether anything, even a dangling link, stands at the file's name.
+    // Whether anything, even a dangling link, stands at the file's name
+    // (for an early start of the disk writing only: the link decides).
     bool nameTaken() const;
 
     Device m_file;

@@ -20,13 +20,20 @@ int syncs = 0;
 }
 
 #ifdef Q_OS_LINUX
-// Takes the place of the C library's for the writer linked into this test,
-// so it can tell whether a file was synced: on ext4 a rename over a file
-// starts its writing at once, so the pages alone cannot tell.
+// These take the place of the C library's for the writer and for Qt, so
+// the test can tell whether a file was synced: on ext4 a rename over a
+// file starts its writing at once, so its pages alone cannot tell.
 extern "C" int fsync(int fd)
 {
     ++syncs;
     return int(::syscall(SYS_fsync, fd));
+}
+
+// QSaveFile's own sync.
+extern "C" int fdatasync(int fd)
+{
+    ++syncs;
+    return int(::syscall(SYS_fdatasync, fd));
 }
 #endif
 
