@@ -22,6 +22,10 @@ namespace {
 
 enum ExitCode { Ok = 0, BrokenInput = 1, Usage = 2 };
 
+// An OUT that replaces a file is on the disk before it takes its name; a new
+// one is written as cp writes it, its input still there to write it again.
+constexpr AtomicFile::Durability OutputDurability = AtomicFile::Durability::WhenReplacing;
+
 struct Command
 {
     QString name;
@@ -124,9 +128,10 @@ int resave(const QStringList &args, MhtmlArchive &archive)
 {
     if (!load(args[0], archive))
         return BrokenInput;
-    const QString error = WriteFileAtomically(args[1], [&](QIODevice &device) {
-                              return MhtmlWriter().write(archive, device).error;
-                          }).error;
+    const QString error = WriteFileAtomically(
+                              args[1], [&](QIODevice &device) { return MhtmlWriter().write(archive, device).error; },
+                              OutputDurability)
+                              .error;
     if (!error.isEmpty()) {
         print(stderr, QStringLiteral("Cannot write %1: %2\n").arg(args[1], error));
         return BrokenInput;
@@ -164,7 +169,7 @@ int stripScripts(const QStringList &args, MhtmlArchive &)
         QFile device(out);
         error = device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ? strip(device) : device.errorString();
     } else {
-        error = WriteFileAtomically(out, strip).error;
+        error = WriteFileAtomically(out, strip, OutputDurability).error;
     }
     if (!error.isEmpty()) {
         if (!told)

@@ -11,7 +11,30 @@
 
 #ifdef Q_OS_LINUX
 #include <sys/mount.h>
+#include <sys/syscall.h>
 #include <unistd.h>
+#endif
+
+namespace {
+int syncs = 0;
+}
+
+#ifdef Q_OS_LINUX
+// These take the place of the C library's for the writer and for Qt, so
+// the test can tell whether a file was synced: on ext4 a rename over a
+// file starts its writing at once, so its pages alone cannot tell.
+extern "C" int fsync(int fd)
+{
+    ++syncs;
+    return int(::syscall(SYS_fsync, fd));
+}
+
+// QSaveFile's own sync.
+extern "C" int fdatasync(int fd)
+{
+    ++syncs;
+    return int(::syscall(SYS_fdatasync, fd));
+}
 #endif
 
 class TestAtomicFile : public QObject
@@ -111,6 +134,43 @@ private Q_SLOTS:
         QVERIFY(!file.errorString().isEmpty());
         QVERIFY(!file.write("more"));
         verifyUntouched(dir, path, original);
+    }
+
+    // A file that takes the place of another is synced before its rename,
+    // whether one stood there when writing began or appeared meanwhile; a
+    // new name may be left to the system to write.
+    void durableWhenReplacing_data()
+    {
+        QTest::addColumn<bool>("always");
+        QTest::addColumn<bool>("existed");
+        QTest::addColumn<bool>("appears");
+        QTest::addColumn<bool>("synced");
+        QTest::newRow("always, new name") << true << false << false << true;
+        QTest::newRow("always, replacing") << true << true << false << true;
+        QTest::newRow("when replacing, replacing") << false << true << false << true;
+        QTest::newRow("when replacing, a file appears meanwhile") << false << false << true << true;
+        QTest::newRow("when replacing, new name") << false << false << false << false;
+    }
+    void durableWhenReplacing()
+    {
+        QFETCH(bool, always);
+        QFETCH(bool, existed);
+        QFETCH(bool, appears);
+        QFETCH(bool, synced);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.mht"));
+        if (existed)
+            put(path, "the old archive");
+        AtomicFile file(path, always ? AtomicFile::Durability::Always : AtomicFile::Durability::WhenReplacing);
+        QVERIFY(file.open());
+        const QByteArray bytes(300 * 1024, 'q');
+        QVERIFY(file.write(bytes));
+        if (appears)
+            put(path, "written by someone else meanwhile");
+        syncs = 0;
+        QVERIFY2(file.commit(), qPrintable(file.errorString()));
+        QCOMPARE(syncs > 0, synced);
+        verifyUntouched(dir, path, bytes);
     }
 
     void unwritableTargetsKeepOldFile()
