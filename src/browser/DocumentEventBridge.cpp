@@ -14,7 +14,3 @@ void DocumentEventBridge::changed()
 {
     Q_EMIT documentChanged();
 }
-
-void DocumentEventBridge::pace()
-{
-}

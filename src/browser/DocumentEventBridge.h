@@ -15,9 +15,6 @@ public:
     Q_INVOKABLE void mouseOver(const QString &tagName, const QString &href);
     // The DOM changed; the page says so once until the program reads it again.
     Q_INVOKABLE void changed();
-    // Answers at once. The page may not set timers, so work it does in
-    // slices goes on when this call is answered.
-    Q_INVOKABLE void pace();
 
 Q_SIGNALS:
     void clicked(const QString &tagName, const QString &href);

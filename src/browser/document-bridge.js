@@ -11,7 +11,7 @@
 // dropped when the node or anything below it changes. Building that store
 // costs several times the engine's own serialisation, so the first read is
 // the engine's, and the store is built afterwards, a few milliseconds at a
-// time between whatever else the page is asked to do.
+// time between whatever else the page is asked to do, inside the page alone.
 (function () {
     function tagOf(el) { return el && el.tagName ? String(el.tagName).toUpperCase() : ''; }
     function hrefOf(el) { return el && el.getAttribute ? (el.getAttribute('href') || '') : ''; }
@@ -152,10 +152,13 @@
     // Fills the store as collect would, node by node in slices of a few
     // milliseconds. A node that changes meanwhile is dropped from the store
     // as ever; one added meanwhile is described by the next read. A page
-    // opened from an archive may not set timers: the next slice starts on
-    // the bridge's answer to a call that only asks for one.
+    // opened from an archive may not set timers: the next slice starts on a
+    // message the page posts to itself, a task of its own that leaves the
+    // program's thread out (a round trip through it per slice would cost
+    // the program in step with the page's size).
+    var pacer = new MessageChannel();
     function store() {
-        if (stored || storing || !events)
+        if (stored || storing)
             return;
         storing = true;
         var pending = [[document.documentElement, 0]];
@@ -178,13 +181,14 @@
                 }
             }
             if (pending.length) {
-                events.pace(slice);
+                pacer.port2.postMessage(0);
             } else {
                 storing = false;
                 stored = true;
             }
         }
-        events.pace(slice);
+        pacer.port1.onmessage = slice;
+        pacer.port2.postMessage(0);
     }
     // How many characters a and b share from their start (backward: from
     // their end), at most limit. Stretches are compared whole, growing while
