@@ -143,8 +143,9 @@ class Parser
 {
 public:
     // With keep, parts keep their bodies encoded, pointing into source.
-    Parser(const char *data, qsizetype size, std::shared_ptr<const MhtmlSource> source, bool keep, bool keepHeaders)
-        : m_begin(data), m_end(data + size), m_source(std::move(source)), m_keep(keep), m_keepHeaders(keepHeaders),
+    Parser(const char *data, qsizetype size, std::shared_ptr<const MhtmlSource> source, bool keep,
+           MhtmlReader::PartHeaders partHeaders)
+        : m_begin(data), m_end(data + size), m_source(std::move(source)), m_keep(keep), m_partHeaders(partHeaders),
           m_released(data)
     {
     }
@@ -162,7 +163,7 @@ public:
         // Headers a part does not keep go into one list used again for
         // every part, instead of one allocated for each.
         HeaderList own;
-        const bool keep = m_keepHeaders || depth == 0;
+        const bool keep = m_partHeaders == MhtmlReader::PartHeaders::All || depth == 0;
         HeaderList &headers = keep ? own : m_scratch;
         if (keep)
             headers.reserve(6);
@@ -370,7 +371,10 @@ private:
         };
         const bool repeated = is(TypeName) || is(EncodingName);
         if (!repeated)
-            return m_keepHeaders || top || is(IdName) ? QByteArray(p, n) : QByteArray();
+            return m_partHeaders == MhtmlReader::PartHeaders::All || top || is(IdName) ||
+                           (m_partHeaders == MhtmlReader::PartHeaders::Location && is(LocationName))
+                       ? QByteArray(p, n)
+                       : QByteArray();
         for (const QByteArray &seen : m_repeated) {
             if (seen.size() == n && std::memcmp(seen.constData(), p, size_t(n)) == 0)
                 return seen;
@@ -455,13 +459,13 @@ private:
         MhtmlPart part;
         part.contentType = std::move(ct.type);
         part.charset = std::move(ct.charset);
-        if (m_keepHeaders)
+        if (m_partHeaders != MhtmlReader::PartHeaders::None)
             part.contentLocation = QString::fromUtf8(knownValue(headers, LocationName));
         const QByteArray id = knownValue(headers, IdName);
         if (!id.isEmpty())
             part.contentId = QString::fromUtf8(withoutAngles(id));
         part.transferEncoding = lowered(knownValue(headers, EncodingName).trimmed());
-        if (m_keepHeaders)
+        if (m_partHeaders == MhtmlReader::PartHeaders::All)
             part.headers = std::move(headers);
 
         // The body is swept once: for its end, and meanwhile for what a
@@ -512,7 +516,7 @@ private:
     const char *m_end = nullptr;
     std::shared_ptr<const MhtmlSource> m_source;
     bool m_keep = false;
-    bool m_keepHeaders = true;
+    MhtmlReader::PartHeaders m_partHeaders = MhtmlReader::PartHeaders::All;
     const char *m_released = nullptr;
     // The values of repeated headers met so far; few kinds occur.
     static constexpr qsizetype MaxRepeated = 16;
@@ -557,7 +561,7 @@ MhtmlReadResult MhtmlReader::parse(const char *data, qsizetype size,
         result.error = QStringLiteral("it is empty");
         return result;
     }
-    Parser parser(data, size, source, m_keepEncoded, m_keepHeaders);
+    Parser parser(data, size, source, m_keepEncoded, m_partHeaders);
     HeaderList top;
     HeaderList raw;
     QList<MhtmlPart> parts;
