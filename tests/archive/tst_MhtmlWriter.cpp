@@ -236,13 +236,16 @@ private Q_SLOTS:
     }
 
     // Kept bodies come back byte for byte; large ones are copied file to
-    // file by the kernel, and what follows them must land after them.
+    // file by the kernel, small ones written from the file's mapping, and
+    // what follows them must land after them.
     void keptBodiesAreCopiedAsTheyStand_data()
     {
         QTest::addColumn<QList<int>>("pictureSizes");
         QTest::newRow("small, copied through memory") << QList<int>{40000};
         QTest::newRow("large, copied by the kernel") << QList<int>{1000000};
         QTest::newRow("small and large by turns") << QList<int>{1000000, 300, 700000, 50000, 2000000};
+        // More small bodies than one gathered write takes.
+        QTest::newRow("many small, written from where they lie") << QList<int>(2500, 300);
     }
 
     void keptBodiesAreCopiedAsTheyStand()
