@@ -115,13 +115,15 @@ int html(const QStringList &args, MhtmlArchive &archive)
     return Ok;
 }
 
-int check(const QStringList &args, MhtmlArchive &archive)
+int check(const QStringList &args, MhtmlArchive &)
 {
-    // It counts parts and their sizes: their headers need not be kept.
-    if (!load(args[0], archive, MhtmlReader::PartHeaders::None))
+    const MhtmlCheckResult result = MhtmlReader().checkFile(args[0]);
+    if (!result.ok()) {
+        print(stderr, result.error + u'\n');
         return BrokenInput;
+    }
     print(stdout, QStringLiteral("%1: ok, %2 parts, %3 bytes\n")
-                      .arg(args[0], QString::number(archive.parts.size()), QString::number(archive.totalSize())));
+                      .arg(args[0], QString::number(result.parts), QString::number(result.size)));
     return Ok;
 }
 

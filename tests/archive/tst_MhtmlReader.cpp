@@ -1,6 +1,7 @@
 #include "archive/MhtmlCodec.h"
 #include "archive/MhtmlReader.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -190,6 +191,18 @@ private Q_SLOTS:
             QCOMPARE(last.contentLocation, kept == Kept::None ? QString() : whole.archive.parts.last().contentLocation);
             QCOMPARE(last.headers.size(), kept == Kept::All ? whole.archive.parts.last().headers.size() : 0);
         }
+        // A check keeps no archive, yet comes to the same verdict over the same parts.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("checked.mht"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(input) == input.size());
+        file.close();
+        const MhtmlCheckResult checked = MhtmlReader().checkFile(path);
+        QCOMPARE(checked.ok(), whole.ok());
+        if (!checked.ok())
+            QVERIFY2(checked.error.contains(errorPart), qPrintable(checked.error));
+        QCOMPARE(checked.parts, checked.ok() ? parts : 0);
+        QCOMPARE(checked.size, checked.ok() ? whole.archive.totalSize() : 0);
     }
 
     void base64SizeIsCountedAsDecoded_data()
