@@ -6,12 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#ifdef Q_OS_UNIX
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace {
 
 unsigned char asciiLower(unsigned char c)
@@ -134,10 +128,6 @@ Tfseekch::Tfseekch(const QString &path, Dialogs &dialogs, std::function<void()> 
         m_atEnd = true;
         return;
     }
-    if (uchar *mapped = m_file.map(0, m_fileSize))
-        m_mapped = reinterpret_cast<const char *>(mapped);
-    else
-        m_buffer.resize(BlockSize);
     SeekTo(1);
 }
 
@@ -150,52 +140,10 @@ Tfseekch::~Tfseekch()
         m_dialogs.ShowErrorMsg(QStringLiteral("Error: Unable to close file: ") + m_fileName + QStringLiteral("!"));
 }
 
-namespace {
-
-// The whole pages of [begin, end) of a mapping leave the process's memory;
-// the file keeps them.
-void release(const char *begin, const char *end)
-{
-#ifdef Q_OS_UNIX
-    static const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
-    const quintptr first = (reinterpret_cast<quintptr>(begin) + page - 1) & ~(page - 1);
-    const quintptr last = reinterpret_cast<quintptr>(end) & ~(page - 1);
-    if (last > first)
-        madvise(reinterpret_cast<void *>(first), last - first, MADV_DONTNEED);
-#else
-    Q_UNUSED(begin);
-    Q_UNUSED(end);
-#endif
-}
-
-// The file's size now: a page of the mapping past its end may not be touched.
-qint64 currentSize(const QFile &file, qint64 known)
-{
-#ifdef Q_OS_UNIX
-    struct stat status;
-    return ::fstat(file.handle(), &status) == 0 ? qMin<qint64>(status.st_size, known) : 0;
-#else
-    Q_UNUSED(file);
-    return known;
-#endif
-}
-
-} // namespace
-
 void Tfseekch::readBlock()
 {
-    if (m_mapped) {
-        if (m_block)
-            release(m_block, m_block + m_count);
-        const qint64 size = currentSize(m_file, m_fileSize);
-        m_block = m_mapped + m_next;
-        m_count = qsizetype(qBound<qint64>(0, size - m_next, BlockSize));
-    } else {
-        const qint64 got = m_file.read(m_buffer.data(), BlockSize);
-        m_block = m_buffer.constData();
-        m_count = got > 0 ? qsizetype(got) : 0;
-    }
-    m_next += m_count;
+    const qint64 got = m_file.read(m_buffer.data(), BlockSize);
+    m_count = got > 0 ? qsizetype(got) : 0;
     m_index = 1;
     // A file that shrank under the scanner ends the scan rather than looping.
     if (m_count == 0)
@@ -208,18 +156,17 @@ void Tfseekch::SeekTo(qint64 position)
         return;
     m_position = position;
     m_atEnd = false;
-    if (position < 1 || position > m_fileSize + 1 || (!m_mapped && !m_file.seek(position - 1))) {
+    if (!m_file.seek(position - 1)) {
         m_count = 0;
         m_atEnd = true;
         return;
     }
-    m_next = position - 1;
     readBlock();
 }
 
 void Tfseekch::consume(qsizetype n)
 {
-    m_current = static_cast<unsigned char>(m_block[m_index - 1 + n - 1]);
+    m_current = static_cast<unsigned char>(m_buffer[m_index - 1 + n - 1]);
     m_position += n;
     m_index += n;
     if (m_index <= m_count)
@@ -259,7 +206,7 @@ qint64 Tfseekch::FindNext(const QByteArray &text, bool caseSensitive, const Pass
     QByteArray carried;
     qsizetype matched = 0;
     while (!m_atEnd) {
-        const auto *block = reinterpret_cast<const unsigned char *>(m_block);
+        const auto *block = reinterpret_cast<const unsigned char *>(m_buffer.constData());
         const qsizetype start = m_index - 1;
         qsizetype i = start;
         bool complete = false;

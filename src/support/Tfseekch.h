@@ -17,7 +17,6 @@ public:
     // alone takes about 1.5 to 2 times as long as `cat`'s 128 KB reads (the
     // cost is per read, not per byte), so the block size bounds the speed of
     // the whole scan. Memory stays constant either way, well under 1 MB.
-    // A mapped file is looked at a block of this size at a time too.
     static constexpr qsizetype BlockSize = 512 * 1024;
 
     // afterBlock runs after each block read on from the file; the program lets
@@ -51,21 +50,13 @@ public:
 private:
     // Delivers the next n bytes of the current block at once.
     void consume(qsizetype n);
-    // The block at m_next, from the mapping or else read into m_buffer.
     void readBlock();
 
     Dialogs &m_dialogs;
     std::function<void()> m_afterBlock;
     QFile m_file;
     QString m_fileName;
-    // A file that can be mapped is scanned where it lies: reading it into a
-    // block first cost as much as writing out what the scan keeps. Only the
-    // pages of the block at hand stay mapped.
-    const char *m_mapped = nullptr;
-    QByteArray m_buffer;
-    const char *m_block = nullptr;
-    // The file offset of the block after the current one.
-    qint64 m_next = 0;
+    QByteArray m_buffer = QByteArray(BlockSize, '\0');
     qsizetype m_count = 0;
     qsizetype m_index = 1;
     unsigned char m_current = 0;
