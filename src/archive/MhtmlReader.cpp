@@ -143,9 +143,12 @@ class Parser
 {
 public:
     // With keep, parts keep their bodies encoded, pointing into source.
-    Parser(const char *data, qsizetype size, std::shared_ptr<const MhtmlSource> source, bool keep, bool keepHeaders)
-        : m_begin(data), m_end(data + size), m_source(std::move(source)), m_keep(keep), m_keepHeaders(keepHeaders),
-          m_released(data)
+    // With tally, parts are counted there and only the first and the
+    // documents among them appended: the root is chosen among those alone.
+    Parser(const char *data, qsizetype size, std::shared_ptr<const MhtmlSource> source, bool keep,
+           MhtmlReader::PartHeaders partHeaders, MhtmlCheckResult *tally)
+        : m_begin(data), m_end(data + size), m_source(std::move(source)), m_keep(keep), m_partHeaders(partHeaders),
+          m_tally(tally), m_released(data)
     {
     }
 
@@ -162,7 +165,7 @@ public:
         // Headers a part does not keep go into one list used again for
         // every part, instead of one allocated for each.
         HeaderList own;
-        const bool keep = m_keepHeaders || depth == 0;
+        const bool keep = m_partHeaders == MhtmlReader::PartHeaders::All || depth == 0;
         HeaderList &headers = keep ? own : m_scratch;
         if (keep)
             headers.reserve(6);
@@ -182,8 +185,9 @@ public:
             p = body;
             return parseMultipart(ct, p, depth, out, page);
         }
+        const qsizetype before = out.size();
         p = parseLeaf(headers, std::move(ct), body, out);
-        if (MhtmlArchive::isDocumentType(out.last().contentType))
+        if (out.size() > before && MhtmlArchive::isDocumentType(out.last().contentType))
             page = out.size() - 1;
         return {};
     }
@@ -370,7 +374,10 @@ private:
         };
         const bool repeated = is(TypeName) || is(EncodingName);
         if (!repeated)
-            return m_keepHeaders || top || is(IdName) ? QByteArray(p, n) : QByteArray();
+            return m_partHeaders == MhtmlReader::PartHeaders::All || top || is(IdName) ||
+                           (m_partHeaders == MhtmlReader::PartHeaders::Location && is(LocationName))
+                       ? QByteArray(p, n)
+                       : QByteArray();
         for (const QByteArray &seen : m_repeated) {
             if (seen.size() == n && std::memcmp(seen.constData(), p, size_t(n)) == 0)
                 return seen;
@@ -455,13 +462,13 @@ private:
         MhtmlPart part;
         part.contentType = std::move(ct.type);
         part.charset = std::move(ct.charset);
-        if (m_keepHeaders)
+        if (m_partHeaders != MhtmlReader::PartHeaders::None)
             part.contentLocation = QString::fromUtf8(knownValue(headers, LocationName));
         const QByteArray id = knownValue(headers, IdName);
         if (!id.isEmpty())
             part.contentId = QString::fromUtf8(withoutAngles(id));
         part.transferEncoding = lowered(knownValue(headers, EncodingName).trimmed());
-        if (m_keepHeaders)
+        if (m_partHeaders == MhtmlReader::PartHeaders::All)
             part.headers = std::move(headers);
 
         // The body is swept once: for its end, and meanwhile for what a
@@ -494,7 +501,12 @@ private:
         } else {
             part.data = MhtmlCodec::decodeBody(view, part.transferEncoding);
         }
-        out.append(std::move(part));
+        if (m_tally) {
+            ++m_tally->parts;
+            m_tally->size += part.decodedSize();
+        }
+        if (!m_tally || out.isEmpty() || MhtmlArchive::isDocumentType(part.contentType))
+            out.append(std::move(part));
         release(line);
         return line;
     }
@@ -512,7 +524,8 @@ private:
     const char *m_end = nullptr;
     std::shared_ptr<const MhtmlSource> m_source;
     bool m_keep = false;
-    bool m_keepHeaders = true;
+    MhtmlReader::PartHeaders m_partHeaders = MhtmlReader::PartHeaders::All;
+    MhtmlCheckResult *m_tally = nullptr;
     const char *m_released = nullptr;
     // The values of repeated headers met so far; few kinds occur.
     static constexpr qsizetype MaxRepeated = 16;
@@ -526,11 +539,27 @@ private:
 
 MhtmlReadResult MhtmlReader::readFile(const QString &path) const
 {
+    return readMapped(path, nullptr);
+}
+
+MhtmlCheckResult MhtmlReader::checkFile(const QString &path) const
+{
+    MhtmlReader counter(m_maxSize);
+    counter.setKeepEncoded(true);
+    counter.setPartHeaders(PartHeaders::None);
+    MhtmlCheckResult tally;
+    const QString error = counter.readMapped(path, &tally).error;
+    // What was counted before the fault says nothing of the archive.
+    return error.isEmpty() ? tally : MhtmlCheckResult{error};
+}
+
+MhtmlReadResult MhtmlReader::readMapped(const QString &path, MhtmlCheckResult *tally) const
+{
     MhtmlReadResult result;
     const std::shared_ptr<MhtmlSource> source = MhtmlSource::open(path, m_maxSize, &result.error);
     if (!source)
         return result;
-    result = parse(source->data(), source->size(), source);
+    result = parse(source->data(), source->size(), source, tally);
     if (!result.ok())
         result.error = QStringLiteral("%1 is not a readable web archive: %2").arg(path, result.error);
     return result;
@@ -545,8 +574,8 @@ MhtmlReadResult MhtmlReader::read(const QByteArray &bytes) const
     return parse(source->data(), source->size(), source);
 }
 
-MhtmlReadResult MhtmlReader::parse(const char *data, qsizetype size,
-                                   const std::shared_ptr<const MhtmlSource> &source) const
+MhtmlReadResult MhtmlReader::parse(const char *data, qsizetype size, const std::shared_ptr<const MhtmlSource> &source,
+                                   MhtmlCheckResult *tally) const
 {
     MhtmlReadResult result;
     if (size > m_maxSize) {
@@ -557,7 +586,7 @@ MhtmlReadResult MhtmlReader::parse(const char *data, qsizetype size,
         result.error = QStringLiteral("it is empty");
         return result;
     }
-    Parser parser(data, size, source, m_keepEncoded, m_keepHeaders);
+    Parser parser(data, size, source, m_keepEncoded, m_partHeaders, tally);
     HeaderList top;
     HeaderList raw;
     QList<MhtmlPart> parts;
@@ -571,7 +600,8 @@ MhtmlReadResult MhtmlReader::parse(const char *data, qsizetype size,
     // The one verdict every command takes: an archive is good when a browser
     // shows its root, so what is written from it is good again. Chromium
     // takes the first part it shows as a page, or a lone picture.
-    if (root < 0 && parts.size() == 1 && MhtmlArchive::isPictureType(parts[0].contentType))
+    const qsizetype count = tally ? tally->parts : parts.size();
+    if (root < 0 && count == 1 && MhtmlArchive::isPictureType(parts[0].contentType))
         root = 0;
     if (root < 0) {
         result.error = QStringLiteral("none of its parts is of a type a browser shows as a document (the first is %1)")

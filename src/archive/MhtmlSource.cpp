@@ -79,6 +79,25 @@ void MhtmlSource::release(const char *begin, const char *end) const
 #endif
 }
 
+void MhtmlSource::populate(const char *begin, const char *end) const
+{
+#ifdef Q_OS_LINUX
+    begin = qMax(begin, m_data);
+    end = qMin(end, m_data + m_size);
+    if (!m_mapped || end <= begin)
+        return;
+    static const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+    const quintptr first = reinterpret_cast<quintptr>(begin) & ~(page - 1);
+    const quintptr last = (reinterpret_cast<quintptr>(end) + page - 1) & ~(page - 1);
+    // Not in every libc's headers yet; the value is fixed by the kernel.
+    constexpr int PopulateRead = 22;
+    madvise(reinterpret_cast<void *>(first), last - first, PopulateRead);
+#else
+    Q_UNUSED(begin);
+    Q_UNUSED(end);
+#endif
+}
+
 int MhtmlSource::fileHandle() const
 {
     return m_mapped ? m_file.handle() : -1;

@@ -26,6 +26,11 @@ public:
     // sweep a mapped archive front to back and let go of what is behind
     // them, so memory stays far below the file's size. Nothing for a copy.
     void release(const char *begin, const char *end) const;
+    // Maps the pages of [begin, end) in one call, ahead of a write from
+    // them: the kernel copies from pages not mapped yet only after faulting
+    // each in and starting over, which cost more than the copy. Nothing for
+    // a copy, or on a kernel that does not know the advice.
+    void populate(const char *begin, const char *end) const;
     // A mapped file's descriptor, so a writer can copy from it without
     // reading it into memory; -1 for a copy.
     int fileHandle() const;

@@ -208,12 +208,28 @@ bool isCopyable(const MhtmlPart &part)
     return MhtmlCodec::bodyStats(p, p + part.encoded.size(), part.transferEncoding).clean;
 }
 
-// Lets go of the mapped pages of kept parts once written, gathering
-// neighbouring bodies into one step.
+// Maps the pages of kept parts a step ahead of the writer and lets go of
+// them once written, gathering neighbouring bodies into one step. The sink
+// writes what it holds of them first, so that no page is let go of before
+// it is read.
 class Releaser
 {
 public:
+    explicit Releaser(ByteSink &sink) : m_sink(sink) {}
     ~Releaser() { flush(); }
+
+    // Before a kept body is written from its mapping.
+    void ahead(const MhtmlPart &part)
+    {
+        const char *begin = part.encoded.constData();
+        const char *end = begin + part.encoded.size();
+        if (!part.source || (part.source.get() == m_mapped && begin >= m_mappedBegin && end <= m_mappedEnd))
+            return;
+        m_mapped = part.source.get();
+        m_mappedBegin = begin;
+        m_mappedEnd = qMax(end, begin + ReleaseStep);
+        m_mapped->populate(m_mappedBegin, m_mappedEnd);
+    }
 
     void written(const MhtmlPart &part)
     {
@@ -233,12 +249,18 @@ public:
 
     void flush()
     {
-        if (m_source && m_end > m_begin)
+        if (m_source && m_end > m_begin) {
+            m_sink.flush();
             m_source->release(m_begin, m_end);
+        }
         m_begin = m_end;
     }
 
 private:
+    ByteSink &m_sink;
+    const MhtmlSource *m_mapped = nullptr;
+    const char *m_mappedBegin = nullptr;
+    const char *m_mappedEnd = nullptr;
     const MhtmlSource *m_source = nullptr;
     const char *m_begin = nullptr;
     const char *m_end = nullptr;
@@ -300,7 +322,7 @@ MhtmlWriteResult MhtmlWriter::write(const MhtmlArchive &archive, QIODevice &devi
         if (&part != root)
             order.append(&part);
     }
-    Releaser releaser;
+    Releaser releaser(sink);
     for (const MhtmlPart *part : order) {
         // Straight into the sink: building each part's headers as a string
         // cost more than copying its body.
@@ -335,8 +357,10 @@ MhtmlWriteResult MhtmlWriter::write(const MhtmlArchive &archive, QIODevice &devi
             sink.put("Content-ID: <" + headerSafe(part->contentId.toUtf8()) + ">\r\n");
         sink.put("\r\n");
         if (copy) {
-            if (!copyInKernel(sink, *part))
-                sink.put(part->encoded);
+            if (!copyInKernel(sink, *part)) {
+                releaser.ahead(*part);
+                sink.putInPlace(part->encoded.constData(), part->encoded.size());
+            }
             sink.put("\r\n");
         } else {
             const QByteArray bytes = part->decoded();

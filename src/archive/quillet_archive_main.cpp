@@ -54,11 +54,12 @@ QString usage(const QList<Command> &commands)
 
 // Reads an archive or says on stderr why it cannot. Every command takes this
 // one verdict; parts stay encoded, so a resave copies what it can.
-bool load(const QString &path, MhtmlArchive &archive, bool keepHeaders = true)
+bool load(const QString &path, MhtmlArchive &archive,
+          MhtmlReader::PartHeaders partHeaders = MhtmlReader::PartHeaders::All)
 {
     MhtmlReader reader;
     reader.setKeepEncoded(true);
-    reader.setKeepHeaders(keepHeaders);
+    reader.setPartHeaders(partHeaders);
     MhtmlReadResult result = reader.readFile(path);
     if (!result.ok()) {
         print(stderr, result.error + u'\n');
@@ -114,19 +115,22 @@ int html(const QStringList &args, MhtmlArchive &archive)
     return Ok;
 }
 
-int check(const QStringList &args, MhtmlArchive &archive)
+int check(const QStringList &args, MhtmlArchive &)
 {
-    // It counts parts and their sizes: their headers need not be kept.
-    if (!load(args[0], archive, false))
+    const MhtmlCheckResult result = MhtmlReader().checkFile(args[0]);
+    if (!result.ok()) {
+        print(stderr, result.error + u'\n');
         return BrokenInput;
+    }
     print(stdout, QStringLiteral("%1: ok, %2 parts, %3 bytes\n")
-                      .arg(args[0], QString::number(archive.parts.size()), QString::number(archive.totalSize())));
+                      .arg(args[0], QString::number(result.parts), QString::number(result.size)));
     return Ok;
 }
 
 int resave(const QStringList &args, MhtmlArchive &archive)
 {
-    if (!load(args[0], archive))
+    // The writer writes a part's type, encoding, location and id anew.
+    if (!load(args[0], archive, MhtmlReader::PartHeaders::Location))
         return BrokenInput;
     const QString error = WriteFileAtomically(
                               args[1], [&](QIODevice &device) { return MhtmlWriter().write(archive, device).error; },

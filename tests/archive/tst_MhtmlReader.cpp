@@ -1,6 +1,7 @@
 #include "archive/MhtmlCodec.h"
 #include "archive/MhtmlReader.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -166,11 +167,14 @@ private Q_SLOTS:
         QFETCH(QByteArray, lastData);
 
         // Decoding at once and keeping parts encoded give the same archive,
-        // and keeping no headers the same verdict.
-        for (const auto &[keepEncoded, keepHeaders] : {std::pair{false, true}, {true, true}, {true, false}}) {
+        // and keeping fewer headers the same verdict, with what was asked for.
+        using Kept = MhtmlReader::PartHeaders;
+        const MhtmlReadResult whole = MhtmlReader().read(input);
+        for (const auto &[keepEncoded, kept] :
+             {std::pair{false, Kept::All}, {true, Kept::All}, {true, Kept::Location}, {true, Kept::None}}) {
             MhtmlReader reader;
             reader.setKeepEncoded(keepEncoded);
-            reader.setKeepHeaders(keepHeaders);
+            reader.setPartHeaders(kept);
             const MhtmlReadResult result = reader.read(input);
             if (!errorPart.isEmpty()) {
                 QVERIFY(!result.ok());
@@ -183,7 +187,22 @@ private Q_SLOTS:
             QCOMPARE(result.archive.root()->decoded(), rootData);
             QCOMPARE(result.archive.parts.last().decoded(), lastData);
             QCOMPARE(result.archive.parts.last().decodedSize(), lastData.size());
+            const MhtmlPart &last = result.archive.parts.last();
+            QCOMPARE(last.contentLocation, kept == Kept::None ? QString() : whole.archive.parts.last().contentLocation);
+            QCOMPARE(last.headers.size(), kept == Kept::All ? whole.archive.parts.last().headers.size() : 0);
         }
+        // A check keeps no archive, yet comes to the same verdict over the same parts.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("checked.mht"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(input) == input.size());
+        file.close();
+        const MhtmlCheckResult checked = MhtmlReader().checkFile(path);
+        QCOMPARE(checked.ok(), whole.ok());
+        if (!checked.ok())
+            QVERIFY2(checked.error.contains(errorPart), qPrintable(checked.error));
+        QCOMPARE(checked.parts, checked.ok() ? parts : 0);
+        QCOMPARE(checked.size, checked.ok() ? whole.archive.totalSize() : 0);
     }
 
     void base64SizeIsCountedAsDecoded_data()

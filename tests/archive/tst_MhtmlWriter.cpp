@@ -1,3 +1,4 @@
+#include "archive/ByteSink.h"
 #include "archive/MhtmlCodec.h"
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
@@ -236,13 +237,16 @@ private Q_SLOTS:
     }
 
     // Kept bodies come back byte for byte; large ones are copied file to
-    // file by the kernel, and what follows them must land after them.
+    // file by the kernel, small ones written from the file's mapping, and
+    // what follows them must land after them.
     void keptBodiesAreCopiedAsTheyStand_data()
     {
         QTest::addColumn<QList<int>>("pictureSizes");
         QTest::newRow("small, copied through memory") << QList<int>{40000};
         QTest::newRow("large, copied by the kernel") << QList<int>{1000000};
         QTest::newRow("small and large by turns") << QList<int>{1000000, 300, 700000, 50000, 2000000};
+        // More small bodies than one gathered write takes.
+        QTest::newRow("many small, written from where they lie") << QList<int>(2500, 300);
     }
 
     void keptBodiesAreCopiedAsTheyStand()
@@ -282,6 +286,55 @@ private Q_SLOTS:
             QVERIFY(written.contains(kept.archive.parts[i].encoded));
             QCOMPARE(again.archive.parts[i].data, made.parts[i].data);
         }
+    }
+
+    // Pieces put in place reach a file where they stand among the copied
+    // ones, and the file's own position follows: a negative size puts in
+    // place, a positive one copies.
+    void sinkKeepsTheOrderOfPieces_data()
+    {
+        QTest::addColumn<QList<int>>("pieces");
+        QTest::newRow("in place between copied pieces") << QList<int>{10, -100, 20, -5, 30};
+        QList<int> many;
+        for (int i = 0; i < 1500; ++i)
+            many << -7 << 3 << -2;
+        QTest::newRow("more pieces in place than one write takes") << many;
+        QTest::newRow("in place, larger than the block") << QList<int>{5, -int(2 * ByteSink::BlockSize), 5};
+        QTest::newRow("copied, larger than the block, after pieces in place")
+            << QList<int>{-10, int(ByteSink::BlockSize) + 10, -10};
+        QTest::newRow("the block fills between pieces in place")
+            << QList<int>{-10, int(ByteSink::BlockSize) - 5, -10, 100, -3};
+    }
+
+    void sinkKeepsTheOrderOfPieces()
+    {
+        QFETCH(QList<int>, pieces);
+        QByteArray source(3 * ByteSink::BlockSize, Qt::Uninitialized);
+        for (qsizetype i = 0; i < source.size(); ++i)
+            source[i] = char(i * 131 % 251);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("pieces.bin")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray expected;
+        {
+            ByteSink sink(&file);
+            qsizetype from = 0;
+            for (const int piece : pieces) {
+                const qsizetype n = qAbs(piece);
+                const char *bytes = source.constData() + from % (source.size() - n);
+                if (piece < 0)
+                    sink.putInPlace(bytes, n);
+                else
+                    sink.put(bytes, n);
+                expected.append(bytes, n);
+                from += n + 1;
+            }
+            QVERIFY(sink.flush());
+        }
+        QVERIFY(file.write("end") == 3);
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), expected + "end");
     }
 
     // The caller commits only what was written whole: every failed write is reported.

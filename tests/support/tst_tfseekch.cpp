@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <utility>
+
 using TestFiles::readBytes;
 using TestFiles::writeBytes;
 
@@ -164,6 +166,25 @@ private Q_SLOTS:
         QCOMPARE(StripScriptBlocks(in, out, dialogs), std::optional<int>(expectedCount));
         QVERIFY(expectedCount > 100);
         QCOMPARE(readBytes(out), expected);
+    }
+
+    // Another program cuts the file short while it is scanned: the scan ends
+    // at its new end, with every byte before it passed on.
+    void fileCutShortEndsTheScan()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("cut.htm"));
+        QVERIFY(writeBytes(path, QByteArray(3 * Tfseekch::BlockSize, 'x') + "<script>"));
+        FakeDialogs dialogs;
+        bool cut = false;
+        Tfseekch scanner(path, dialogs, [&] {
+            if (!std::exchange(cut, true))
+                QFile::resize(path, 2 * Tfseekch::BlockSize);
+        });
+        qsizetype passed = 0;
+        QCOMPARE(scanner.FindNext("<script", false, [&](const char *, qsizetype n) { passed += n; }), qint64(-1));
+        QVERIFY(cut);
+        QVERIFY(scanner.atEnd());
+        QCOMPARE(passed, 2 * Tfseekch::BlockSize);
     }
 
     void unterminatedBlockIsReported()
