@@ -165,10 +165,9 @@ void LibraryIndexer::readAndWrite(const QList<Candidate> &candidates, const QHas
     sinceProgress.start();
     if (m_progress)
         m_progress(0, total);
-    // Reading an archive (decoding, taking the text out) and writing it into
-    // the index take long each: a thread of its own reads ahead, and
-    // tokenizes the text for the index too, while this one writes, never more
-    // than a batch's worth of text ahead.
+    // Reading an archive (decoding, taking the text out, tokenizing it) and
+    // writing it into the index both take long: a thread of its own reads
+    // ahead while this one writes, never more than a batch's worth of text ahead.
     ArchiveReadAhead ahead(BatchTextBytes / 2);
     const std::unique_ptr<LibraryTokenizer::Ahead> tokenizer = m_index.tokenizerAhead();
     std::thread reader;
