@@ -33,6 +33,9 @@ private Q_SLOTS:
         QTest::newRow("thai") << QStringLiteral("ภาษา") << QStringLiteral("ภ@0 า@1 ษ@2 า@3") << QString();
         QTest::newRow("hangul is spaced")
             << QStringLiteral("한국어 문법") << QStringLiteral("한국어@0 문법@1") << QString();
+        QTest::newRow("words far apart, a long word folded")
+            << QStringLiteral("alpha") + QString(300, u' ') + QString(200, u'B')
+            << QStringLiteral("alpha@0 ") + QString(200, u'b') + QStringLiteral("@1") << QString();
         QTest::newRow("tokens of another text of the same size are not replayed")
             << QStringLiteral("Eagle owl") << QStringLiteral("eagle@0 owl@1") << QStringLiteral("Heron ibis");
     }
