@@ -2,6 +2,7 @@
 
 #include "library/PageMarks.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -24,5 +25,7 @@ struct LibraryEntry
     // The archive's Date, else the file's modification time.
     QDateTime date;
     QString text;
+    // The tokens of text when they were made ahead (LibraryTokenizer::Ahead).
+    QByteArray tokens;
     QList<LibraryMark> marks;
 };
