@@ -1,6 +1,7 @@
 #include "archive/MhtmlCodec.h"
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
+#include "archive/QuotedPrintableMemo.h"
 
 #include <QDir>
 #include <QFile>
@@ -154,6 +155,98 @@ private Q_SLOTS:
             QVERIFY2(eq < 0 || eq == l.size() - 1 || eq + 2 < l.size(), l.constData());
         }
         QCOMPARE(MhtmlCodec::decodeQuotedPrintable(encoded), decoded);
+    }
+
+    // The bytes themselves at the edges of the rules: a writer gives a page
+    // the same encoding every time.
+    void quotedPrintableBytes_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("encoded");
+        QTest::newRow("soft break after 75 columns")
+            << QByteArray(QByteArray(74, 'a') + "bc=d") << QByteArray(QByteArray(74, 'a') + "b=\r\nc=3Dd");
+        QTest::newRow("escape moves whole to the next line")
+            << QByteArray(QByteArray(73, 'a') + "\xc3\xa9z") << QByteArray(QByteArray(73, 'a') + "=\r\n=C3=A9z");
+        QTest::newRow("blanks before line ends") << QByteArray(QByteArray(74, 'a') + " \nx \r\ny\t")
+                                                 << QByteArray(QByteArray(74, 'a') + "=\r\n=20\r\nx=20\r\ny=09");
+        QTest::newRow("lone cr, empty lines, equals")
+            << QByteArray("a \rb\r\n\r\n=\n") << QByteArray("a =0Db\r\n\r\n=3D\r\n");
+        QTest::newRow("long line, then a full one")
+            << QByteArray(QByteArray(150, 'q') + '\n' + QByteArray(75, 'r'))
+            << QByteArray(QByteArray(75, 'q') + "=\r\n" + QByteArray(75, 'q') + "\r\n" + QByteArray(75, 'r'));
+    }
+
+    void quotedPrintableBytes()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, encoded);
+        QCOMPARE(MhtmlCodec::encodeQuotedPrintable(text), encoded);
+    }
+
+    // A text encoded after another one reuses the lines they share; the
+    // bytes are those of encoding it afresh.
+    void reencodingKeepsBytes_data()
+    {
+        QTest::addColumn<QByteArrayList>("texts"); // encoded one after the other
+        const QByteArray page = "<p class=\"a\">Caf\xc3\xa9</p>\n<p>two  \n<p>three</p>\r\n" + QByteArray(200, 'w') +
+                                "\n<p>last</p>";
+        const QByteArray marked = QByteArray(page).replace("two", "t<span style=\"color: red\">w</span>o");
+        QTest::newRow("first text") << QByteArrayList{page};
+        QTest::newRow("same text again") << QByteArrayList{page, page};
+        QTest::newRow("mark inside a line") << QByteArrayList{page, marked};
+        QTest::newRow("two marks in turn") << QByteArrayList{page, marked, QByteArray(marked).replace("last", "l<b>a</b>st")};
+        QTest::newRow("first line changed") << QByteArrayList{page, "X" + page};
+        QTest::newRow("last line grows") << QByteArrayList{page, page + "!"};
+        QTest::newRow("lines joined") << QByteArrayList{page, QByteArray(page).replace("</p>\n<p>two", "</p><p>two")};
+        QTest::newRow("line broken") << QByteArrayList{page, QByteArray(page).replace("three", "th\nree")};
+        QTest::newRow("blank now before a break")
+            << QByteArrayList{page, QByteArray(page).replace("three</p>", "three</p> ")};
+        QTest::newRow("cr loses its lf") << QByteArrayList{"x\r\ny\nz", "x\ry\nz"};
+        QTest::newRow("shrinks to its first line") << QByteArrayList{page, page.left(page.indexOf('\n') + 1)};
+        QTest::newRow("grows, then as before")
+            << QByteArrayList{page, page + "\n<p>more</p>\n", page};
+        QTest::newRow("one long line") << QByteArrayList{QByteArray(300, 'l'),
+                                                         QByteArray(150, 'l') + "=" + QByteArray(150, 'l')};
+        QTest::newRow("another text") << QByteArrayList{page, "<html>other</html>\n", QByteArray()};
+    }
+
+    void reencodingKeepsBytes()
+    {
+        QFETCH(QByteArrayList, texts);
+        QuotedPrintableMemo memo;
+        for (const QByteArray &text : texts)
+            QCOMPARE(memo.encode(text), MhtmlCodec::encodeQuotedPrintable(text));
+    }
+
+    // A part given its encoding beforehand is written as the writer would
+    // have written it; only text is.
+    void partEncodedBeforehandIsWrittenAlike_data()
+    {
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("encoded");
+        QTest::newRow("page") << QByteArray("text/html") << QByteArray("<p>Caf\xc3\xa9 =</p>\n") << true;
+        QTest::newRow("style") << QByteArray("text/css") << QByteArray("a { }  ") << true;
+        QTest::newRow("picture") << QByteArray("image/png") << QByteArray("\x89PNG\r\n") << false;
+        QTest::newRow("empty page") << QByteArray("text/html") << QByteArray() << false;
+    }
+
+    void partEncodedBeforehandIsWrittenAlike()
+    {
+        QFETCH(QByteArray, type);
+        QFETCH(QByteArray, data);
+        QFETCH(bool, encoded);
+        MhtmlArchive archive;
+        archive.parts = {part(type, QStringLiteral("https://x.test/p"), data, "utf-8")};
+        MhtmlArchive beforehand = archive;
+        QuotedPrintableMemo().encodePart(beforehand.parts[0]);
+        QCOMPARE(!beforehand.parts[0].encoded.isEmpty(), encoded);
+        // The boundaries are random.
+        const auto withoutBoundary = [](QByteArray bytes) {
+            const qsizetype b = bytes.indexOf("boundary=\"") + 10;
+            return bytes.replace(bytes.mid(b, bytes.indexOf('"', b) - b), "B");
+        };
+        QCOMPARE(withoutBoundary(MhtmlWriter().toBytes(beforehand)), withoutBoundary(MhtmlWriter().toBytes(archive)));
     }
 
     void subjectEncoding_data()
