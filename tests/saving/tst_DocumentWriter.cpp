@@ -91,6 +91,11 @@ private Q_SLOTS:
                                        << QStringLiteral("<meta charset=UTF-8>");
         QTest::newRow("other meta untouched") << QStringLiteral("<meta name=\"charset-notes\" content=\"x\">")
                                               << QStringLiteral("<meta name=\"charset-notes\" content=\"x\">");
+        QTest::newRow("longer tag name untouched")
+            << QStringLiteral("<metadata charset=\"latin1\">") << QStringLiteral("<metadata charset=\"latin1\">");
+        QTest::newRow("tab after the name")
+            << QStringLiteral("<link><Meta\tcharset=latin1><meta charset=koi8-r>")
+            << QStringLiteral("<link><Meta\tcharset=utf-8><meta charset=utf-8>");
     }
 
     void metaCharsetIsRewritten()
