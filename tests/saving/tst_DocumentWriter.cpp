@@ -1,6 +1,7 @@
 #include "FakeBrowser.h"
 #include "FakeDialogs.h"
 #include "archive/MhtmlReader.h"
+#include "archive/QuotedPrintableMemo.h"
 #include "saving/DocumentWriter.h"
 
 #include <QDir>
@@ -32,7 +33,9 @@ private:
     QTemporaryDir m_dir;
     FakeBrowser m_browser;
     FakeDialogs m_dialogs;
-    DocumentWriter m_writer{m_browser, m_dialogs};
+    // As the Save command writes: each save reuses the last one's encoding.
+    QuotedPrintableMemo m_rootEncoding;
+    DocumentWriter m_writer{m_browser, m_dialogs, &m_rootEncoding};
 
 private Q_SLOTS:
     void init()
