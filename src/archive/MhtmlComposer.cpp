@@ -1,10 +1,12 @@
 #include "MhtmlComposer.h"
 
 #include "MhtmlNormalizer.h"
+#include "QuotedPrintableMemo.h"
 
 #include <QRegularExpression>
 
-MhtmlArchive MhtmlComposer::compose(const QString &html, const MhtmlArchive *source, const QString &location)
+MhtmlArchive MhtmlComposer::compose(const QString &html, const MhtmlArchive *source, const QString &location,
+                                    QuotedPrintableMemo *rootEncoding)
 {
     const MhtmlPart *sourceRoot = source ? source->root() : nullptr;
     // A picture or a text shown as it is has no HTML of its own to save: the
@@ -21,7 +23,15 @@ MhtmlArchive MhtmlComposer::compose(const QString &html, const MhtmlArchive *sou
     }
     root.contentType = "text/html";
     root.charset = "utf-8";
-    root.data = utf8Html(html);
+    if (rootEncoding) {
+        QuotedPrintableMemo::Encoding encoding = rootEncoding->encode(rewriteMetaCharset(html));
+        root.transferEncoding = "quoted-printable";
+        root.encoded = std::move(encoding.encoded);
+        root.encodedSize = encoding.size;
+        root.encodedCopyable = !root.encoded.isEmpty();
+    } else {
+        root.data = utf8Html(html);
+    }
     archive.parts.append(std::move(root));
     if (source) {
         for (const MhtmlPart &part : source->parts) {

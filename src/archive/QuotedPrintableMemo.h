@@ -1,26 +1,37 @@
 #pragma once
 
-#include "MhtmlCodec.h"
-
 #include <QByteArray>
 #include <QList>
+#include <QString>
 
-struct MhtmlPart;
-
-// The quoted-printable encoding of the last text it was given. A page saved
-// again differs from its last save in a stretch (a mark, an edit): only the
-// lines around that stretch are encoded again, the others are copied from
-// the encoding kept. The bytes are those a full encoding gives.
+// The quoted-printable encoding of the UTF-8 of the last text it was given.
+// A page saved again differs from its last save in a stretch (a mark, an
+// edit): only the lines around that stretch are converted and encoded again,
+// the others are copied from what it kept. The bytes are those of encoding
+// the whole text afresh.
 class QuotedPrintableMemo
 {
 public:
-    QByteArray encode(const QByteArray &text);
-    // A text part's data as its kept body, encoded, for a writer to copy as
-    // it stands.
-    void encodePart(MhtmlPart &part);
+    struct Encoding
+    {
+        QByteArray encoded;
+        // The size of the UTF-8 it decodes to.
+        qsizetype size = 0;
+    };
+    Encoding encode(const QString &text);
 
 private:
-    QByteArray m_text;
-    QByteArray m_encoded;
-    QList<MhtmlCodec::LineStart> m_lines;
+    // Where a line starts (after a line feed): in the text, in its UTF-8
+    // and in the encoding; the encoding of what follows depends on nothing
+    // before it.
+    struct LineStart
+    {
+        qsizetype text = 0;
+        qsizetype bytes = 0;
+        qsizetype encoded = 0;
+    };
+
+    QString m_text;
+    Encoding m_encoding;
+    QList<LineStart> m_lines;
 };

@@ -3,7 +3,6 @@
 #include "archive/MhtmlComposer.h"
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
-#include "archive/QuotedPrintableMemo.h"
 #include "browser/Browser.h"
 #include "support/AtomicFile.h"
 #include "support/Dialogs.h"
@@ -40,11 +39,10 @@ FileWriteResult DocumentWriter::SaveDocAsMht(const QString &fileName, const QStr
         if (!haveSource && SameFile(sourceArchive, fileName))
             return {QStringLiteral("%1\n%2 was left as it was.").arg(source.error, fileName)};
     }
-    MhtmlArchive archive =
-        MhtmlComposer::compose(html.value, haveSource ? &source.archive : nullptr, m_browser.LocationURL());
-    if (m_rootEncoding)
-        m_rootEncoding->encodePart(*archive.root());
-    return write(fileName, archive, pageChanged);
+    return write(fileName,
+                 MhtmlComposer::compose(html.value, haveSource ? &source.archive : nullptr, m_browser.LocationURL(),
+                                        m_rootEncoding),
+                 pageChanged);
 }
 
 FileWriteResult DocumentWriter::SaveDocAsMhtOf(const QString &fileName, const QString &location,

@@ -1,4 +1,5 @@
 #include "archive/MhtmlCodec.h"
+#include "archive/MhtmlComposer.h"
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
 #include "archive/QuotedPrintableMemo.h"
@@ -184,69 +185,70 @@ private Q_SLOTS:
     }
 
     // A text encoded after another one reuses the lines they share; the
-    // bytes are those of encoding it afresh.
+    // bytes are those of encoding its UTF-8 afresh.
     void reencodingKeepsBytes_data()
     {
-        QTest::addColumn<QByteArrayList>("texts"); // encoded one after the other
-        const QByteArray page = "<p class=\"a\">Caf\xc3\xa9</p>\n<p>two  \n<p>three</p>\r\n" + QByteArray(200, 'w') +
-                                "\n<p>last</p>";
-        const QByteArray marked = QByteArray(page).replace("two", "t<span style=\"color: red\">w</span>o");
-        QTest::newRow("first text") << QByteArrayList{page};
-        QTest::newRow("same text again") << QByteArrayList{page, page};
-        QTest::newRow("mark inside a line") << QByteArrayList{page, marked};
-        QTest::newRow("two marks in turn") << QByteArrayList{page, marked, QByteArray(marked).replace("last", "l<b>a</b>st")};
-        QTest::newRow("first line changed") << QByteArrayList{page, "X" + page};
-        QTest::newRow("last line grows") << QByteArrayList{page, page + "!"};
-        QTest::newRow("lines joined") << QByteArrayList{page, QByteArray(page).replace("</p>\n<p>two", "</p><p>two")};
-        QTest::newRow("line broken") << QByteArrayList{page, QByteArray(page).replace("three", "th\nree")};
+        QTest::addColumn<QStringList>("texts"); // encoded one after the other
+        const QString page = QStringLiteral("<p class=\"a\">Caf\u00e9 \U0001F600</p>\n<p>two  \n<p>three</p>\r\n") +
+                             QString(200, u'w') + QStringLiteral("\n<p>\u20ac last</p>");
+        const QString marked = QString(page).replace(QStringLiteral("two"), QStringLiteral("t<span>w\u00e8</span>o"));
+        const auto replaced = [&](QString text, const QString &what, const QString &by) { return text.replace(what, by); };
+        QTest::newRow("first text") << QStringList{page};
+        QTest::newRow("same text again") << QStringList{page, page};
+        QTest::newRow("mark inside a line") << QStringList{page, marked};
+        QTest::newRow("two marks in turn")
+            << QStringList{page, marked, replaced(marked, QStringLiteral("last"), QStringLiteral("l<b>a</b>st"))};
+        QTest::newRow("first line changed") << QStringList{page, QStringLiteral("\u00c9") + page};
+        QTest::newRow("last line grows") << QStringList{page, page + u'!'};
+        QTest::newRow("lines joined")
+            << QStringList{page, replaced(page, QStringLiteral("</p>\n<p>two"), QStringLiteral("</p><p>two"))};
+        QTest::newRow("line broken") << QStringList{page, replaced(page, QStringLiteral("three"), QStringLiteral("th\nree"))};
         QTest::newRow("blank now before a break")
-            << QByteArrayList{page, QByteArray(page).replace("three</p>", "three</p> ")};
-        QTest::newRow("cr loses its lf") << QByteArrayList{"x\r\ny\nz", "x\ry\nz"};
-        QTest::newRow("shrinks to its first line") << QByteArrayList{page, page.left(page.indexOf('\n') + 1)};
-        QTest::newRow("grows, then as before")
-            << QByteArrayList{page, page + "\n<p>more</p>\n", page};
-        QTest::newRow("one long line") << QByteArrayList{QByteArray(300, 'l'),
-                                                         QByteArray(150, 'l') + "=" + QByteArray(150, 'l')};
-        QTest::newRow("another text") << QByteArrayList{page, "<html>other</html>\n", QByteArray()};
+            << QStringList{page, replaced(page, QStringLiteral("three</p>"), QStringLiteral("three</p> "))};
+        QTest::newRow("cr loses its lf") << QStringList{QStringLiteral("x\r\ny\nz"), QStringLiteral("x\ry\nz")};
+        QTest::newRow("shrinks to its first line") << QStringList{page, page.left(page.indexOf(u'\n') + 1)};
+        QTest::newRow("grows, then as before") << QStringList{page, page + QStringLiteral("\n<p>more</p>\n"), page};
+        QTest::newRow("one long line")
+            << QStringList{QString(300, u'l'), QString(150, u'l') + u'=' + QString(150, u'l')};
+        QTest::newRow("another text, then none") << QStringList{page, QStringLiteral("<html>other</html>\n"), QString()};
     }
 
     void reencodingKeepsBytes()
     {
-        QFETCH(QByteArrayList, texts);
+        QFETCH(QStringList, texts);
         QuotedPrintableMemo memo;
-        for (const QByteArray &text : texts)
-            QCOMPARE(memo.encode(text), MhtmlCodec::encodeQuotedPrintable(text));
+        for (const QString &text : texts) {
+            const QuotedPrintableMemo::Encoding encoding = memo.encode(text);
+            QCOMPARE(encoding.encoded, MhtmlCodec::encodeQuotedPrintable(text.toUtf8()));
+            QCOMPARE(encoding.size, text.toUtf8().size());
+        }
     }
 
-    // A part given its encoding beforehand is written as the writer would
-    // have written it; only text is.
-    void partEncodedBeforehandIsWrittenAlike_data()
+    // A page composed with its root encoded beforehand is written as one
+    // the writer encodes.
+    void rootEncodedBeforehandIsWrittenAlike_data()
     {
-        QTest::addColumn<QByteArray>("type");
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<bool>("encoded");
-        QTest::newRow("page") << QByteArray("text/html") << QByteArray("<p>Caf\xc3\xa9 =</p>\n") << true;
-        QTest::newRow("style") << QByteArray("text/css") << QByteArray("a { }  ") << true;
-        QTest::newRow("picture") << QByteArray("image/png") << QByteArray("\x89PNG\r\n") << false;
-        QTest::newRow("empty page") << QByteArray("text/html") << QByteArray() << false;
+        QTest::addColumn<QString>("html");
+        QTest::newRow("page") << QStringLiteral("<html><head><meta charset=latin1></head><p>Caf\u00e9 =</p>\n</html>");
+        QTest::newRow("blank at the end") << QStringLiteral("<p>x</p> ");
+        QTest::newRow("empty") << QString();
     }
 
-    void partEncodedBeforehandIsWrittenAlike()
+    void rootEncodedBeforehandIsWrittenAlike()
     {
-        QFETCH(QByteArray, type);
-        QFETCH(QByteArray, data);
-        QFETCH(bool, encoded);
-        MhtmlArchive archive;
-        archive.parts = {part(type, QStringLiteral("https://x.test/p"), data, "utf-8")};
-        MhtmlArchive beforehand = archive;
-        QuotedPrintableMemo().encodePart(beforehand.parts[0]);
-        QCOMPARE(!beforehand.parts[0].encoded.isEmpty(), encoded);
+        QFETCH(QString, html);
+        const QString location = QStringLiteral("https://x.test/p");
+        QuotedPrintableMemo memo;
+        // The memo held another page before.
+        MhtmlComposer::compose(QStringLiteral("<p>before</p>\n"), nullptr, location, &memo);
         // The boundaries are random.
-        const auto withoutBoundary = [](QByteArray bytes) {
+        const auto written = [](const MhtmlArchive &archive) {
+            QByteArray bytes = MhtmlWriter().toBytes(archive);
             const qsizetype b = bytes.indexOf("boundary=\"") + 10;
             return bytes.replace(bytes.mid(b, bytes.indexOf('"', b) - b), "B");
         };
-        QCOMPARE(withoutBoundary(MhtmlWriter().toBytes(beforehand)), withoutBoundary(MhtmlWriter().toBytes(archive)));
+        QCOMPARE(written(MhtmlComposer::compose(html, nullptr, location, &memo)),
+                 written(MhtmlComposer::compose(html, nullptr, location)));
     }
 
     void subjectEncoding_data()
