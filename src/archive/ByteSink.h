@@ -37,8 +37,9 @@ public:
     // Hands what the block holds to the device; false once any write to it
     // has failed.
     bool flush();
-    // Without a device: everything put so far.
+    // Without a device: everything put so far, and its size.
     QByteArray take();
+    qsizetype size() const { return w - m_block.constData(); }
     bool ok() const { return !m_failed; }
     // For writes that bypass the block.
     void fail() { m_failed = true; }

@@ -880,56 +880,82 @@ void MhtmlCodec::encodeBase64(ByteSink &sink, const QByteArray &data)
     }
 }
 
+namespace {
+
+void encodeQuotedPrintableLines(ByteSink &sink, const char *in, qsizetype n, QList<MhtmlCodec::LineStart> *lines)
+{
+    // Run by run, not byte by byte: most of a page is plain text between
+    // the bytes that need a look ("=", line breaks, anything but printable
+    // ASCII and blanks), and a run goes out in pieces of a line's room.
+    QuotedPrintableSpecials specials(in, in + n);
+    // 75 columns plus the soft break's "=" make 76.
+    constexpr qsizetype Room = MaxLine - 1;
+    qsizetype column = 0;
+    const auto put = [&](const char *bytes, qsizetype size) {
+        sink.room(size);
+        std::memcpy(sink.w, bytes, size_t(size));
+        sink.w += size;
+    };
+    const auto softBreak = [&] {
+        put("=\r\n", 3);
+        column = 0;
+    };
+    const auto escape = [&](unsigned char u) {
+        // An escape is never split.
+        if (column + 3 > Room)
+            softBreak();
+        sink.room(3);
+        sink.w[0] = '=';
+        sink.w[1] = HexDigits[u >> 4];
+        sink.w[2] = HexDigits[u & 15];
+        sink.w += 3;
+        column += 3;
+    };
+    const qsizetype start = lines ? sink.size() : 0;
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype s = specials.next(i);
+        const bool lineEnds = s == n || in[s] == '\n' || (in[s] == '\r' && s + 1 < n && in[s + 1] == '\n');
+        // A blank before a line end would be lost in transport, so it is escaped.
+        const bool blankEnds = lineEnds && s > i && qpClasses[static_cast<unsigned char>(in[s - 1])] == QpBlank;
+        qsizetype run = s - i - (blankEnds ? 1 : 0);
+        while (column + run > Room) {
+            const qsizetype piece = Room - column;
+            put(in + i, piece);
+            i += piece;
+            run -= piece;
+            softBreak();
+        }
+        put(in + i, run);
+        i += run;
+        column += run;
+        if (blankEnds)
+            escape(static_cast<unsigned char>(in[i++]));
+        if (s == n)
+            break;
+        if (lineEnds) {
+            put("\r\n", 2);
+            column = 0;
+            i = s + (in[s] == '\r' ? 2 : 1);
+            if (lines)
+                lines->append({i, sink.size() - start});
+        } else {
+            escape(static_cast<unsigned char>(in[s]));
+            i = s + 1;
+        }
+    }
+}
+
+} // namespace
+
 void MhtmlCodec::encodeQuotedPrintable(ByteSink &sink, const QByteArray &data)
 {
-    const qsizetype n = data.size();
-    const char *in = data.constData();
-    int column = 0;
-    char *w = sink.w;
-    for (qsizetype i = 0; i < n; ++i) {
-        if (sink.end - w < 8) {
-            sink.w = w;
-            sink.room(8);
-            w = sink.w;
-        }
-        const char c = in[i];
-        const auto u = static_cast<unsigned char>(c);
-        int width = 1;
-        if (qpClasses[u] != QpLiteral) {
-            if (c == '\n' || (c == '\r' && i + 1 < n && in[i + 1] == '\n')) {
-                if (c == '\r')
-                    ++i;
-                w[0] = '\r';
-                w[1] = '\n';
-                w += 2;
-                column = 0;
-                continue;
-            }
-            // Blanks before a line end would be lost in transport, so they are escaped.
-            const bool lineEnds =
-                i + 1 == n || in[i + 1] == '\n' || (in[i + 1] == '\r' && i + 2 < n && in[i + 2] == '\n');
-            if (!(qpClasses[u] == QpBlank && !lineEnds))
-                width = 3;
-        }
-        // 75 columns plus the soft break's "=" make 76; an escape is never split.
-        if (column + width > MaxLine - 1) {
-            w[0] = '=';
-            w[1] = '\r';
-            w[2] = '\n';
-            w += 3;
-            column = 0;
-        }
-        if (width == 1) {
-            *w++ = c;
-        } else {
-            w[0] = '=';
-            w[1] = HexDigits[u >> 4];
-            w[2] = HexDigits[u & 15];
-            w += 3;
-        }
-        column += width;
-    }
-    sink.w = w;
+    encodeQuotedPrintableLines(sink, data.constData(), data.size(), nullptr);
+}
+
+void MhtmlCodec::encodeQuotedPrintable(ByteSink &sink, const char *data, qsizetype size, QList<LineStart> &lines)
+{
+    encodeQuotedPrintableLines(sink, data, size, &lines);
 }
 
 QByteArray MhtmlCodec::encodeQuotedPrintable(const QByteArray &data)

@@ -25,6 +25,18 @@ public:
     // line breaks become CRLF.
     static void encodeQuotedPrintable(ByteSink &sink, const QByteArray &data);
     static QByteArray encodeQuotedPrintable(const QByteArray &data);
+    // Where a line of a text starts (after a line feed), in the text and in
+    // its quoted-printable encoding: the encoding of what follows depends on
+    // nothing before it.
+    struct LineStart
+    {
+        qsizetype text = 0;
+        qsizetype encoded = 0;
+    };
+    // The size bytes at data into a sink without a device, each line start
+    // after the first appended to lines: from data, and from where the sink
+    // stood.
+    static void encodeQuotedPrintable(ByteSink &sink, const char *data, qsizetype size, QList<LineStart> &lines);
 
     // What a writer needs to know of a kept body: its decoded size, and
     // whether it may be copied as it stands. It may when any reader decodes

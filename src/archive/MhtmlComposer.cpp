@@ -1,10 +1,12 @@
 #include "MhtmlComposer.h"
 
 #include "MhtmlNormalizer.h"
+#include "QuotedPrintableMemo.h"
 
 #include <QRegularExpression>
 
-MhtmlArchive MhtmlComposer::compose(const QString &html, const MhtmlArchive *source, const QString &location)
+MhtmlArchive MhtmlComposer::compose(const QString &html, const MhtmlArchive *source, const QString &location,
+                                    QuotedPrintableMemo *rootEncoding)
 {
     const MhtmlPart *sourceRoot = source ? source->root() : nullptr;
     // A picture or a text shown as it is has no HTML of its own to save: the
@@ -21,7 +23,15 @@ MhtmlArchive MhtmlComposer::compose(const QString &html, const MhtmlArchive *sou
     }
     root.contentType = "text/html";
     root.charset = "utf-8";
-    root.data = utf8Html(html);
+    if (rootEncoding) {
+        QuotedPrintableMemo::Encoding encoding = rootEncoding->encode(rewriteMetaCharset(html));
+        root.transferEncoding = "quoted-printable";
+        root.encoded = std::move(encoding.encoded);
+        root.encodedSize = encoding.size;
+        root.encodedCopyable = !root.encoded.isEmpty();
+    } else {
+        root.data = utf8Html(html);
+    }
     archive.parts.append(std::move(root));
     if (source) {
         for (const MhtmlPart &part : source->parts) {
@@ -49,25 +59,38 @@ QByteArray MhtmlComposer::utf8Html(const QString &html)
 
 QString MhtmlComposer::rewriteMetaCharset(const QString &html)
 {
-    const QRegularExpression metaTag(QStringLiteral("<meta\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpression charset(QStringLiteral(R"((charset\s*=\s*["']?\s*)([^"'\s;/>]+))"),
                                      QRegularExpression::CaseInsensitiveOption);
+    const auto isWordCharacter = [](char16_t c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_';
+    };
+    const QStringView view(html);
     QString out;
     qsizetype copied = 0;
-    auto it = metaTag.globalMatch(html);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch tag = it.next();
-        const QString text = tag.captured(0);
-        const QRegularExpressionMatch value = charset.match(text);
-        if (!value.hasMatch() || value.captured(2).compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0)
+    // A tag is "<meta" as a word up to the next ">". A regular expression
+    // tried at every "<" of a big page took longer than encoding it.
+    for (qsizetype at = view.indexOf(u'<'); at >= 0; at = view.indexOf(u'<', at + 1)) {
+        if (view.size() - at < 6 || view.mid(at + 1, 4).compare(QLatin1String("meta"), Qt::CaseInsensitive) != 0 ||
+            isWordCharacter(view[at + 5].unicode()))
             continue;
+        const qsizetype end = view.indexOf(u'>', at + 5);
+        // No tag closes after this one, nor after any later one.
+        if (end < 0)
+            break;
+        const QStringView text = view.mid(at, end + 1 - at);
+        const QRegularExpressionMatch value = charset.match(text);
+        if (!value.hasMatch() || value.capturedView(2).compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0) {
+            at = end;
+            continue;
+        }
         if (out.isEmpty())
             out.reserve(html.size() + 64);
-        out += QStringView(html).mid(copied, tag.capturedStart() - copied);
-        QString fixed = text;
+        out += view.mid(copied, at - copied);
+        QString fixed = text.toString();
         fixed.replace(value.capturedStart(2), value.capturedLength(2), QStringLiteral("utf-8"));
         out += fixed;
-        copied = tag.capturedEnd();
+        copied = end + 1;
+        at = end;
     }
     if (copied == 0)
         return html;

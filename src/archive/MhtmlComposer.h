@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QuotedPrintableMemo;
+
 // Builds the archive a save writes: the document's current HTML as the root,
 // and every other part of the archive it was opened from, so pictures and
 // styles survive any number of saves.
@@ -13,7 +15,10 @@ public:
     // source is the archive the page was opened from, or nullptr; location
     // names the root when there is no source (the page's address). A source
     // whose root is no page (a picture, plain text) is kept as it is.
-    static MhtmlArchive compose(const QString &html, const MhtmlArchive *source, const QString &location);
+    // With rootEncoding the root comes encoded, as a writer copies it; the
+    // memo keeps it for the next call.
+    static MhtmlArchive compose(const QString &html, const MhtmlArchive *source, const QString &location,
+                                QuotedPrintableMemo *rootEncoding = nullptr);
     // The HTML as UTF-8 bytes, with any <meta> charset declaration saying so.
     static QByteArray utf8Html(const QString &html);
     // Every charset declared in a <meta> tag becomes "utf-8".

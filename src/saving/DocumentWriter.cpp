@@ -40,7 +40,8 @@ FileWriteResult DocumentWriter::SaveDocAsMht(const QString &fileName, const QStr
             return {QStringLiteral("%1\n%2 was left as it was.").arg(source.error, fileName)};
     }
     return write(fileName,
-                 MhtmlComposer::compose(html.value, haveSource ? &source.archive : nullptr, m_browser.LocationURL()),
+                 MhtmlComposer::compose(html.value, haveSource ? &source.archive : nullptr, m_browser.LocationURL(),
+                                        m_rootEncoding),
                  pageChanged);
 }
 

@@ -10,6 +10,7 @@
 class Browser;
 class MhtmlArchive;
 class Dialogs;
+class QuotedPrintableMemo;
 
 // Turns the document shown in the browser into a file, marks included, and
 // reports a save. Failures come back as results with a reason for the user;
@@ -19,7 +20,12 @@ class DocumentWriter
 public:
     using StatusSink = std::function<void(const QString &)>;
 
-    DocumentWriter(Browser &browser, Dialogs &dialogs) : m_browser(browser), m_dialogs(dialogs) {}
+    // rootEncoding, when given, keeps the encoding of the HTML last written
+    // from one save to the next, which then encodes only what changed.
+    DocumentWriter(Browser &browser, Dialogs &dialogs, QuotedPrintableMemo *rootEncoding = nullptr)
+        : m_browser(browser), m_dialogs(dialogs), m_rootEncoding(rootEncoding)
+    {
+    }
 
     // Writes fileName (".mht" or ".eml") as a web archive: the current HTML
     // as the root and every other part of sourceArchive, the local archive
@@ -47,4 +53,5 @@ private:
 
     Browser &m_browser;
     Dialogs &m_dialogs;
+    QuotedPrintableMemo *m_rootEncoding;
 };

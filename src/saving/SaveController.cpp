@@ -102,7 +102,7 @@ void SaveController::SaveMIClick()
         target = m_state.DefaultSaveFolder + QLatin1Char('/') + SafeFileName(name, false) + QStringLiteral(".mht");
     }
 
-    DocumentWriter writer(m_browser, m_dialogs);
+    DocumentWriter writer(m_browser, m_dialogs, &m_rootEncoding);
     const QString ext = extensionOf(target);
     // Either way a failure has been reported; the changes are still unsaved.
     if (ext == QStringLiteral(".mht") || ext == QStringLiteral(".eml")) {
@@ -154,7 +154,7 @@ void SaveController::SaveasMIClick()
         return;
 
     const QString oldFile = UrlToPath(oldPath);
-    DocumentWriter writer(m_browser, m_dialogs);
+    DocumentWriter writer(m_browser, m_dialogs, &m_rootEncoding);
     if (!writeArchive(writer, path, QFileInfo(oldFile).isAbsolute() ? oldFile : QString()))
         return;
     m_modes.SetSaveEnabled(false);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/QuotedPrintableMemo.h"
 #include "support/SystemUtils.h"
 
 #include <QObject>
@@ -68,6 +69,8 @@ private:
     SaveToChooser &m_saveTo;
     FolderChooser &m_folders;
     Beeper m_beep;
+    // The encoded HTML of the last archive written, for the next save.
+    QuotedPrintableMemo m_rootEncoding;
     // The browser's change count when the detector last read the page.
     quint64 m_seenChanges = 0;
     // A save or a tick is waiting for the page.

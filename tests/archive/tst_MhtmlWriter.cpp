@@ -1,7 +1,9 @@
 #include "archive/ByteSink.h"
 #include "archive/MhtmlCodec.h"
+#include "archive/MhtmlComposer.h"
 #include "archive/MhtmlReader.h"
 #include "archive/MhtmlWriter.h"
+#include "archive/QuotedPrintableMemo.h"
 
 #include <QDir>
 #include <QFile>
@@ -155,6 +157,99 @@ private Q_SLOTS:
             QVERIFY2(eq < 0 || eq == l.size() - 1 || eq + 2 < l.size(), l.constData());
         }
         QCOMPARE(MhtmlCodec::decodeQuotedPrintable(encoded), decoded);
+    }
+
+    // The bytes themselves at the edges of the rules: a writer gives a page
+    // the same encoding every time.
+    void quotedPrintableBytes_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("encoded");
+        QTest::newRow("soft break after 75 columns")
+            << QByteArray(QByteArray(74, 'a') + "bc=d") << QByteArray(QByteArray(74, 'a') + "b=\r\nc=3Dd");
+        QTest::newRow("escape moves whole to the next line")
+            << QByteArray(QByteArray(73, 'a') + "\xc3\xa9z") << QByteArray(QByteArray(73, 'a') + "=\r\n=C3=A9z");
+        QTest::newRow("blanks before line ends") << QByteArray(QByteArray(74, 'a') + " \nx \r\ny\t")
+                                                 << QByteArray(QByteArray(74, 'a') + "=\r\n=20\r\nx=20\r\ny=09");
+        QTest::newRow("lone cr, empty lines, equals")
+            << QByteArray("a \rb\r\n\r\n=\n") << QByteArray("a =0Db\r\n\r\n=3D\r\n");
+        QTest::newRow("long line, then a full one")
+            << QByteArray(QByteArray(150, 'q') + '\n' + QByteArray(75, 'r'))
+            << QByteArray(QByteArray(75, 'q') + "=\r\n" + QByteArray(75, 'q') + "\r\n" + QByteArray(75, 'r'));
+    }
+
+    void quotedPrintableBytes()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, encoded);
+        QCOMPARE(MhtmlCodec::encodeQuotedPrintable(text), encoded);
+    }
+
+    // A text encoded after another one reuses the lines they share; the
+    // bytes are those of encoding its UTF-8 afresh.
+    void reencodingKeepsBytes_data()
+    {
+        QTest::addColumn<QStringList>("texts"); // encoded one after the other
+        const QString page = QStringLiteral("<p class=\"a\">Caf\u00e9 \U0001F600</p>\n<p>two  \n<p>three</p>\r\n") +
+                             QString(200, u'w') + QStringLiteral("\n<p>\u20ac last</p>");
+        const QString marked = QString(page).replace(QStringLiteral("two"), QStringLiteral("t<span>w\u00e8</span>o"));
+        const auto replaced = [&](QString text, const QString &what, const QString &by) { return text.replace(what, by); };
+        QTest::newRow("first text") << QStringList{page};
+        QTest::newRow("same text again") << QStringList{page, page};
+        QTest::newRow("mark inside a line") << QStringList{page, marked};
+        QTest::newRow("two marks in turn")
+            << QStringList{page, marked, replaced(marked, QStringLiteral("last"), QStringLiteral("l<b>a</b>st"))};
+        QTest::newRow("first line changed") << QStringList{page, QStringLiteral("\u00c9") + page};
+        QTest::newRow("last line grows") << QStringList{page, page + u'!'};
+        QTest::newRow("lines joined")
+            << QStringList{page, replaced(page, QStringLiteral("</p>\n<p>two"), QStringLiteral("</p><p>two"))};
+        QTest::newRow("line broken") << QStringList{page, replaced(page, QStringLiteral("three"), QStringLiteral("th\nree"))};
+        QTest::newRow("blank now before a break")
+            << QStringList{page, replaced(page, QStringLiteral("three</p>"), QStringLiteral("three</p> "))};
+        QTest::newRow("cr loses its lf") << QStringList{QStringLiteral("x\r\ny\nz"), QStringLiteral("x\ry\nz")};
+        QTest::newRow("shrinks to its first line") << QStringList{page, page.left(page.indexOf(u'\n') + 1)};
+        QTest::newRow("grows, then as before") << QStringList{page, page + QStringLiteral("\n<p>more</p>\n"), page};
+        QTest::newRow("one long line")
+            << QStringList{QString(300, u'l'), QString(150, u'l') + u'=' + QString(150, u'l')};
+        QTest::newRow("another text, then none") << QStringList{page, QStringLiteral("<html>other</html>\n"), QString()};
+    }
+
+    void reencodingKeepsBytes()
+    {
+        QFETCH(QStringList, texts);
+        QuotedPrintableMemo memo;
+        for (const QString &text : texts) {
+            const QuotedPrintableMemo::Encoding encoding = memo.encode(text);
+            QCOMPARE(encoding.encoded, MhtmlCodec::encodeQuotedPrintable(text.toUtf8()));
+            QCOMPARE(encoding.size, text.toUtf8().size());
+        }
+    }
+
+    // A page composed with its root encoded beforehand is written as one
+    // the writer encodes.
+    void rootEncodedBeforehandIsWrittenAlike_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::newRow("page") << QStringLiteral("<html><head><meta charset=latin1></head><p>Caf\u00e9 =</p>\n</html>");
+        QTest::newRow("blank at the end") << QStringLiteral("<p>x</p> ");
+        QTest::newRow("empty") << QString();
+    }
+
+    void rootEncodedBeforehandIsWrittenAlike()
+    {
+        QFETCH(QString, html);
+        const QString location = QStringLiteral("https://x.test/p");
+        QuotedPrintableMemo memo;
+        // The memo held another page before.
+        MhtmlComposer::compose(QStringLiteral("<p>before</p>\n"), nullptr, location, &memo);
+        // The boundaries are random.
+        const auto written = [](const MhtmlArchive &archive) {
+            QByteArray bytes = MhtmlWriter().toBytes(archive);
+            const qsizetype b = bytes.indexOf("boundary=\"") + 10;
+            return bytes.replace(bytes.mid(b, bytes.indexOf('"', b) - b), "B");
+        };
+        QCOMPARE(written(MhtmlComposer::compose(html, nullptr, location, &memo)),
+                 written(MhtmlComposer::compose(html, nullptr, location)));
     }
 
     void subjectEncoding_data()

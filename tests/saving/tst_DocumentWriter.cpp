@@ -1,6 +1,7 @@
 #include "FakeBrowser.h"
 #include "FakeDialogs.h"
 #include "archive/MhtmlReader.h"
+#include "archive/QuotedPrintableMemo.h"
 #include "saving/DocumentWriter.h"
 
 #include <QDir>
@@ -32,7 +33,9 @@ private:
     QTemporaryDir m_dir;
     FakeBrowser m_browser;
     FakeDialogs m_dialogs;
-    DocumentWriter m_writer{m_browser, m_dialogs};
+    // As the Save command writes: each save reuses the last one's encoding.
+    QuotedPrintableMemo m_rootEncoding;
+    DocumentWriter m_writer{m_browser, m_dialogs, &m_rootEncoding};
 
 private Q_SLOTS:
     void init()
@@ -91,6 +94,11 @@ private Q_SLOTS:
                                        << QStringLiteral("<meta charset=UTF-8>");
         QTest::newRow("other meta untouched") << QStringLiteral("<meta name=\"charset-notes\" content=\"x\">")
                                               << QStringLiteral("<meta name=\"charset-notes\" content=\"x\">");
+        QTest::newRow("longer tag name untouched")
+            << QStringLiteral("<metadata charset=\"latin1\">") << QStringLiteral("<metadata charset=\"latin1\">");
+        QTest::newRow("tab after the name")
+            << QStringLiteral("<link><Meta\tcharset=latin1><meta charset=koi8-r>")
+            << QStringLiteral("<link><Meta\tcharset=utf-8><meta charset=utf-8>");
     }
 
     void metaCharsetIsRewritten()
