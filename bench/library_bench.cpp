@@ -329,12 +329,11 @@ QString bareInsert(const QString &texts, const QString &db)
 
 // Where a query's time goes: the full-text match alone, then ranked and cut
 // to the first 20, then with their snippets; the rest is the join with the
-// archives and building the hits. Beside them the floor: the match ranked by
-// FTS5's own bm25() and cut to 20, nothing else. Medians of 7 runs each, in ms.
+// archives and building the hits. Medians of 7 runs each, in ms.
 void breakdown(LibraryIndex &index, const LibrarySearch &search, const QStringList &queries)
 {
-    std::printf("  %-20s %7s %8s %8s %8s %8s %8s %8s\n", "query (ms)", "rows", "match", "+rank", "+snippet", "+rest",
-                "total", "bm25");
+    std::printf("  %-20s %7s %8s %8s %8s %8s %8s\n", "query (ms)", "rows", "match", "+rank", "+snippet", "+rest",
+                "total");
     for (const QString &q : queries) {
         QString error;
         const QString expression = LibrarySearch::toMatchExpression(q, error);
@@ -347,8 +346,6 @@ void breakdown(LibraryIndex &index, const LibrarySearch &search, const QStringLi
             QStringLiteral("SELECT rowid, quillet_snippet(%1, '[', ']'%2) FROM %1 WHERE %1 MATCH :m ORDER BY rank "
                            "LIMIT 20")
                 .arg(table, content),
-            QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH :m ORDER BY bm25(%1%2) LIMIT 20")
-                .arg(table, marks ? QString() : QStringLiteral(", 10.0, 1.0")),
         };
         std::vector<double> medians;
         int rows = 0;
@@ -378,9 +375,9 @@ void breakdown(LibraryIndex &index, const LibrarySearch &search, const QStringLi
         for (int i = 0; i < 7; ++i)
             runs.push_back(seconds([&] { search.find(q, options); }));
         const double total = median(runs);
-        std::printf("  %-20s %7d %8.2f %8.2f %8.2f %8.2f %8.2f %8.2f\n", qPrintable(q), rows, medians[0] * 1000,
+        std::printf("  %-20s %7d %8.2f %8.2f %8.2f %8.2f %8.2f\n", qPrintable(q), rows, medians[0] * 1000,
                     (medians[1] - medians[0]) * 1000, (medians[2] - medians[1]) * 1000, (total - medians[2]) * 1000,
-                    total * 1000, medians[3] * 1000);
+                    total * 1000);
     }
 }
 

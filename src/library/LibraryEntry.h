@@ -2,7 +2,6 @@
 
 #include "library/PageMarks.h"
 
-#include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -25,7 +24,5 @@ struct LibraryEntry
     // The archive's Date, else the file's modification time.
     QDateTime date;
     QString text;
-    // The tokens of text when they were made ahead (LibraryTokenizer::Ahead).
-    QByteArray tokens;
     QList<LibraryMark> marks;
 };

@@ -88,20 +88,6 @@ QSqlDatabase LibraryIndex::database() const
     return QSqlDatabase::database(m_connection, false);
 }
 
-sqlite3 *LibraryIndex::handle() const
-{
-    const QSqlDatabase db = database();
-    const QVariant handle = db.isValid() && db.driver() ? db.driver()->handle() : QVariant();
-    return handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
-               ? *static_cast<sqlite3 *const *>(handle.constData())
-               : nullptr;
-}
-
-std::unique_ptr<LibraryTokenizer::Ahead> LibraryIndex::tokenizerAhead() const
-{
-    return std::make_unique<LibraryTokenizer::Ahead>(handle());
-}
-
 void LibraryIndex::closeConnection()
 {
     if (!QSqlDatabase::contains(m_connection))
@@ -124,7 +110,10 @@ LibraryResult LibraryIndex::openConnection()
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
     if (!db.open())
         return resultOf(db.lastError(), QStringLiteral("open"));
-    sqlite3 *sqlite = handle();
+    const QVariant handle = db.driver()->handle();
+    sqlite3 *sqlite = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+                          ? *static_cast<sqlite3 *const *>(handle.constData())
+                          : nullptr;
     QString registered = sqlite ? LibraryTokenizer::registerOn(sqlite) : QStringLiteral("no SQLite handle");
     if (registered.isEmpty())
         registered = LibrarySnippet::registerOn(sqlite);
@@ -364,7 +353,6 @@ LibraryResult LibraryIndex::write(const LibraryChanges &changes)
         QByteArray bodySteps;
         {
             LibraryTokenizer::StepRecorder recorder;
-            const LibraryTokenizer::Replay replay(e.tokens);
             if (!exec(page, {id, text(e.title), text(e.text)}))
                 return false;
             // The title, then the text: the last steps are the text's.

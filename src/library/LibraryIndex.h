@@ -1,14 +1,12 @@
 #pragma once
 
 #include "library/LibraryEntry.h"
-#include "library/LibraryTokenizer.h"
 
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <utility>
 
 class QSqlError;
@@ -88,9 +86,6 @@ public:
 
     // The connection, for queries (LibrarySearch).
     QSqlDatabase database() const;
-    // A tokenizer of the index's tables for another thread; an unusable one
-    // (making no tokens) when the index is not open.
-    std::unique_ptr<LibraryTokenizer::Ahead> tokenizerAhead() const;
 
     // Classifies an error of the database: damaged file or another failure.
     static LibraryResult resultOf(const QSqlError &error, const QString &doing);
@@ -99,8 +94,6 @@ private:
     enum class State { Ready, Older, Newer };
 
     LibraryResult openConnection();
-    // The SQLite connection under Qt's; nullptr when there is none.
-    sqlite3 *handle() const;
     // Checks the layout and creates the tables of a new file.
     LibraryResult prepare(State &state);
     LibraryResult createTables();

@@ -43,12 +43,10 @@ public:
 
     explicit ArchiveReadAhead(qint64 limit) : m_limit(limit) {}
 
-    static qint64 bytesOf(const LibraryEntry &entry) { return entry.text.size() * 2 + entry.tokens.size(); }
-
     // Waits while the archives held are over the limit; false once stopped.
     bool put(Item item)
     {
-        const qint64 bytes = bytesOf(item.entry);
+        const qint64 bytes = item.entry.text.size() * 2;
         std::unique_lock lock(m_mutex);
         m_taken.wait(lock, [&] { return m_stopped || m_items.empty() || m_bytes < m_limit; });
         if (m_stopped)
@@ -74,7 +72,7 @@ public:
             return std::nullopt;
         Item item = std::move(m_items.front());
         m_items.pop_front();
-        m_bytes -= bytesOf(item.entry);
+        m_bytes -= item.entry.text.size() * 2;
         m_taken.notify_one();
         return item;
     }
@@ -165,11 +163,10 @@ void LibraryIndexer::readAndWrite(const QList<Candidate> &candidates, const QHas
     sinceProgress.start();
     if (m_progress)
         m_progress(0, total);
-    // Reading an archive (decoding, taking the text out, tokenizing it) and
-    // writing it into the index both take long: a thread of its own reads
-    // ahead while this one writes, never more than a batch's worth of text ahead.
+    // Reading an archive (decoding, taking the text out) and writing it into
+    // the index take about as long each: a thread of its own reads ahead
+    // while this one writes, never more than a batch's worth of text ahead.
     ArchiveReadAhead ahead(BatchTextBytes / 2);
-    const std::unique_ptr<LibraryTokenizer::Ahead> tokenizer = m_index.tokenizerAhead();
     std::thread reader;
     const auto stopReader = qScopeGuard([&] {
         ahead.stop();
@@ -184,11 +181,8 @@ void LibraryIndexer::readAndWrite(const QList<Candidate> &candidates, const QHas
                 const bool unchanged =
                     !always && was != known.constEnd() && was->size == c.size && was->modified == c.modified;
                 LibraryEntry entry;
-                if (!unchanged) {
+                if (!unchanged)
                     entry = ArchiveDigest::read(c.path, c.size, c.modified);
-                    if (entry.indexed)
-                        entry.tokens = tokenizer->tokens(entry.text);
-                }
                 if (!ahead.put({i, unchanged, std::move(entry)}))
                     return;
             }

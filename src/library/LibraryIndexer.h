@@ -44,7 +44,7 @@ struct LibraryReport
 // unavailable, until the mount is back. Progress is reported as it goes and
 // a run can be cancelled from any thread; what was done until then is kept.
 // The index is written in batches, each one transaction, while a thread of
-// the run reads and tokenizes the next archives, and memory stays bounded whatever the
+// the run reads the next archives, and memory stays bounded whatever the
 // number or size of the archives.
 class LibraryIndexer
 {

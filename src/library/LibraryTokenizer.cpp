@@ -1,13 +1,9 @@
 #include "library/LibraryTokenizer.h"
 
-#include <QHashFunctions>
 #include <QtEndian>
 
 #include <sqlite3.h>
 
-#include <algorithm>
-#include <cstring>
-#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -92,87 +88,6 @@ void destroy(Fts5Tokenizer *handle)
 }
 
 thread_local LibraryTokenizer::StepRecorder *recorder = nullptr;
-thread_local LibraryTokenizer::Replay *replaying = nullptr;
-
-// Packed tokens: the size and a hash of the UTF-8 text they were made of,
-// then for each token its gap from the end of the one before, its length in
-// the text and the length of its folded form, all varints, and the folded
-// form itself unless it is the text's own bytes (0).
-constexpr int PackedHeader = 16;
-
-char *putVarint(char *out, quint32 value)
-{
-    while (value >= 0x80) {
-        *out++ = char((value & 0x7F) | 0x80);
-        value >>= 7;
-    }
-    *out++ = char(value);
-    return out;
-}
-
-quint32 getVarint(const unsigned char *&p)
-{
-    quint32 value = 0;
-    for (int shift = 0;; shift += 7) {
-        const unsigned char b = *p++;
-        value |= quint32(b & 0x7F) << shift;
-        if (!(b & 0x80) || shift >= 28)
-            return value;
-    }
-}
-
-quint64 hashOf(const char *text, int size)
-{
-    return quint64(qHashBits(text, std::size_t(size), 0));
-}
-
-struct Packing
-{
-    QByteArray &out;
-    const char *text;
-    qsizetype used = PackedHeader;
-    int previousEnd = 0;
-};
-
-int packToken(void *context, int, const char *token, int size, int start, int end)
-{
-    auto *packing = static_cast<Packing *>(context);
-    QByteArray &out = packing->out;
-    // Three varints of five bytes at most, and the folded form.
-    if (packing->used + 15 + size > out.size())
-        out.resize(std::max(2 * out.size(), packing->used + 15 + size));
-    char *p = out.data() + packing->used;
-    const bool own = size == end - start && std::memcmp(token, packing->text + start, std::size_t(size)) == 0;
-    p = putVarint(p, quint32(start - packing->previousEnd));
-    p = putVarint(p, quint32(end - start));
-    p = putVarint(p, own ? 0u : quint32(size));
-    if (!own) {
-        std::memcpy(p, token, std::size_t(size));
-        p += size;
-    }
-    packing->used = p - out.data();
-    packing->previousEnd = end;
-    return SQLITE_OK;
-}
-
-int replayTokens(const QByteArray &tokens, void *context, const char *text,
-                 int (*token)(void *, int, const char *, int, int, int))
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(tokens.constData()) + PackedHeader;
-    const auto *const end = reinterpret_cast<const unsigned char *>(tokens.constData()) + tokens.size();
-    int previousEnd = 0;
-    while (p < end) {
-        const int start = previousEnd + int(getVarint(p));
-        const int stop = start + int(getVarint(p));
-        const int folded = int(getVarint(p));
-        const char *bytes = folded == 0 ? text + start : reinterpret_cast<const char *>(p);
-        p += folded;
-        if (const int rc = token(context, 0, bytes, folded == 0 ? stop - start : folded, start, stop); rc != SQLITE_OK)
-            return rc;
-        previousEnd = stop;
-    }
-    return SQLITE_OK;
-}
 
 struct Recording
 {
@@ -237,16 +152,11 @@ int tokenizeText(Fts5Tokenizer *handle, void *context, int flags, const char *te
 int tokenize(Fts5Tokenizer *handle, void *context, int flags, const char *text, int size,
              int (*token)(void *, int, const char *, int, int, int))
 {
-    const bool replay = flags == FTS5_TOKENIZE_DOCUMENT && replaying && replaying->matches(text, size);
-    const auto produce = [&](void *to, int (*callback)(void *, int, const char *, int, int, int)) {
-        return replay ? replayTokens(replaying->tokens(), to, text, callback)
-                      : tokenizeText(handle, to, flags, text, size, callback);
-    };
     if (recorder && flags == FTS5_TOKENIZE_DOCUMENT) {
         Recording recording{context, token, recorder->beginDocument()};
-        return produce(&recording, recordToken);
+        return tokenizeText(handle, &recording, flags, text, size, recordToken);
     }
-    return produce(context, token);
+    return tokenizeText(handle, context, flags, text, size, token);
 }
 
 void deleteApi(void *userData)
@@ -278,65 +188,6 @@ QByteArray LibraryTokenizer::StepRecorder::lastSteps() const
     for (std::size_t i = 0; i < m_steps.size(); ++i)
         qToLittleEndian(m_steps[i], bytes.data() + i * 4);
     return bytes;
-}
-
-struct LibraryTokenizer::Ahead::Instance
-{
-    Api api;
-    Fts5Tokenizer *tokenizer = nullptr;
-};
-
-LibraryTokenizer::Ahead::Ahead(sqlite3 *db)
-{
-    fts5_api *fts5 = db ? fts5Of(db) : nullptr;
-    if (!fts5)
-        return;
-    auto instance = std::make_unique<Instance>();
-    instance->api.fts5 = fts5;
-    if (create(&instance->api, nullptr, 0, &instance->tokenizer) == SQLITE_OK)
-        m_instance = std::move(instance);
-}
-
-LibraryTokenizer::Ahead::~Ahead()
-{
-    if (m_instance)
-        destroy(m_instance->tokenizer);
-}
-
-QByteArray LibraryTokenizer::Ahead::tokens(const QString &text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    if (!m_instance || utf8.size() > std::numeric_limits<int>::max() / 2)
-        return {};
-    const int size = int(utf8.size());
-    // Most tokens take three bytes, and a token is about four bytes of text.
-    QByteArray out(PackedHeader + size + 64, Qt::Uninitialized);
-    Packing packing{out, utf8.constData()};
-    if (tokenizeText(m_instance->tokenizer, &packing, FTS5_TOKENIZE_DOCUMENT, utf8.constData(), size, packToken) !=
-        SQLITE_OK)
-        return {};
-    out.truncate(packing.used);
-    out.squeeze();
-    qToLittleEndian(quint64(size), out.data());
-    qToLittleEndian(hashOf(utf8.constData(), size), out.data() + 8);
-    return out;
-}
-
-LibraryTokenizer::Replay::Replay(QByteArray tokens)
-    : m_outer(std::exchange(replaying, this)), m_tokens(std::move(tokens))
-{
-}
-
-LibraryTokenizer::Replay::~Replay()
-{
-    replaying = m_outer;
-}
-
-bool LibraryTokenizer::Replay::matches(const char *text, int size) const
-{
-    if (m_tokens.size() < PackedHeader || qFromLittleEndian<quint64>(m_tokens.constData()) != quint64(size))
-        return false;
-    return qFromLittleEndian<quint64>(m_tokens.constData() + 8) == hashOf(text, size);
 }
 
 bool LibraryTokenizer::isUnspaced(char32_t c)

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <memory>
 #include <vector>
 
 struct sqlite3;
@@ -56,45 +55,5 @@ public:
         StepRecorder *m_outer = nullptr;
         int m_documents = 0;
         std::vector<quint32> m_steps;
-    };
-
-    // Tokenizes documents on a thread of their own (the indexer's reader),
-    // for the connection that writes them to replay: the tokens are the ones
-    // the table's tokenizer makes, and tokenizing was a fifth of the writing
-    // thread's time. Made on the connection's thread; then used by one thread.
-    class Ahead
-    {
-    public:
-        explicit Ahead(sqlite3 *db);
-        ~Ahead();
-        Ahead(const Ahead &) = delete;
-        Ahead &operator=(const Ahead &) = delete;
-
-        // The tokens of text, packed; empty when none could be made.
-        QByteArray tokens(const QString &text);
-
-    private:
-        struct Instance;
-        std::unique_ptr<Instance> m_instance;
-    };
-
-    // While one lives, a document this thread's connections tokenize is
-    // replayed from tokens (of Ahead) when it is the text they were made of;
-    // any other document is tokenized as always.
-    class Replay
-    {
-    public:
-        explicit Replay(QByteArray tokens);
-        ~Replay();
-        Replay(const Replay &) = delete;
-        Replay &operator=(const Replay &) = delete;
-
-        // For the tokenizer: whether tokens were made of this text.
-        bool matches(const char *text, int size) const;
-        const QByteArray &tokens() const { return m_tokens; }
-
-    private:
-        Replay *m_outer = nullptr;
-        const QByteArray m_tokens;
     };
 };
