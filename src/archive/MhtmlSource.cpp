@@ -89,9 +89,12 @@ void MhtmlSource::populate(const char *begin, const char *end) const
     static const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
     const quintptr first = reinterpret_cast<quintptr>(begin) & ~(page - 1);
     const quintptr last = (reinterpret_cast<quintptr>(end) + page - 1) & ~(page - 1);
-    // Not in every libc's headers yet; the value is fixed by the kernel.
-    constexpr int PopulateRead = 22;
-    madvise(reinterpret_cast<void *>(first), last - first, PopulateRead);
+#ifdef MADV_POPULATE_READ
+    madvise(reinterpret_cast<void *>(first), last - first, MADV_POPULATE_READ);
+#else
+    Q_UNUSED(first);
+    Q_UNUSED(last);
+#endif
 #else
     Q_UNUSED(begin);
     Q_UNUSED(end);

@@ -227,7 +227,9 @@ public:
             return;
         m_mapped = part.source.get();
         m_mappedBegin = begin;
-        m_mappedEnd = qMax(end, begin + ReleaseStep);
+        // A step ahead, but not past the mapping's end.
+        const qsizetype left = m_mapped->data() + m_mapped->size() - begin;
+        m_mappedEnd = qMax(end, begin + qMin(ReleaseStep, left));
         m_mapped->populate(m_mappedBegin, m_mappedEnd);
     }
 
